@@ -1,0 +1,48 @@
+// The data source of the window: one Access database and one current record set.
+// All database work of the updates goes through it, as a data-source control does over Jet.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/database.h"
+#include "db/recordset.h"
+
+namespace db {
+
+class DataSource {
+ public:
+  DataSource();
+  ~DataSource();
+
+  // The connection kind is fixed.
+  static constexpr const char* Connect = "Access";
+
+  // DatabaseName = path: the file that the next Refresh opens.
+  void setDatabaseName(std::string path) { databaseName_ = std::move(path); }
+  const std::string& DatabaseName() const { return databaseName_; }
+
+  // RecordSource = table name or SELECT text; takes effect at the next Refresh.
+  void setRecordSource(std::string source) { recordSource_ = std::move(source); }
+  const std::string& RecordSource() const { return recordSource_; }
+
+  // Opens the database (when its name changed or it is not open) and the record source anew.
+  void Refresh();
+
+  // The current record set; fails with "no current record" before the first Refresh with a source.
+  db::Recordset& Recordset();
+  // The open database; fails when none is open.
+  db::Database& Database();
+
+  // Closes the database (the window unloads).
+  void close();
+
+ private:
+  std::string databaseName_;
+  std::string recordSource_;
+  std::string openName_;
+  std::unique_ptr<db::Database> database_;
+  std::unique_ptr<db::Recordset> recordset_;
+};
+
+}  // namespace db

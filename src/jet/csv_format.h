@@ -1,0 +1,18 @@
+// Values as the export prints them: plain numbers that read back exactly, quoted text, ISO dates.
+// Shared by `jet export` and `jet sql`.
+#pragma once
+
+#include <string>
+
+#include "jet/value.h"
+
+namespace jet {
+
+std::string csvField(const Value& v);
+std::string csvQuote(const std::string& text);
+// Shortest decimal text that reads back as the same double.
+std::string formatDouble(double d);
+// Date as YYYY-MM-DD HH:MM:SS.
+std::string formatDate(double d);
+
+}  // namespace jet

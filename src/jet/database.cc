@@ -1,0 +1,66 @@
+#include "jet/database.h"
+
+#include "jet/error.h"
+#include "jet/text_codec.h"
+
+namespace jet {
+
+Database::Database(const std::string& path, Mode mode) {
+  file_ = std::make_unique<PageFile>(path, mode == Mode::ReadWrite ? PageFile::Mode::ReadWrite : PageFile::Mode::ReadOnly);
+  header_ = parseHeader(file_->readPrefix(2048), path);
+  if (mode == Mode::ReadWrite && !header_.format->jet4) {
+    throw Error(err::kReadOnly, "'" + path + "' is an Access 97 database; writing that format is not supported.");
+  }
+  file_->setPageSize(header_.format->pageSize);
+  if (file_->fileSize() % header_.format->pageSize != 0 || file_->pageCount() < 3) {
+    corrupt("the file's size is not a whole number of pages");
+  }
+  try {
+    catalog_ = readCatalog(*file_, format());
+  } catch (const Error& e) {
+    if (e.number() == err::kNotDatabase) throw;
+    throw Error(err::kNotDatabase, std::string("The database file is damaged: ") + e.what());
+  }
+}
+
+Database::~Database() = default;
+
+std::vector<std::string> Database::tableNames(bool includeSystem) const {
+  std::vector<std::string> names;
+  for (auto& e : catalog_) {
+    if (e.isTable() && (includeSystem || !e.isSystem())) names.push_back(e.name);
+  }
+  return names;
+}
+
+bool Database::hasTable(const std::string& name) const {
+  for (auto& e : catalog_) if (e.isTable() && sameName(e.name, name)) return true;
+  return false;
+}
+
+Table& Database::table(const std::string& name) {
+  std::string key = foldCase(name);
+  if (auto it = tables_.find(key); it != tables_.end()) return *it->second;
+  for (auto& e : catalog_) {
+    if (e.isTable() && sameName(e.name, name)) {
+      TableDef def = readTableDef(*file_, format(), e.tdefPage());
+      def.name = e.name;
+      auto t = std::make_unique<Table>(*this, std::move(def));
+      Table& ref = *t;
+      tables_[key] = std::move(t);
+      return ref;
+    }
+  }
+  throw Error(err::kTableNotFound, "The database engine cannot find the input table or query '" + name + "'.");
+}
+
+void Database::reload() {
+  file_->rollback();
+  for (auto& [key, t] : tables_) {
+    TableDef def = readTableDef(*file_, format(), t->def().page);
+    def.name = t->def().name;
+    t->mutableDef() = std::move(def);
+  }
+}
+
+}  // namespace jet

@@ -1,0 +1,45 @@
+// An open Jet database: header, catalog and tables, over the pager.
+// The engine's entry point; the writing operations live in table_writer.h.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet/catalog.h"
+#include "jet/header.h"
+#include "jet/page_file.h"
+#include "jet/table.h"
+
+namespace jet {
+
+class Database {
+ public:
+  enum class Mode { ReadOnly, ReadWrite };
+  Database(const std::string& path, Mode mode);
+  ~Database();
+
+  const std::string& path() const { return file_->path(); }
+  const Header& header() const { return header_; }
+  const Format& format() const { return *header_.format; }
+  PageFile& file() { return *file_; }
+  bool writable() const { return file_->writable(); }
+
+  const std::vector<CatalogEntry>& catalog() const { return catalog_; }
+  std::vector<std::string> tableNames(bool includeSystem = false) const;
+  bool hasTable(const std::string& name) const;
+  // Fails with "table not found" (3078).
+  Table& table(const std::string& name);
+
+  // Re-reads table definitions after a failed write left cached ones stale, or after changes.
+  void reload();
+
+ private:
+  std::unique_ptr<PageFile> file_;
+  Header header_;
+  std::vector<CatalogEntry> catalog_;
+  std::map<std::string, std::unique_ptr<Table>> tables_;
+};
+
+}  // namespace jet

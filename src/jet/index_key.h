@@ -1,0 +1,27 @@
+// Index entry keys: the bytes Jet 4 stores for the column values of one index entry.
+// Used to insert into index B-trees and to check stored entries against their rows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "jet/column.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// Appends the key bytes of one column value, starting with its flag byte, for an
+// ascending or descending index column. Text and memo columns use the General
+// sort order. Raises kNotSupported for column types or characters we cannot
+// encode exactly, kTypeMismatch or kOverflow for values that do not fit the column.
+void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value);
+
+struct IndexKeyPart {
+  const Column* column;
+  bool ascending;
+};
+
+// The key of a whole index entry: the keys of `values` in the order of `parts`.
+std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values);
+
+}  // namespace jet

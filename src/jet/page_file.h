@@ -1,0 +1,78 @@
+// The pager: the database file as numbered pages, with a cache, locking and atomic commits.
+// Changes of one operation stay in memory until commit(), which goes through a rollback journal.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace jet {
+
+using Page = std::vector<uint8_t>;
+using PageRef = std::shared_ptr<const Page>;
+
+class PageFile {
+ public:
+  enum class Mode { ReadOnly, ReadWrite };
+
+  // Opens the file. ReadWrite refuses a read-only file or one another program holds, and
+  // locks the file until close. A journal left behind by an interrupted commit is rolled back
+  // first (ReadOnly: its pages are read in place of the damaged ones).
+  PageFile(const std::string& path, Mode mode);
+  ~PageFile();
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  bool writable() const { return mode_ == Mode::ReadWrite; }
+  uint64_t fileSize() const { return fileSize_; }
+
+  // The page size is known only once the header page has been read.
+  void setPageSize(size_t size);
+  size_t pageSize() const { return pageSize_; }
+  uint32_t pageCount() const;
+
+  // Reads the first bytes of the file, whatever the page size.
+  std::string readPrefix(size_t length);
+
+  // A page as it stands in this operation.
+  PageRef read(uint32_t page);
+  // A page to change in this operation; the caller writes through the returned pointer.
+  uint8_t* modify(uint32_t page);
+  // A new zeroed page at the end of the file.
+  uint32_t append();
+
+  bool dirty() const { return !dirty_.empty(); }
+  // Stores every changed page atomically: journal, write, sync, remove journal.
+  void commit();
+  // Forgets every change of this operation.
+  void rollback();
+
+  // Tests: make the Nth following write or sync call fail as a full disk would (0 = never).
+  static void failAfterWrites(long n);
+  // Tests: after a failure, keep the files as a killed process would leave them.
+  static void simulateCrashOnFailure(bool on);
+
+ private:
+  void osRead(uint64_t offset, uint8_t* buf, size_t len) const;
+  void osWrite(int fd, uint64_t offset, const uint8_t* buf, size_t len);
+  void osSync(int fd);
+  void lockOrRefuse();
+  void recoverJournal();
+  std::string journalPath() const { return path_ + "-journal"; }
+
+  std::string path_;
+  Mode mode_;
+  int fd_ = -1;
+  size_t pageSize_ = 0;
+  uint64_t fileSize_ = 0;
+  std::unordered_map<uint32_t, PageRef> cache_;
+  std::map<uint32_t, std::shared_ptr<Page>> dirty_;
+  std::unordered_map<uint32_t, PageRef> overlay_;  // pages from a journal that could not be rolled back
+  uint32_t committedPages_ = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,268 @@
+#include "jet/row_codec.h"
+
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/long_value.h"
+#include "jet/page_file.h"
+#include "jet/text_codec.h"
+
+namespace jet {
+
+namespace {
+
+// Offsets of the variable fields, from the row's own offset table; the last one marks the end.
+std::vector<uint32_t> varOffsets(const Format& f, const TableDef& def, Bytes row, size_t maskSize) {
+  std::vector<uint32_t> offs;
+  if (def.varColumns == 0) return offs;
+  size_t len = row.size();
+  if (f.jet4) {
+    if (len < maskSize + 2) corrupt("a row is too short for its offset table");
+    uint16_t count = row.u16(len - maskSize - 2);
+    if (size_t(count) * 2 + 4 + maskSize > len) corrupt("a row's offset table is larger than the row");
+    for (size_t i = 0; i <= count; ++i) offs.push_back(row.u16(len - maskSize - 4 - 2 * i));
+  } else {
+    if (len < maskSize + 1) corrupt("a row is too short for its offset table");
+    size_t rowEnd = len - 1;
+    uint8_t count = row.u8(rowEnd - maskSize);
+    size_t jumps = rowEnd / 256;
+    if (rowEnd < maskSize + jumps + 1) corrupt("a row's offset table is larger than the row");
+    size_t colPtr = rowEnd - maskSize - jumps - 1;
+    if (jumps && (colPtr - count) / 256 < jumps) --jumps;
+    colPtr = rowEnd - maskSize - jumps - 1;
+    if (colPtr < count) corrupt("a row's offset table is larger than the row");
+    size_t used = 0;
+    for (size_t i = 0; i <= count; ++i) {
+      while (used < jumps && i == row.u8(rowEnd - maskSize - used - 1)) ++used;
+      offs.push_back(uint32_t(row.u8(colPtr - i) + used * 256));
+    }
+  }
+  for (size_t i = 0; i < offs.size(); ++i) {
+    if (offs[i] > len || (i > 0 && offs[i] < offs[i - 1])) corrupt("a row's variable fields overlap");
+  }
+  return offs;
+}
+
+std::string hex2(uint8_t v) {
+  static const char* d = "0123456789ABCDEF";
+  return {d[v >> 4], d[v & 15]};
+}
+
+}  // namespace
+
+RawRow splitRow(const Format& f, const TableDef& def, Bytes row) {
+  RawRow raw;
+  size_t n = def.columns.size();
+  raw.present.assign(n, false);
+  raw.fields.assign(n, Bytes());
+  raw.boolValue.assign(n, false);
+  if (row.size() < f.rowColumnCountSize) corrupt("a row is empty");
+  size_t rowCols = f.jet4 ? row.u16(0) : row.u8(0);
+  size_t maskSize = (rowCols + 7) / 8;
+  if (maskSize > row.size()) corrupt("a row's null mask is larger than the row");
+  Bytes mask = row.sub(row.size() - maskSize, maskSize);
+  std::vector<uint32_t> offs = varOffsets(f, def, row, maskSize);
+  size_t varCount = offs.empty() ? 0 : offs.size() - 1;
+  for (size_t i = 0; i < n; ++i) {
+    const Column& c = def.columns[i];
+    if (c.number >= rowCols) continue;  // added after this row was written
+    bool bit = (mask.u8(c.number / 8) >> (c.number % 8)) & 1;
+    if (c.type == ColumnType::Boolean) {
+      raw.present[i] = true;
+      raw.boolValue[i] = bit;
+      continue;
+    }
+    if (!bit) continue;
+    if (c.fixed()) {
+      size_t w = fixedWidth(c);
+      raw.fields[i] = row.sub(f.rowColumnCountSize + c.fixedOffset, w);
+      raw.present[i] = true;
+    } else {
+      if (c.varIndex >= varCount) continue;
+      uint32_t a = offs[c.varIndex], b = offs[c.varIndex + 1];
+      raw.fields[i] = row.sub(a, b - a);
+      raw.present[i] = true;
+    }
+  }
+  return raw;
+}
+
+std::string formatGuid(Bytes b) {
+  std::string s = "{";
+  for (int i = 3; i >= 0; --i) s += hex2(b.u8(i));
+  s += "-";
+  s += hex2(b.u8(5)) + hex2(b.u8(4)) + "-" + hex2(b.u8(7)) + hex2(b.u8(6)) + "-";
+  s += hex2(b.u8(8)) + hex2(b.u8(9)) + "-";
+  for (int i = 10; i < 16; ++i) s += hex2(b.u8(i));
+  return s + "}";
+}
+
+std::string parseGuid(const std::string& text) {
+  std::string hex;
+  for (char c : text) if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
+  if (hex.size() != 32) throw Error(err::kTypeMismatch, "'" + text + "' is not a GUID.");
+  auto byteAt = [&](size_t i) { return char(std::stoi(hex.substr(2 * i, 2), nullptr, 16)); };
+  std::string out(16, '\0');
+  int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  for (int i = 0; i < 16; ++i) out[order[i]] = byteAt(size_t(i));
+  return out;
+}
+
+std::string formatDecimal(Bytes b, int scale) {
+  // Four 32-bit words, most significant first, each little-endian; a sign byte before them.
+  uint32_t words[4];
+  for (int w = 0; w < 4; ++w) words[w] = b.u32(1 + 4 * w);
+  std::string digits;
+  while (words[0] | words[1] | words[2] | words[3]) {
+    uint64_t rem = 0;
+    for (int w = 0; w < 4; ++w) {
+      uint64_t cur = (rem << 32) | words[w];
+      words[w] = uint32_t(cur / 10);
+      rem = cur % 10;
+    }
+    digits.insert(digits.begin(), char('0' + rem));
+  }
+  if (digits.empty()) digits = "0";
+  if (scale > 0) {
+    while (digits.size() <= size_t(scale)) digits.insert(digits.begin(), '0');
+    digits.insert(digits.end() - scale, '.');
+  }
+  if (b.u8(0) & 0x80) digits.insert(digits.begin(), '-');
+  return digits;
+}
+
+Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow& raw, size_t i) {
+  if (!raw.present[i]) return Value::null();
+  Bytes v = raw.fields[i];
+  auto needSize = [&](size_t n) { if (v.size() < n) corrupt("a field is shorter than its type"); };
+  switch (c.type) {
+    case ColumnType::Boolean: return Value::boolean(raw.boolValue[i]);
+    case ColumnType::Byte: needSize(1); return Value::byte(v.u8(0));
+    case ColumnType::Integer: needSize(2); return Value::integer(int16_t(v.u16(0)));
+    case ColumnType::Long: needSize(4); return Value::long_(int32_t(v.u32(0)));
+    case ColumnType::Currency: needSize(8); return Value::currency(int64_t(v.u64(0)));
+    case ColumnType::Single: {
+      needSize(4);
+      uint32_t bits = v.u32(0);
+      float x;
+      std::memcpy(&x, &bits, 4);
+      return Value::single(x);
+    }
+    case ColumnType::Double:
+    case ColumnType::DateTime: {
+      needSize(8);
+      uint64_t bits = v.u64(0);
+      double x;
+      std::memcpy(&x, &bits, 8);
+      return c.type == ColumnType::Double ? Value::double_(x) : Value::date(x);
+    }
+    case ColumnType::Guid: needSize(16); return Value::guid(formatGuid(v));
+    case ColumnType::Numeric: needSize(17); return Value::decimal(formatDecimal(v, c.scale));
+    case ColumnType::Text: return Value::text(f.jet4 ? decodeJet4Text(v) : cp1252ToUtf8(v.str(0, v.size())));
+    case ColumnType::Binary: return Value::binary(v.str(0, v.size()));
+    case ColumnType::Memo: {
+      std::string data = readLongValue(file, f, v);
+      Bytes d(data);
+      return Value::text(f.jet4 ? decodeJet4Text(d) : cp1252ToUtf8(data));
+    }
+    case ColumnType::Ole: return Value::binary(readLongValue(file, f, v));
+  }
+  corrupt("a column has an unknown type");
+}
+
+std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& def, Bytes row) {
+  RawRow raw = splitRow(f, def, row);
+  std::vector<Value> out;
+  out.reserve(def.columns.size());
+  for (size_t i = 0; i < def.columns.size(); ++i) out.push_back(decodeField(file, f, def.columns[i], raw, i));
+  return out;
+}
+
+std::string encodeFixed(const Column& c, const Value& v) {
+  std::string out(fixedWidth(c), '\0');
+  uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
+  switch (c.type) {
+    case ColumnType::Byte: p[0] = uint8_t(v.i); break;
+    case ColumnType::Integer: put16(p, uint16_t(int16_t(v.i))); break;
+    case ColumnType::Long: put32(p, uint32_t(int32_t(v.i))); break;
+    case ColumnType::Currency: put64(p, uint64_t(v.i)); break;
+    case ColumnType::Single: {
+      float x = float(v.d);
+      uint32_t bits;
+      std::memcpy(&bits, &x, 4);
+      put32(p, bits);
+      break;
+    }
+    case ColumnType::Double:
+    case ColumnType::DateTime: {
+      uint64_t bits;
+      std::memcpy(&bits, &v.d, 8);
+      put64(p, bits);
+      break;
+    }
+    case ColumnType::Guid: out = parseGuid(v.s); break;
+    default:
+      if (v.s.size() > out.size()) throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
+      std::memcpy(p, v.s.data(), v.s.size());
+  }
+  return out;
+}
+
+std::string encodeText(const Format& f, const Column& c, const std::string& utf8) {
+  return encodeJet4Text(utf8, c.compressedText);
+}
+
+std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values) {
+  if (!f.jet4) throw Error(err::kReadOnly, "Writing Access 97 databases is not supported.");
+  uint16_t numCols = 0;
+  for (auto& c : def.columns) numCols = std::max<uint16_t>(numCols, uint16_t(c.number + 1));
+  size_t maskSize = (numCols + 7) / 8;
+  std::string mask(maskSize, '\0');
+  std::string fixed(def.fixedSize, '\0');
+  uint16_t varSlots = 0;
+  for (auto& c : def.columns) if (!c.fixed()) varSlots = std::max<uint16_t>(varSlots, uint16_t(c.varIndex + 1));
+  std::vector<std::string> var(varSlots);
+  std::vector<bool> varPresent(varSlots, false);
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const Column& c = def.columns[i];
+    const Value& v = values[i];
+    auto setBit = [&] { mask[c.number / 8] = char(mask[c.number / 8] | (1 << (c.number % 8))); };
+    if (c.type == ColumnType::Boolean) {
+      if (!v.isNull() && v.b) setBit();
+      continue;
+    }
+    if (v.isNull()) continue;
+    setBit();
+    if (c.fixed()) {
+      std::string bytes = encodeFixed(c, v);
+      std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
+    } else {
+      std::string bytes = c.type == ColumnType::Text ? encodeText(f, c, v.s) : v.s;
+      if (c.type == ColumnType::Text || c.type == ColumnType::Binary) {
+        if (bytes.size() > c.size) throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
+      }
+      var[c.varIndex] = std::move(bytes);
+      varPresent[c.varIndex] = true;
+    }
+  }
+  // Trailing absent variable fields need no offsets, as Access writes rows.
+  size_t varCount = varSlots;
+  while (varCount > 0 && !varPresent[varCount - 1]) --varCount;
+  std::string row;
+  append16(row, numCols);
+  row += fixed;
+  std::vector<uint16_t> offs;
+  for (size_t i = 0; i < varCount; ++i) {
+    offs.push_back(uint16_t(row.size()));
+    row += var[i];
+  }
+  offs.push_back(uint16_t(row.size()));
+  if (def.varColumns > 0) {
+    for (size_t i = offs.size(); i-- > 0;) append16(row, offs[i]);
+    append16(row, uint16_t(varCount));
+  }
+  row += mask;
+  return row;
+}
+
+}  // namespace jet

@@ -1,0 +1,155 @@
+#include "jet/table_def.h"
+
+#include <algorithm>
+#include <set>
+
+#include "jet/bytes.h"
+#include "jet/error.h"
+#include "jet/page_file.h"
+#include "jet/text_codec.h"
+
+namespace jet {
+
+bool sameName(const std::string& a, const std::string& b) { return foldCase(a) == foldCase(b); }
+
+const Column* TableDef::findColumn(const std::string& n) const {
+  for (auto& c : columns) if (sameName(c.name, n)) return &c;
+  return nullptr;
+}
+
+const Column* TableDef::columnByNumber(uint16_t number) const {
+  for (auto& c : columns) if (c.number == number) return &c;
+  return nullptr;
+}
+
+const LogicalIndex* TableDef::findIndex(const std::string& n) const {
+  for (auto& i : indexes) if (sameName(i.name, n)) return &i;
+  return nullptr;
+}
+
+namespace {
+
+std::string readName(Bytes b, size_t& pos, const Format& f) {
+  if (f.jet4) {
+    size_t len = b.u16(pos);
+    pos += 2;
+    std::string name = utf16leToUtf8(b.sub(pos, len));
+    pos += len;
+    return name;
+  }
+  size_t len = b.u8(pos);
+  pos += 1;
+  std::string name = cp1252ToUtf8(b.str(pos, len));
+  pos += len;
+  return name;
+}
+
+}  // namespace
+
+TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
+  TableDef def;
+  def.page = page;
+  // Concatenate the definition pages: the first whole, the rest after their 8-byte header.
+  std::string buf;
+  std::set<uint32_t> seen;
+  for (uint32_t p = page; p != 0;) {
+    if (!seen.insert(p).second) corrupt("the definition pages of a table form a loop");
+    PageRef pg = file.read(p);
+    if ((*pg)[0] != uint8_t(PageType::TableDef)) corrupt("page " + std::to_string(p) + " is not a table definition");
+    def.pages.push_back(p);
+    if (buf.empty()) buf.assign(reinterpret_cast<const char*>(pg->data()), pg->size());
+    else buf.append(reinterpret_cast<const char*>(pg->data()) + 8, pg->size() - 8);
+    p = Bytes(pg->data(), pg->size()).u32(4);
+  }
+  Bytes b(buf);
+  def.rowCount = b.u32(f.tdefRowCount);
+  def.nextAutoNumber = b.u32(f.tdefAutoNumber);
+  def.tableType = b.u8(f.tdefTableType);
+  def.maxColumns = b.u16(f.tdefMaxCols);
+  def.varColumns = b.u16(f.tdefVarCols);
+  uint16_t numCols = b.u16(f.tdefNumCols);
+  uint32_t numIdx = b.u32(f.tdefNumIndexes);
+  uint32_t numRealIdx = b.u32(f.tdefNumRealIndexes);
+  if (numIdx > 1000 || numRealIdx > 1000 || numCols > 4096) corrupt("a table definition has impossible counts");
+  def.usedPagesMap = b.u32(f.tdefUsedPages);
+  def.freePagesMap = b.u32(f.tdefFreePages);
+
+  size_t pos = f.tdefIndexStart;
+  for (uint32_t i = 0; i < numRealIdx; ++i) {
+    RealIndex ri;
+    ri.number = int(i);
+    ri.countOffset = pos + 4;
+    ri.rowCount = b.u32(pos + 4);
+    def.realIndexes.push_back(ri);
+    pos += f.realIndexCountSize;
+  }
+  for (uint16_t i = 0; i < numCols; ++i) {
+    Bytes c = b.sub(pos, f.columnSize);
+    Column col;
+    col.type = ColumnType(c.u8(f.colType));
+    col.number = c.u16(f.colNumber);
+    col.varIndex = c.u16(f.colVarIndex);
+    col.flags = c.u8(f.colFlags);
+    col.fixedOffset = c.u16(f.colFixedOffset);
+    col.size = c.u16(f.colSize);
+    if (col.type == ColumnType::Numeric) {
+      col.precision = c.u8(f.colMisc);
+      col.scale = c.u8(f.colMisc + 1);
+    }
+    if (f.jet4) {
+      col.sortOrder = c.u16(11);
+      col.compressedText = (c.u8(16) & 0x01) != 0;
+    } else {
+      col.sortOrder = c.u16(9);
+      col.codePage = c.u16(11);
+    }
+    def.columns.push_back(col);
+    pos += f.columnSize;
+  }
+  for (auto& col : def.columns) col.name = readName(b, pos, f);
+
+  for (auto& ri : def.realIndexes) {
+    ri.definitionOffset = pos;
+    size_t p = pos + (f.jet4 ? 4 : 0);
+    for (int k = 0; k < 10; ++k, p += 3) {
+      uint16_t cn = b.u16(p);
+      if (cn == 0xFFFF) continue;
+      ri.columns.push_back({cn, (b.u8(p + 2) & 0x01) != 0});
+    }
+    ri.usageMap = b.u32(p);
+    ri.rootPage = b.u32(p + 4);
+    ri.flags = b.u8(p + 8);
+    pos += f.realIndexSize;
+  }
+  for (uint32_t i = 0; i < numIdx; ++i) {
+    size_t p = pos + (f.jet4 ? 4 : 0);
+    LogicalIndex li;
+    li.number = int(b.u32(p));
+    li.realIndex = int(b.u32(p + 4));
+    li.type = b.u8(p + 4 + 4 + 1 + 4 + 4 + 1 + 1);
+    if (li.realIndex < 0 || li.realIndex >= int(numRealIdx)) corrupt("an index refers to a missing index tree");
+    def.indexes.push_back(li);
+    pos += f.logicalIndexSize;
+  }
+  for (auto& li : def.indexes) li.name = readName(b, pos, f);
+
+  std::stable_sort(def.columns.begin(), def.columns.end(),
+                   [](const Column& a, const Column& c) { return a.number < c.number; });
+  for (auto& col : def.columns) {
+    if (col.fixed()) def.fixedSize = std::max<uint16_t>(def.fixedSize, uint16_t(col.fixedOffset + fixedWidth(col)));
+  }
+  for (auto& ri : def.realIndexes) {
+    for (auto& ic : ri.columns) {
+      if (!def.columnByNumber(ic.columnNumber)) corrupt("an index refers to a missing column");
+    }
+  }
+  return def;
+}
+
+void writeTableCounts(PageFile& file, const Format& f, const TableDef& def) {
+  uint8_t* p = file.modify(def.page);
+  put32(p + f.tdefRowCount, def.rowCount);
+  put32(p + f.tdefAutoNumber, def.nextAutoNumber);
+}
+
+}  // namespace jet

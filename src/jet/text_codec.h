@@ -1,0 +1,25 @@
+// Text as Jet stores it: UTF-16LE in Jet 4 (optionally with Unicode compression), code page 1252 in Jet 3.
+// Everything above the engine sees UTF-8.
+#pragma once
+
+#include <string>
+
+#include "jet/bytes.h"
+
+namespace jet {
+
+std::string utf16leToUtf8(Bytes b);
+std::string utf8ToUtf16le(const std::string& s);
+std::string cp1252ToUtf8(const std::string& s);
+std::u32string utf8ToUtf32(const std::string& s);
+std::string utf32ToUtf8(const std::u32string& s);
+
+// A stored Jet 4 text value (compressed when it starts with FF FE).
+std::string decodeJet4Text(Bytes b);
+// Encodes a text value for a Jet 4 column; compresses when asked and every character allows it.
+std::string encodeJet4Text(const std::string& utf8, bool compress);
+
+// Letter case folded the way Jet compares names and text (Latin-1 letters and ASCII).
+std::string foldCase(const std::string& utf8);
+
+}  // namespace jet

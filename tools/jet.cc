@@ -1,0 +1,110 @@
+// jet: inspect, export, check and change Access databases from the command line.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "jet/csv_format.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/index_tree.h"
+#include "jet/row_codec.h"
+
+namespace {
+
+int usage() {
+  std::cerr << "usage: jet tables FILE\n"
+               "       jet schema FILE [TABLE]\n"
+               "       jet export FILE TABLE [--index NAME]\n";
+  return 2;
+}
+
+void printSchema(jet::Table& t) {
+  const auto& d = t.def();
+  std::cout << "TABLE " << d.name << " (" << d.rowCount << " rows, next autonumber " << d.nextAutoNumber << ")\n";
+  for (auto& c : d.columns) {
+    std::cout << "  " << c.name << " " << jet::columnTypeName(c.type);
+    if (c.type == jet::ColumnType::Text) std::cout << "(" << c.size / 2 << ")";
+    if (c.autoNumber()) std::cout << " AUTONUMBER";
+    std::cout << "\n";
+  }
+  for (auto& li : d.indexes) {
+    const auto& ri = d.realIndexes[li.realIndex];
+    std::cout << "  INDEX " << li.name << (li.primary() ? " PRIMARY" : "") << (ri.unique() ? " UNIQUE" : "")
+              << (li.foreignKey() ? " FOREIGN" : "") << " (";
+    for (size_t k = 0; k < ri.columns.size(); ++k) {
+      const jet::Column* c = d.columnByNumber(ri.columns[k].columnNumber);
+      std::cout << (k ? ", " : "") << c->name << (ri.columns[k].ascending ? "" : " DESC");
+    }
+    std::cout << ")\n";
+  }
+}
+
+void printRow(std::string& line, const std::vector<jet::Value>& values) {
+  line.clear();
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i) line += ',';
+    line += jet::csvField(values[i]);
+  }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+int exportTable(jet::Database& db, const std::string& name, const std::string& index) {
+  jet::Table& t = db.table(name);
+  std::string line;
+  for (size_t i = 0; i < t.def().columns.size(); ++i) line += (i ? "," : "") + t.def().columns[i].name;
+  std::cout << line << "\n" << std::flush;
+  if (index.empty()) {
+    t.scan([&](jet::RowId, jet::Bytes row) {
+      printRow(line, jet::decodeRow(db.file(), db.format(), t.def(), row));
+      return true;
+    });
+  } else {
+    const jet::LogicalIndex* li = t.def().findIndex(index);
+    if (!li) throw jet::Error(jet::err::kItemNotFound, "The table '" + name + "' has no index '" + index + "'.");
+    const auto& ri = t.def().realIndexes[li->realIndex];
+    jet::walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const jet::IndexEntry& e) {
+      printRow(line, t.readRow(e.row));
+      return true;
+    });
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+int run(const std::vector<std::string>& args) {
+  if (args.size() < 2) return usage();
+  const std::string& cmd = args[0];
+  if (cmd == "tables") {
+    jet::Database db(args[1], jet::Database::Mode::ReadOnly);
+    for (auto& n : db.tableNames()) std::cout << n << "\n";
+    return 0;
+  }
+  if (cmd == "schema") {
+    jet::Database db(args[1], jet::Database::Mode::ReadOnly);
+    if (args.size() > 2) printSchema(db.table(args[2]));
+    else for (auto& n : db.tableNames()) printSchema(db.table(n));
+    return 0;
+  }
+  if (cmd == "export" && args.size() >= 3) {
+    jet::Database db(args[1], jet::Database::Mode::ReadOnly);
+    std::string index;
+    if (args.size() == 5 && args[3] == "--index") index = args[4];
+    else if (args.size() != 3) return usage();
+    return exportTable(db, args[2], index);
+  }
+  return usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return run(args);
+  } catch (const jet::Error& e) {
+    std::cerr << "jet: error " << e.number() << ": " << e.what() << "\n";
+    return 1;
+  }
+}
