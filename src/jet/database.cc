@@ -54,12 +54,33 @@ Table& Database::table(const std::string& name) {
   throw Error(err::kTableNotFound, "The database engine cannot find the input table or query '" + name + "'.");
 }
 
+void Database::operationDone() {
+  if (batch_ == 0) file_->commit();
+}
+
+void Database::operationFailed() {
+  if (batch_ == 0) reload();
+}
+
+void Database::endBatch() {
+  if (batch_ > 0 && --batch_ == 0) {
+    try {
+      file_->commit();
+    } catch (...) {
+      reload();
+      throw;
+    }
+  }
+}
+
 void Database::reload() {
   file_->rollback();
+  catalog_ = readCatalog(*file_, format());
   for (auto& [key, t] : tables_) {
     TableDef def = readTableDef(*file_, format(), t->def().page);
     def.name = t->def().name;
     t->mutableDef() = std::move(def);
+    t->insertHint = 0;
   }
 }
 

@@ -35,11 +35,20 @@ class Database {
   // Re-reads table definitions after a failed write left cached ones stale, or after changes.
   void reload();
 
+  // Ends one write operation: stores its pages atomically, unless a batch is open.
+  void operationDone();
+  // A failed operation: forgets its pages and re-reads what it changed in memory.
+  void operationFailed();
+  // Batches group many operations into one commit (for building large files).
+  void beginBatch() { ++batch_; }
+  void endBatch();
+
  private:
   std::unique_ptr<PageFile> file_;
   Header header_;
   std::vector<CatalogEntry> catalog_;
   std::map<std::string, std::unique_ptr<Table>> tables_;
+  int batch_ = 0;
 };
 
 }  // namespace jet

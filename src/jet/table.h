@@ -39,6 +39,9 @@ class Table {
   // The table's data pages, from its usage map.
   std::vector<uint32_t> dataPages();
 
+  // Where the writer last found room for a row (0: not known yet).
+  uint32_t insertHint = 0;
+
  private:
   Database& db_;
   TableDef def_;

@@ -1,0 +1,70 @@
+// The program's one window: what the update does, where the files are, Start and Cancel.
+// Holds the BandPlan and Logbook data sources; Start asks for a backup and runs both updates.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "app/msgbox.h"
+#include "db/data_source.h"
+#include "logbook/update_logbook.h"
+
+class QLabel;
+class QPushButton;
+
+namespace app {
+
+// The two updates Start runs; the real ones unless a test puts others in.
+struct Updates {
+  std::function<void(db::DataSource& BandPlan, const MsgBoxFn& MsgBox)> bandPlan;
+  std::function<void(db::DataSource& Logbook, const logbook::GetAppSettingFn& GetAppSetting, const MsgBoxFn& MsgBox)>
+      logbook;
+  static Updates real();
+};
+
+class Form1 : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `msgBox` defaults to the Qt box over this window.
+  explicit Form1(MsgBoxFn msgBox = {}, Updates updates = Updates::real(), QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The load step, before the window is shown: finds the band plan and opens it.
+  void Form_Load();
+
+  // Places the controls for a screen of `dpiX` x `dpiY` logical dots per inch.
+  void ApplyDpi(double dpiX, double dpiY);
+
+  // Twips (1/1440 inch) to pixels at `dpi`.
+  static int Pixels(int twips, double dpi);
+
+  db::DataSource BandPlan;
+  db::DataSource Logbook;
+  std::string MyDocsPath;
+  std::string BandPlanPath;
+
+ public slots:
+  void Start_Click();
+  void Cancel_Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void Form_Unload();
+
+  MsgBoxFn msgBox_;
+  Updates updates_;
+  bool unloaded_ = false;
+  QLabel* Label_;
+  QLabel* Label2_;
+  QLabel* Label3_;
+  QLabel* Label4_;
+  QPushButton* Start_;
+  QPushButton* Cancel_;
+};
+
+}  // namespace app

@@ -1,0 +1,29 @@
+// Start-up of the Tarnlog Entity Updater: the window, its load step, the event loop, and the
+// one handler that reports a run-time error and ends the program.
+
+#include <QApplication>
+#include <iostream>
+
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "app/qt_msgbox.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Tarnlog Entity Updater"));
+  QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("tarnlog-entity-updater"));
+
+  app::Form1 form;
+  QApplication::setWindowIcon(form.windowIcon());
+  try {
+    form.Form_Load();
+    form.show();
+    QApplication::exec();
+    app::RethrowPendingFailure();
+  } catch (...) {
+    return app::ReportRunTimeError(std::current_exception(), app::QtMsgBox(form.isVisible() ? &form : nullptr),
+                                   std::cerr);
+  }
+  return 0;
+}

@@ -1,0 +1,15 @@
+// The user's documents folder ("My Documents") as the logging program sees it.
+// On Windows the shell is asked; elsewhere the program runs under Wine and the prefix's registry tells.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Windows: SHGetFolderPathA(CSIDL_PERSONAL) from shfolder.dll, the text as the shell gives it.
+// Elsewhere: "Personal" under Explorer\Shell Folders in the Wine prefix's user.reg, a Windows
+// path returned as written ("C:\users\bob\Documents"). Without a prefix or that value: the
+// desktop's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents when it exists), else "".
+std::string documentsFolder();
+
+}  // namespace platform

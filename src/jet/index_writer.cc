@@ -1,0 +1,250 @@
+#include "jet/index_writer.h"
+
+#include <algorithm>
+
+#include "jet/error.h"
+#include "jet/index_tree.h"
+#include "jet/page_file.h"
+#include "jet/usage_map.h"
+
+namespace jet {
+
+namespace {
+
+bool sortsBefore(const IndexEntry& a, const IndexEntry& b) { return compareEntries(a, b) < 0; }
+
+IndexEntry separator(const IndexEntry& last, uint32_t child) {
+  IndexEntry e;
+  e.key = last.key;
+  e.row = last.row;
+  e.child = child;
+  return e;
+}
+
+}  // namespace
+
+std::vector<IndexWriter::Step> IndexWriter::descend(const IndexEntry& target) {
+  std::vector<Step> path;
+  uint32_t page = index_.rootPage;
+  for (int depth = 0; depth < 32; ++depth) {
+    Step s;
+    s.node = readIndexNode(file_, f_, page);
+    for (auto& p : path) if (p.node.page == page) corrupt("an index tree visits a page twice");
+    if (s.node.leaf) {
+      path.push_back(std::move(s));
+      return path;
+    }
+    auto& es = s.node.entries;
+    auto it = std::find_if(es.begin(), es.end(), [&](const IndexEntry& e) { return compareEntries(e, target) >= 0; });
+    if (it != es.end()) {
+      s.slot = int(it - es.begin());
+      page = it->child;
+    } else if (s.node.tail != 0) {
+      page = s.node.tail;
+    } else if (!es.empty()) {
+      s.slot = int(es.size()) - 1;
+      page = es.back().child;
+    } else {
+      corrupt("an index node has no children");
+    }
+    path.push_back(std::move(s));
+  }
+  corrupt("an index tree is deeper than any real one");
+}
+
+bool IndexWriter::fits(const IndexNode& node) {
+  std::vector<uint8_t> scratch(f_.pageSize);
+  return writeIndexNode(scratch.data(), f_, node);
+}
+
+void IndexWriter::store(const IndexNode& node) {
+  if (!writeIndexNode(file_.modify(node.page), f_, node)) throw Error(err::kNotSupported, "An index entry is too large for an index page.");
+}
+
+uint32_t IndexWriter::newPage() {
+  uint32_t page = file_.append();
+  if (index_.usageMap != 0) setUsageMapPage(file_, f_, index_.usageMap, page, true);
+  return page;
+}
+
+void IndexWriter::relink(uint32_t page, bool prev, uint32_t value) {
+  if (page == 0) return;
+  IndexNode n = readIndexNode(file_, f_, page);
+  (prev ? n.prev : n.next) = value;
+  store(n);
+}
+
+void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
+  IndexNode& node = path[level].node;
+  if (fits(node)) {
+    store(node);
+    if (level == 0 || !newMax) return;
+    Step& parent = path[level - 1];
+    if (parent.slot < 0) {
+      // This node is the parent's tail: the parent's own last key changes with it.
+      settleClean(path, level - 1, newMax);
+      return;
+    }
+    IndexEntry& pe = parent.node.entries[size_t(parent.slot)];
+    pe.key = newMax->key;
+    pe.row = newMax->row;
+    bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == parent.node.entries.size();
+    settle(path, level - 1, parentLast ? newMax : std::nullopt);
+    return;
+  }
+
+  // Split by bytes: the lower half moves to a new page, this page keeps the upper half.
+  std::vector<IndexEntry> all = std::move(node.entries);
+  size_t per = node.leaf ? 4 : 8, total = 0, half = 0, cut = 0;
+  for (auto& e : all) total += e.key.size() + per;
+  while (cut < all.size() && half < total / 2) half += all[cut++].key.size() + per;
+  cut = std::clamp<size_t>(cut, node.leaf ? 1 : 2, all.size() - 1);
+
+  IndexNode left;
+  left.leaf = node.leaf;
+  left.owner = node.owner;
+  left.entries.assign(all.begin(), all.begin() + long(cut));
+  IndexEntry leftMax = left.entries.back();
+  if (!node.leaf) {
+    // The child of the left half's last entry becomes its tail, without an entry.
+    left.tail = leftMax.child;
+    left.entries.pop_back();
+  }
+  node.entries.assign(all.begin() + long(cut), all.end());
+
+  if (level == 0) {
+    // The root keeps its page number; both halves move below it.
+    IndexNode right;
+    right.leaf = node.leaf;
+    right.owner = node.owner;
+    right.entries = std::move(node.entries);
+    right.tail = node.tail;
+    left.page = newPage();
+    right.page = newPage();
+    left.next = right.page;
+    right.prev = left.page;
+    store(left);
+    store(right);
+    IndexNode root;
+    root.page = node.page;
+    root.leaf = false;
+    root.owner = node.owner;
+    root.entries.push_back(separator(leftMax, left.page));
+    root.tail = right.page;
+    store(root);
+    return;
+  }
+  left.page = newPage();
+  left.prev = node.prev;
+  left.next = node.page;
+  relink(node.prev, false, left.page);
+  node.prev = left.page;
+  store(left);
+  store(node);
+
+  Step& parent = path[level - 1];
+  auto& pes = parent.node.entries;
+  if (parent.slot >= 0) {
+    pes.insert(pes.begin() + parent.slot, separator(leftMax, left.page));
+    parent.slot += 1;
+    if (newMax) {
+      pes[size_t(parent.slot)].key = newMax->key;
+      pes[size_t(parent.slot)].row = newMax->row;
+    }
+    bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == pes.size();
+    settle(path, level - 1, parentLast ? newMax : std::nullopt);
+  } else {
+    pes.push_back(separator(leftMax, left.page));
+    settle(path, level - 1, newMax);
+  }
+}
+
+void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
+  // path[level] itself is unchanged; only its last key moved, which its parent records.
+  if (level == 0 || !newMax) return;
+  Step& parent = path[level - 1];
+  if (parent.slot < 0) {
+    settleClean(path, level - 1, newMax);
+    return;
+  }
+  IndexEntry& pe = parent.node.entries[size_t(parent.slot)];
+  pe.key = newMax->key;
+  pe.row = newMax->row;
+  bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == parent.node.entries.size();
+  settle(path, level - 1, parentLast ? newMax : std::nullopt);
+}
+
+void IndexWriter::detach(std::vector<Step>& path, size_t level) {
+  IndexNode& node = path[level].node;
+  if (level == 0) {
+    // An empty root stays, as an empty leaf.
+    node.leaf = true;
+    node.tail = 0;
+    node.entries.clear();
+    store(node);
+    return;
+  }
+  relink(node.prev, false, node.next);
+  relink(node.next, true, node.prev);
+  if (index_.usageMap != 0) setUsageMapPage(file_, f_, index_.usageMap, node.page, false);
+  Step& parent = path[level - 1];
+  auto& pes = parent.node.entries;
+  std::optional<IndexEntry> newMax;
+  if (parent.slot >= 0) {
+    bool wasLast = size_t(parent.slot) + 1 == pes.size();
+    pes.erase(pes.begin() + parent.slot);
+    if (wasLast && parent.node.tail == 0 && !pes.empty()) newMax = pes.back();
+  } else if (!pes.empty()) {
+    // The last entry's child becomes the tail; its key was the subtree's new last key.
+    IndexEntry last = pes.back();
+    pes.pop_back();
+    parent.node.tail = last.child;
+    newMax = last;
+  } else {
+    parent.node.tail = 0;
+  }
+  if (pes.empty() && parent.node.tail == 0) {
+    detach(path, level - 1);
+    return;
+  }
+  settle(path, level - 1, newMax);
+}
+
+void IndexWriter::add(const IndexEntry& entry) {
+  std::vector<Step> path = descend(entry);
+  IndexNode& leaf = path.back().node;
+  auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
+  bool last = pos == leaf.entries.end();
+  leaf.entries.insert(pos, entry);
+  settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
+}
+
+void IndexWriter::remove(const IndexEntry& entry) {
+  std::vector<Step> path = descend(entry);
+  IndexNode& leaf = path.back().node;
+  auto it = std::find_if(leaf.entries.begin(), leaf.entries.end(),
+                         [&](const IndexEntry& e) { return compareEntries(e, entry) == 0; });
+  if (it == leaf.entries.end()) corrupt("an index has no entry for a row of its table");
+  bool wasLast = it + 1 == leaf.entries.end();
+  leaf.entries.erase(it);
+  if (leaf.entries.empty()) {
+    detach(path, path.size() - 1);
+    return;
+  }
+  settle(path, path.size() - 1, wasLast ? std::optional<IndexEntry>(leaf.entries.back()) : std::nullopt);
+}
+
+bool IndexWriter::findOther(const std::string& key, RowId self) {
+  bool hit = false;
+  walkIndex(file_, f_, index_.rootPage, key, [&](const IndexEntry& e) {
+    if (e.key != key) return false;
+    if (e.row != self) {
+      hit = true;
+      return false;
+    }
+    return true;
+  });
+  return hit;
+}
+
+}  // namespace jet

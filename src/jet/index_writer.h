@@ -1,0 +1,48 @@
+// Changing an index's B-tree: adding and removing one entry, splitting and dropping pages.
+// Node entries keep carrying the last key of their child; a node's tail child has no entry.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "jet/index_page.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+class PageFile;
+
+class IndexWriter {
+ public:
+  IndexWriter(PageFile& file, const Format& f, const RealIndex& index) : file_(file), f_(f), index_(index) {}
+
+  void add(const IndexEntry& entry);
+  // Removes the entry with exactly this key and row; its absence means the index is damaged.
+  void remove(const IndexEntry& entry);
+  // Whether another row than `self` has an entry with this key (for unique indexes).
+  bool findOther(const std::string& key, RowId self);
+
+ private:
+  struct Step {
+    IndexNode node;
+    int slot = -1;  // the entry of this node that leads down; -1: its tail
+  };
+  std::vector<Step> descend(const IndexEntry& target);
+  void store(const IndexNode& node);
+  bool fits(const IndexNode& node);
+  uint32_t newPage();
+  void relink(uint32_t page, bool prev, uint32_t value);
+  // Stores path[level] and carries the change upwards: splits, and a new last key.
+  void settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
+  // Takes the empty path[level] out of the tree.
+  void detach(std::vector<Step>& path, size_t level);
+  // path[level] is unchanged, but its last key moved: its parent records the new one.
+  void settleClean(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
+
+  PageFile& file_;
+  const Format& f_;
+  const RealIndex& index_;
+};
+
+}  // namespace jet

@@ -1,0 +1,272 @@
+#include "jet/table_writer.h"
+
+#include <algorithm>
+
+#include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/index_writer.h"
+#include "jet/long_value.h"
+#include "jet/row_codec.h"
+#include "jet/usage_map.h"
+
+namespace jet {
+
+namespace {
+
+// Memo and OLE values of up to this many bytes stay inside their row.
+constexpr size_t kInlineLongValue = 64;
+
+std::vector<IndexKeyPart> keyParts(const TableDef& def, const RealIndex& ri) {
+  std::vector<IndexKeyPart> parts;
+  for (auto& ic : ri.columns) parts.push_back({def.columnByNumber(ic.columnNumber), ic.ascending});
+  return parts;
+}
+
+size_t columnPosition(const TableDef& def, uint16_t number) {
+  for (size_t i = 0; i < def.columns.size(); ++i) if (def.columns[i].number == number) return i;
+  corrupt("an index refers to a missing column");
+}
+
+// The key of a row in one index, or nothing when the index leaves such rows out.
+std::optional<std::string> rowKey(const TableDef& def, const RealIndex& ri, const std::vector<Value>& values) {
+  std::vector<Value> keyValues;
+  bool allNull = true;
+  for (auto& ic : ri.columns) {
+    const Value& v = values[columnPosition(def, ic.columnNumber)];
+    allNull = allNull && v.isNull();
+    keyValues.push_back(v);
+  }
+  if (allNull && ri.ignoreNulls()) return std::nullopt;
+  return encodeIndexKey(keyParts(def, ri), keyValues);
+}
+
+std::string indexName(const TableDef& def, const RealIndex& ri) {
+  for (auto& li : def.indexes) if (li.realIndex == ri.number) return li.name;
+  return "index " + std::to_string(ri.number);
+}
+
+// Runs one write operation: it is stored whole, or forgotten whole when it fails.
+template <typename F>
+auto atomically(Database& db, F&& body) {
+  try {
+    if constexpr (std::is_void_v<decltype(body())>) {
+      body();
+      db.operationDone();
+    } else {
+      auto result = body();
+      db.operationDone();
+      return result;
+    }
+  } catch (...) {
+    db.operationFailed();
+    throw;
+  }
+}
+
+}  // namespace
+
+TableWriter::TableWriter(Database& db, Table& table) : db_(db), table_(table) {
+  if (!db.writable()) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  if (!db.format().jet4) throw Error(err::kReadOnly, "Writing Access 97 databases is not supported.");
+}
+
+int32_t TableWriter::takeAutoNumber() {
+  TableDef& def = table_.mutableDef();
+  if (def.nextAutoNumber >= 0x7FFFFFFFu) throw Error(err::kOverflow, "The table's autonumber has run out of values.");
+  return int32_t(++def.nextAutoNumber);
+}
+
+namespace {
+
+struct Prepared {
+  std::vector<Value> stored;   // values as the row keeps them (long values as their row bytes)
+  std::string bytes;
+};
+
+void checkUnique(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self) {
+  for (auto& ri : def.realIndexes) {
+    if (!ri.unique()) continue;
+    bool allNull = true;
+    for (auto& ic : ri.columns) allNull = allNull && values[columnPosition(def, ic.columnNumber)].isNull();
+    if (allNull) continue;
+    auto key = rowKey(def, ri, values);
+    if (key && IndexWriter(file, f, ri).findOther(*key, self)) {
+      throw Error(err::kDuplicateKey, "The changes were not made because they would create duplicate values in the index '" +
+                                          indexName(def, ri) + "' of table '" + def.name + "'.");
+    }
+  }
+}
+
+// Finds a data page of the table with room for `length` bytes, or adds one.
+uint32_t pageWithRoom(Database& db, Table& table, size_t length) {
+  PageFile& file = db.file();
+  const Format& f = db.format();
+  const TableDef& def = table.def();
+  auto hasRoom = [&](uint32_t page) {
+    PageRef pg = file.read(page);
+    DataPage dp(Bytes(pg->data(), pg->size()), f);
+    return dp.isData() && dp.owner() == def.page && dp.freeSpace() >= rowSpaceNeeded(length) && dp.rowCount() < 255;
+  };
+  if (table.insertHint != 0 && hasRoom(table.insertHint)) return table.insertHint;
+  if (table.insertHint == 0) {
+    std::vector<uint32_t> pages = table.dataPages();
+    for (auto it = pages.rbegin(); it != pages.rend() && it - pages.rbegin() < 4; ++it) {
+      if (hasRoom(*it)) return table.insertHint = *it;
+    }
+  }
+  uint32_t page = file.append();
+  initDataPage(file.modify(page), f, def.page);
+  setUsageMapPage(file, f, def.usedPagesMap, page, true);
+  if (def.freePagesMap != 0) setUsageMapPage(file, f, def.freePagesMap, page, true);
+  return table.insertHint = page;
+}
+
+}  // namespace
+
+RowId TableWriter::insert(std::vector<Value> values) {
+  return atomically(db_, [&]() -> RowId {
+    TableDef& def = table_.mutableDef();
+    PageFile& file = db_.file();
+    const Format& f = db_.format();
+    if (values.size() != def.columns.size()) throw Error(err::kInvalidArgument, "internal: a row has the wrong number of values");
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      const Column& c = def.columns[i];
+      if (!c.autoNumber() || c.type != ColumnType::Long) continue;
+      if (values[i].isNull()) values[i] = Value::long_(takeAutoNumber());
+      else if (values[i].i > int64_t(def.nextAutoNumber)) def.nextAutoNumber = uint32_t(values[i].i);
+    }
+    checkUnique(file, f, def, values, RowId{0xFFFFFFu, 0xFF});
+    std::vector<Value> stored = values;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      const Column& c = def.columns[i];
+      if (!c.isLongValue() || values[i].isNull()) continue;
+      std::string data = c.type == ColumnType::Memo ? encodeText(f, c, values[i].s) : values[i].s;
+      stored[i] = Value::binary(writeLongValue(file, f, def.page, data, kInlineLongValue));
+    }
+    std::string bytes = encodeRow(f, def, stored);
+    if (rowSpaceNeeded(bytes.size()) > f.pageSize - f.dataRowOffsets) {
+      throw Error(err::kTooSmall, "The record is too large for table '" + def.name + "'.");
+    }
+    uint32_t page = pageWithRoom(db_, table_, bytes.size());
+    RowId id{page, uint8_t(addRowToPage(file.modify(page), f, bytes))};
+    def.rowCount += 1;
+    writeTableCounts(file, f, def);
+    for (auto& ri : def.realIndexes) {
+      auto key = rowKey(def, ri, values);
+      if (!key) continue;
+      IndexEntry e;
+      e.key = *key;
+      e.row = id;
+      IndexWriter(file, f, ri).add(e);
+    }
+    return id;
+  });
+}
+
+void TableWriter::update(RowId id, std::vector<Value> values) {
+  atomically(db_, [&] {
+    TableDef& def = table_.mutableDef();
+    PageFile& file = db_.file();
+    const Format& f = db_.format();
+    if (values.size() != def.columns.size()) throw Error(err::kInvalidArgument, "internal: a row has the wrong number of values");
+    // Where the row's bytes live now: at home, or where its forwarding address points.
+    PageRef homePage = file.read(id.page);
+    DataPage home(Bytes(homePage->data(), homePage->size()), f);
+    if (!home.isData() || home.owner() != def.page) corrupt("a row address does not point into its table");
+    RowSlot homeSlot = home.slot(id.row);
+    if (homeSlot.deleted) throw Error(err::kNoCurrentRecord, "The record has been deleted.");
+    RowId at = id;
+    if (homeSlot.lookup) {
+      Bytes fwd = Bytes(homePage->data(), homePage->size()).sub(homeSlot.start, homeSlot.length);
+      at = RowId::unpack(fwd.u32(0));
+    }
+    PageRef hold;
+    Bytes oldBytes = table_.rowBytes(id, hold);
+    std::string oldCopy = oldBytes.str(0, oldBytes.size());
+    Bytes old(oldCopy);
+    RawRow raw = splitRow(f, def, old);
+    std::vector<Value> oldValues;
+    for (size_t i = 0; i < def.columns.size(); ++i) oldValues.push_back(decodeField(file, f, def.columns[i], raw, i));
+
+    checkUnique(file, f, def, values, id);
+    std::vector<Value> stored = values;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      const Column& c = def.columns[i];
+      if (!c.isLongValue()) continue;
+      bool same = values[i] == oldValues[i];
+      if (same && raw.present[i]) {
+        stored[i] = Value::binary(raw.fields[i].str(0, raw.fields[i].size()));
+        continue;
+      }
+      if (raw.present[i]) freeLongValue(file, f, raw.fields[i]);
+      if (values[i].isNull()) continue;
+      std::string data = c.type == ColumnType::Memo ? encodeText(f, c, values[i].s) : values[i].s;
+      stored[i] = Value::binary(writeLongValue(file, f, def.page, data, kInlineLongValue));
+    }
+    std::string bytes = encodeRow(f, def, stored);
+    if (rowSpaceNeeded(bytes.size()) > f.pageSize - f.dataRowOffsets) {
+      throw Error(err::kTooSmall, "The record is too large for table '" + def.name + "'.");
+    }
+    // In place when the page has room; otherwise the row moves and its home keeps its new address.
+    PageRef atPage = file.read(at.page);
+    DataPage atView(Bytes(atPage->data(), atPage->size()), f);
+    RowSlot atSlot = atView.slot(at.row);
+    uint16_t atFlags = at == id ? 0 : kRowDeleted;
+    if (long(bytes.size()) - long(atSlot.length) <= long(atView.freeSpace())) {
+      replaceRowOnPage(file.modify(at.page), f, at.row, bytes, atFlags);
+    } else {
+      if (at != id) markRowDeleted(file.modify(at.page), f, at.row);
+      uint32_t page = pageWithRoom(db_, table_, bytes.size());
+      if (page == id.page) {
+        // The home page cannot be the new place: it lacked room a moment ago.
+        page = file.append();
+        initDataPage(file.modify(page), f, def.page);
+        setUsageMapPage(file, f, def.usedPagesMap, page, true);
+        table_.insertHint = page;
+      }
+      RowId moved{page, uint8_t(addRowToPage(file.modify(page), f, bytes, kRowDeleted))};
+      std::string pointer(4, '\0');
+      put32(reinterpret_cast<uint8_t*>(pointer.data()), moved.packed());
+      replaceRowOnPage(file.modify(id.page), f, id.row, pointer, kRowLookup);
+    }
+    for (auto& ri : def.realIndexes) {
+      auto oldKey = rowKey(def, ri, oldValues);
+      auto newKey = rowKey(def, ri, values);
+      if (oldKey == newKey) continue;
+      IndexWriter w(file, f, ri);
+      if (oldKey) w.remove(IndexEntry{*oldKey, id, 0});
+      if (newKey) w.add(IndexEntry{*newKey, id, 0});
+    }
+  });
+}
+
+void TableWriter::remove(RowId id) {
+  atomically(db_, [&] {
+    TableDef& def = table_.mutableDef();
+    PageFile& file = db_.file();
+    const Format& f = db_.format();
+    PageRef homePage = file.read(id.page);
+    DataPage home(Bytes(homePage->data(), homePage->size()), f);
+    if (!home.isData() || home.owner() != def.page) corrupt("a row address does not point into its table");
+    RowSlot homeSlot = home.slot(id.row);
+    if (homeSlot.deleted) throw Error(err::kNoCurrentRecord, "The record has already been deleted.");
+    PageRef hold;
+    Bytes bytes = table_.rowBytes(id, hold);
+    std::string copy = bytes.str(0, bytes.size());
+    RawRow raw = splitRow(f, def, Bytes(copy));
+    std::vector<Value> values;
+    for (size_t i = 0; i < def.columns.size(); ++i) values.push_back(decodeField(file, f, def.columns[i], raw, i));
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (def.columns[i].isLongValue() && raw.present[i]) freeLongValue(file, f, raw.fields[i]);
+    }
+    markRowDeleted(file.modify(id.page), f, id.row);
+    def.rowCount -= 1;
+    writeTableCounts(file, f, def);
+    for (auto& ri : def.realIndexes) {
+      auto key = rowKey(def, ri, values);
+      if (key) IndexWriter(file, f, ri).remove(IndexEntry{*key, id, 0});
+    }
+  });
+}
+
+}  // namespace jet

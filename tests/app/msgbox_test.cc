@@ -1,0 +1,78 @@
+// The Qt message box: buttons, default, escape answer, order, text shown unchanged.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include "app/qt_msgbox.h"
+
+namespace {
+
+TEST(QtMsgBoxTest, YesNoCancelBox) {
+  auto box = app::MakeMessageBox("Have you backed up your logbook and BandPlan.mdb?", app::vbYesNoCancel,
+                                 app::kTitle, nullptr);
+  EXPECT_EQ(box->windowTitle(), "Tarnlog");
+  EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+  EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Yes));
+  EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
+  box->show();
+  QApplication::processEvents();
+  // Windows order, left to right.
+  QAbstractButton* yes = box->button(QMessageBox::Yes);
+  QAbstractButton* no = box->button(QMessageBox::No);
+  QAbstractButton* cancel = box->button(QMessageBox::Cancel);
+  EXPECT_LT(yes->mapToGlobal(QPoint()).x(), no->mapToGlobal(QPoint()).x());
+  EXPECT_LT(no->mapToGlobal(QPoint()).x(), cancel->mapToGlobal(QPoint()).x());
+  box->close();
+}
+
+TEST(QtMsgBoxTest, AnswerCodes) {
+  struct Case {
+    int buttons;
+    QMessageBox::StandardButton click;
+    int answer;
+  };
+  for (const Case& c : {Case{app::vbYesNoCancel, QMessageBox::Yes, app::vbYes},
+                        Case{app::vbYesNoCancel, QMessageBox::No, app::vbNo},
+                        Case{app::vbYesNoCancel, QMessageBox::Cancel, app::vbCancel},
+                        Case{app::vbOKOnly, QMessageBox::Ok, app::vbOK}}) {
+    auto box = app::MakeMessageBox("?", c.buttons, app::kTitle, nullptr);
+    box->show();
+    box->button(c.click)->click();
+    EXPECT_EQ(app::AnswerOf(*box), c.answer) << c.click;
+  }
+  // Esc and the close box give Cancel, or OK on a box that has only OK.
+  for (int buttons : {app::vbYesNoCancel, app::vbOKOnly}) {
+    int expected = buttons == app::vbOKOnly ? app::vbOK : app::vbCancel;
+    auto escaped = app::MakeMessageBox("?", buttons, app::kTitle, nullptr);
+    escaped->show();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(escaped.get(), &esc);
+    EXPECT_EQ(app::AnswerOf(*escaped), expected);
+    auto closed = app::MakeMessageBox("?", buttons, app::kTitle, nullptr);
+    closed->show();
+    closed->close();
+    EXPECT_EQ(app::AnswerOf(*closed), expected);
+  }
+}
+
+TEST(QtMsgBoxTest, PromptIsShownUnchanged) {
+  const std::string prompt = "Run-time error '3024':\n\n<b>Could not</b> find file 'C:\\x & y.mdb'.";
+  auto box = app::MakeMessageBox(prompt, app::vbOKOnly, app::kTitle, nullptr);
+  EXPECT_EQ(box->text().toStdString(), prompt);
+  EXPECT_EQ(box->textFormat(), Qt::PlainText);
+  EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+}
+
+TEST(QtMsgBoxTest, OffscreenBoxIsNotWaitedFor) {
+  ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
+  app::MsgBoxFn box = app::QtMsgBox(nullptr);
+  EXPECT_EQ(box("Have you backed up your logbook and BandPlan.mdb?", app::vbYesNoCancel, app::kTitle), app::vbCancel);
+  EXPECT_EQ(box("Done.", app::vbOKOnly, app::kTitle), app::vbOK);
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+#include "db/sql_eval.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "db/jet_date.h"
+#include "db/sql_parser.h"
+#include "jet/error.h"
+
+namespace {
+
+using namespace db::sql;
+using jet::Value;
+
+using Row = std::map<std::string, Value>;
+
+FieldLookup lookup(const Row& row) {
+  return [&row](const std::string& name) {
+    auto it = row.find(name);
+    if (it == row.end()) throw jet::Error(jet::err::kItemNotFound, "Item not found in this collection.");
+    return it->second;
+  };
+}
+
+bool meets(const std::string& criterion, const Row& row) { return matches(parseExpression(criterion), lookup(row)); }
+
+Value evalText(const std::string& text, const Row& row = {}) { return eval(parseExpression(text), lookup(row)); }
+
+int errorOf(const std::string& criterion, const Row& row) {
+  try {
+    meets(criterion, row);
+  } catch (const jet::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+double at(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+  return db::toJetDate(db::DateParts{y, m, d, hh, mm, ss});
+}
+
+TEST(SqlEval, CriteriaOnSampleRows) {
+  const Row r85{{"DXCC", Value::long_(85)}, {"Time_Start", Value::date(at(2010, 10, 11, 8))}, {"prefix", Value::text("PJ0")}};
+  const Row r255{{"DXCC", Value::integer(255)}, {"Time_Start", Value::date(at(2010, 10, 9))}, {"prefix", Value::text("pj0")}};
+  const Row r1{{"DXCC", Value::long_(1)}, {"Time_Start", Value::date(at(2011, 1, 1))}, {"prefix", Value::null()}};
+  const std::string mainLog = "(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#";
+  EXPECT_TRUE(meets(mainLog, r85));
+  EXPECT_FALSE(meets(mainLog, r255));  // before the date
+  EXPECT_FALSE(meets(mainLog, r1));    // other entity
+
+  EXPECT_TRUE(meets("prefix = 'PJ0'", r85));
+  EXPECT_TRUE(meets("prefix = 'PJ0'", r255));  // text ignores case
+  EXPECT_FALSE(meets("prefix = 'PJ0'", r1));   // Null is not met
+  EXPECT_FALSE(meets("prefix <> 'PJ0'", r1));
+  EXPECT_TRUE(meets("prefix IS NULL", r1));
+  EXPECT_TRUE(meets("NOT prefix IS NULL", r85));
+  EXPECT_TRUE(meets("DXCC=517 OR DXCC = 85.0", r85));
+  EXPECT_TRUE(meets("DXCC BETWEEN 80 AND 90", r85));
+  EXPECT_TRUE(meets("DXCC NOT IN (1, 2, 3)", r85));
+  EXPECT_TRUE(meets("DXCC IN (1, 255)", r255));
+  EXPECT_TRUE(meets("DXCC * 2 + 1 = 171", r85));
+  EXPECT_TRUE(meets("prefix & '/P' = 'PJ0/P'", r85));
+}
+
+TEST(SqlEval, DateLiteralStrictlyGreater) {
+  const Expr after = parseExpression("Time_Start > #Oct 10, 2010#");
+  const Expr afterIso = parseExpression("Time_Start > #2010-10-10 00:00:00#");
+  const Row midnight{{"Time_Start", Value::date(at(2010, 10, 10))}};
+  const Row oneSecond{{"Time_Start", Value::date(at(2010, 10, 10, 0, 0, 1))}};
+  const Row dayBefore{{"Time_Start", Value::date(at(2010, 10, 9, 23, 59, 59))}};
+  EXPECT_FALSE(matches(after, lookup(midnight)));
+  EXPECT_TRUE(matches(after, lookup(oneSecond)));
+  EXPECT_FALSE(matches(after, lookup(dayBefore)));
+  EXPECT_FALSE(matches(afterIso, lookup(midnight)));
+  EXPECT_TRUE(matches(afterIso, lookup(oneSecond)));
+  EXPECT_TRUE(meets("Time_Start >= #10/10/2010#", midnight));
+  EXPECT_TRUE(meets("Time_Start = #10/10/2010 12:00:01 AM#", oneSecond));
+  // Before 1899 the literal's time is encoded the same way as the stored value's.
+  const Row early{{"T", Value::date(at(1850, 1, 1, 18))}};
+  EXPECT_TRUE(meets("T = #1/1/1850 6:00 PM#", early));
+}
+
+TEST(SqlEval, NullLogic) {
+  const Row r{{"n", Value::null()}, {"x", Value::long_(1)}};
+  EXPECT_TRUE(evalText("n = 1", r).isNull());
+  EXPECT_TRUE(evalText("NOT (n = 1)", r).isNull());
+  EXPECT_EQ(evalText("n = 1 AND x = 2", r), Value::boolean(false));
+  EXPECT_TRUE(evalText("n = 1 AND x = 1", r).isNull());
+  EXPECT_EQ(evalText("n = 1 OR x = 1", r), Value::boolean(true));
+  EXPECT_TRUE(evalText("n = 1 OR x = 2", r).isNull());
+  EXPECT_TRUE(evalText("x IN (2, Null)", r).isNull());
+  EXPECT_EQ(evalText("x IN (1, Null)", r), Value::boolean(true));
+  EXPECT_TRUE(evalText("x BETWEEN 0 AND n", r).isNull());
+  EXPECT_EQ(evalText("x BETWEEN 5 AND n", r), Value::boolean(false));
+  EXPECT_TRUE(evalText("n + 1", r).isNull());
+  EXPECT_EQ(evalText("n & 'a'", r), Value::text("a"));
+  EXPECT_FALSE(meets("NOT (n = 1)", r));
+}
+
+TEST(SqlEval, TypeMismatch) {
+  const Row r{{"DXCC", Value::long_(85)}, {"prefix", Value::text("PJ0")}, {"T", Value::date(40461)}};
+  EXPECT_EQ(errorOf("DXCC = '85'", r), 3464);
+  EXPECT_EQ(errorOf("prefix = 85", r), 3464);
+  EXPECT_EQ(errorOf("T = 'tomorrow'", r), 3464);
+  EXPECT_EQ(errorOf("prefix + 1 = 2", r), 3464);
+  EXPECT_EQ(errorOf("missing = 1", r), 3265);
+  EXPECT_EQ(errorOf("DXCC / 0 = 1", r), 11);
+  EXPECT_EQ(errorOf("prefix LIKE '[A-'", r), 93);
+  EXPECT_TRUE(meets("T = '10/10/2010'", r));  // text that reads as a date compares as one
+  EXPECT_TRUE(meets("DXCC = 85", r));
+}
+
+TEST(SqlEval, Numbers) {
+  const Row r{{"c", Value::currency(121700)}, {"s", Value::single(12.5f)}, {"b", Value::boolean(true)},
+              {"byte", Value::byte(200)}};
+  EXPECT_TRUE(meets("c = 12.17", r));
+  EXPECT_TRUE(meets("s > 12 AND s < 13", r));
+  EXPECT_TRUE(meets("b = -1", r));
+  EXPECT_TRUE(meets("b = True", r));
+  EXPECT_TRUE(meets("b", r));
+  EXPECT_TRUE(meets("byte > 199.5", r));
+  EXPECT_EQ(evalText("7 \\ 2"), Value::long_(3));
+  EXPECT_EQ(evalText("7 MOD 3"), Value::long_(1));
+  EXPECT_EQ(evalText("-7 MOD 3"), Value::long_(-1));
+  EXPECT_EQ(evalText("7 / 2"), Value::double_(3.5));
+  EXPECT_EQ(evalText("2147483647 + 1"), Value::double_(2147483648.0));
+  EXPECT_EQ(evalText("'a' + 'b'"), Value::text("ab"));
+  EXPECT_EQ(evalText("1 & 2"), Value::text("12"));
+  EXPECT_EQ(evalText("-(3)"), Value::long_(-3));
+  EXPECT_EQ(evalText("#10/10/2010# + 1"), Value::date(40462));
+  EXPECT_EQ(evalText("#10/11/2010# - #10/10/2010#"), Value::double_(1));
+}
+
+TEST(SqlEval, Like) {
+  EXPECT_TRUE(likeMatch("PJ0", "pj*"));
+  EXPECT_TRUE(likeMatch("PJ0", "PJ#"));
+  EXPECT_FALSE(likeMatch("PJA", "PJ#"));
+  EXPECT_TRUE(likeMatch("PJ0", "P?0"));
+  EXPECT_FALSE(likeMatch("PJ0", "P?"));
+  EXPECT_TRUE(likeMatch("", "*"));
+  EXPECT_FALSE(likeMatch("", "?"));
+  EXPECT_TRUE(likeMatch("VP2E", "VP2[EMV]"));
+  EXPECT_FALSE(likeMatch("VP2X", "VP2[EMV]"));
+  EXPECT_TRUE(likeMatch("VP2X", "VP2[!EMV]"));
+  EXPECT_TRUE(likeMatch("K7", "[a-z]#"));
+  EXPECT_TRUE(likeMatch("a*b", "a[*]b"));
+  EXPECT_FALSE(likeMatch("axb", "a[*]b"));
+  EXPECT_TRUE(likeMatch("a#", "a[#]"));
+  EXPECT_TRUE(likeMatch("abcabcabd", "*abd"));
+  EXPECT_TRUE(likeMatch("abXcdYef", "ab*cd*ef"));
+  EXPECT_FALSE(likeMatch("abXcdYeg", "ab*cd*ef"));
+  EXPECT_TRUE(likeMatch("\xC3\x89TAT", "\xC3\xA9tat"));  // Latin-1 letters ignore case too
+  EXPECT_TRUE(likeMatch("\xC3\xA9", "?"));                // one character, two bytes
+
+  const Row r{{"call", Value::text("PJ2T")}, {"n", Value::long_(123)}, {"z", Value::null()}};
+  EXPECT_TRUE(meets("call LIKE 'PJ*'", r));
+  EXPECT_TRUE(meets("call NOT LIKE 'K*'", r));
+  EXPECT_TRUE(meets("n LIKE '1#3'", r));  // numbers match as their text
+  EXPECT_TRUE(evalText("z LIKE '*'", r).isNull());
+}
+
+TEST(SqlEval, CompareValuesForOrderBy) {
+  EXPECT_LT(compareValues(Value::null(), Value::long_(-5)), 0);
+  EXPECT_EQ(compareValues(Value::null(), Value::null()), 0);
+  EXPECT_LT(compareValues(Value::integer(2), Value::double_(10)), 0);
+  EXPECT_GT(compareValues(Value::long_(0), Value::boolean(true)), 0);  // True is -1
+  EXPECT_EQ(compareValues(Value::text("abc"), Value::text("ABC")), 0);
+  EXPECT_LT(compareValues(Value::text("abc"), Value::text("ABD")), 0);
+  EXPECT_LT(compareValues(Value::text("Z"), Value::text("\xC3\xA9")), 0);
+  EXPECT_LT(compareValues(Value::text("ab"), Value::text("abc")), 0);
+  EXPECT_LT(compareValues(Value::long_(999), Value::text("1")), 0);  // kinds never mix in one column
+  EXPECT_LT(compareValues(Value::date(at(2010, 10, 9)), Value::date(at(2010, 10, 10))), 0);
+  EXPECT_LT(compareValues(Value::currency(-1), Value::currency(0)), 0);
+}
+
+TEST(SqlEval, SargableTerms) {
+  auto terms = sargableTerms(parseExpression("(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#"));
+  ASSERT_EQ(terms.size(), 2u);
+  EXPECT_EQ(terms[0].column, "DXCC");
+  EXPECT_EQ(terms[0].values, (std::vector<Value>{Value::long_(85), Value::long_(255)}));
+  EXPECT_EQ(terms[1].column, "Time_Start");
+  EXPECT_FALSE(terms[1].isEquality());
+  EXPECT_EQ(terms[1].low, Value::date(40461));
+  EXPECT_FALSE(terms[1].lowInclusive);
+  EXPECT_TRUE(terms[1].high.isNull());
+
+  terms = sargableTerms(parseExpression("5 >= x AND y BETWEEN 1 AND 2 AND z IN (3, 4, 3) AND w <> 1"));
+  ASSERT_EQ(terms.size(), 3u);
+  EXPECT_EQ(terms[0].column, "x");
+  EXPECT_EQ(terms[0].high, Value::long_(5));
+  EXPECT_TRUE(terms[0].highInclusive);
+  EXPECT_TRUE(terms[0].low.isNull());
+  EXPECT_TRUE(terms[1].lowInclusive && terms[1].highInclusive);
+  EXPECT_EQ(terms[2].values.size(), 2u);
+
+  // Nothing to use: ORs across columns, NOT, OR with a non-equality, column against column.
+  EXPECT_TRUE(sargableTerms(parseExpression("a = 1 OR b = 2")).empty());
+  EXPECT_TRUE(sargableTerms(parseExpression("NOT a = 1")).empty());
+  EXPECT_TRUE(sargableTerms(parseExpression("a = 1 OR a > 2")).empty());
+  EXPECT_TRUE(sargableTerms(parseExpression("a = b")).empty());
+  EXPECT_TRUE(sargableTerms(parseExpression("a = Null")).empty());
+  // The useful half of a mixed AND is still found.
+  terms = sargableTerms(parseExpression("prefix = 'PJ0' AND (a = 1 OR b = 2)"));
+  ASSERT_EQ(terms.size(), 1u);
+  EXPECT_EQ(terms[0].values[0], Value::text("PJ0"));
+}
+
+}  // namespace

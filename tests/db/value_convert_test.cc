@@ -1,0 +1,228 @@
+#include "db/value_convert.h"
+
+#include <gtest/gtest.h>
+
+#include "db/jet_date.h"
+#include "jet/error.h"
+
+namespace {
+
+using jet::Column;
+using jet::ColumnType;
+using jet::Value;
+
+Column col(ColumnType t, uint16_t size = 0) {
+  Column c;
+  c.name = "F";
+  c.type = t;
+  c.size = size;
+  return c;
+}
+
+int errorOf(const Value& v, const Column& c) {
+  try {
+    db::convertForColumn(v, c);
+  } catch (const jet::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+double date(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+  return db::toJetDate(db::DateParts{y, m, d, hh, mm, ss});
+}
+
+TEST(JetDate, SerialNumbers) {
+  EXPECT_EQ(date(1899, 12, 30), 0.0);
+  EXPECT_EQ(date(1900, 1, 1), 2.0);
+  EXPECT_EQ(date(2010, 10, 10), 40461.0);
+  EXPECT_DOUBLE_EQ(date(2010, 10, 10, 12), 40461.5);
+  // Before day 0 the time is the fraction's magnitude.
+  EXPECT_DOUBLE_EQ(date(1899, 12, 29, 6), -1.25);
+  const db::DateParts p = db::fromJetDate(-1.25);
+  EXPECT_EQ(p.day, 29);
+  EXPECT_EQ(p.hour, 6);
+  EXPECT_EQ(db::formatIsoDate(-1.25), "1899-12-29 06:00:00");
+  EXPECT_EQ(db::formatIsoDate(-0.5), "1899-12-30 12:00:00");
+  EXPECT_EQ(db::formatIsoDate(date(100, 1, 1)), "0100-01-01 00:00:00");
+  EXPECT_EQ(db::formatIsoDate(date(1850, 3, 1, 23, 59, 59)), "1850-03-01 23:59:59");
+  EXPECT_EQ(db::formatIsoDate(date(2000, 2, 29, 13, 5, 7)), "2000-02-29 13:05:07");
+  // A time a hair short of midnight rounds into the next day.
+  EXPECT_EQ(db::formatIsoDate(40461.999999999), "2010-10-11 00:00:00");
+}
+
+TEST(JetDate, ParsesTheFormsJetReads) {
+  const double oct10 = 40461.0;
+  for (const char* text : {"10/10/2010", "Oct 10, 2010", "October 10, 2010", "10 Oct 2010", "2010-10-10",
+                           "10-10-2010", "10/10/10", "Sunday, October 10, 2010", "2010/10/10"}) {
+    auto d = db::parseJetDate(text);
+    ASSERT_TRUE(d) << text;
+    EXPECT_EQ(*d, oct10) << text;
+  }
+  EXPECT_EQ(db::parseJetDate("3/4/2010"), date(2010, 3, 4));      // month first
+  EXPECT_EQ(db::parseJetDate("25/12/2010"), date(2010, 12, 25));  // day first when it cannot be a month
+  EXPECT_EQ(db::parseJetDate("1/1/29"), date(2029, 1, 1));
+  EXPECT_EQ(db::parseJetDate("1/1/30"), date(1930, 1, 1));
+  EXPECT_EQ(db::parseJetDate("2010-10-10 12:30:00"), date(2010, 10, 10, 12, 30));
+  EXPECT_EQ(db::parseJetDate("10/10/2010 12:30:00 PM"), date(2010, 10, 10, 12, 30));
+  EXPECT_EQ(db::parseJetDate("10/10/2010 12:30:00 AM"), date(2010, 10, 10, 0, 30));
+  EXPECT_EQ(db::parseJetDate("10/10/2010 1:05 pm"), date(2010, 10, 10, 13, 5));
+  EXPECT_EQ(db::parseJetDate("2010-10-10T23:59:59"), date(2010, 10, 10, 23, 59, 59));
+  EXPECT_EQ(db::parseJetDate("6:00:00 PM"), 0.75);
+  EXPECT_EQ(db::parseJetDate("12/29/1899 6:00"), -1.25);
+
+  for (const char* bad : {"", "hello", "13/13/2010", "2/30/2010", "10/10/2010 25:00", "10/10/2010 13:00 PM",
+                          "10/10/2010 12:61", "Oct 10, 2010 x", "1/2/3/4", "10/10/99999"}) {
+    EXPECT_FALSE(db::parseJetDate(bad)) << bad;
+  }
+}
+
+TEST(JetDate, VbFormatting) {
+  EXPECT_EQ(db::formatVbDate(40461.0), "10/10/2010");
+  EXPECT_EQ(db::formatVbDate(date(2010, 10, 10, 12, 30)), "10/10/2010 12:30:00 PM");
+  EXPECT_EQ(db::formatVbDate(date(2010, 1, 2, 0, 0, 1)), "1/2/2010 12:00:01 AM");
+  EXPECT_EQ(db::formatVbDate(date(2010, 1, 2, 23, 59, 59)), "1/2/2010 11:59:59 PM");
+  EXPECT_EQ(db::formatVbDate(0.75), "6:00:00 PM");
+  EXPECT_EQ(db::formatVbDate(0), "12:00:00 AM");
+}
+
+TEST(TextOf, PrintsAsVb) {
+  EXPECT_EQ(db::textOf(Value::boolean(true)), "True");
+  EXPECT_EQ(db::textOf(Value::boolean(false)), "False");
+  EXPECT_EQ(db::textOf(Value::long_(-69)), "-69");
+  EXPECT_EQ(db::textOf(Value::double_(-69)), "-69");
+  EXPECT_EQ(db::textOf(Value::double_(12.17)), "12.17");
+  EXPECT_EQ(db::textOf(Value::double_(0.1 + 0.2)), "0.3");
+  EXPECT_EQ(db::textOf(Value::double_(1e15)), "1E+15");
+  EXPECT_EQ(db::textOf(Value::double_(123456789012345.0)), "123456789012345");
+  EXPECT_EQ(db::textOf(Value::double_(0.0001)), "0.0001");
+  EXPECT_EQ(db::textOf(Value::double_(0.00001)), "1E-05");
+  EXPECT_EQ(db::textOf(Value::double_(-0.0)), "0");
+  EXPECT_EQ(db::textOf(Value::single(0.1f)), "0.1");
+  EXPECT_EQ(db::textOf(Value::currency(125000)), "12.5");
+  EXPECT_EQ(db::textOf(Value::currency(-5)), "-0.0005");
+  EXPECT_EQ(db::textOf(Value::currency(30000)), "3");
+  EXPECT_EQ(db::textOf(Value::date(40461.5)), "10/10/2010 12:00:00 PM");
+  EXPECT_EQ(db::textOf(Value::text("PJ0")), "PJ0");
+  try {
+    db::textOf(Value::null());
+    FAIL();
+  } catch (const jet::Error& e) {
+    EXPECT_EQ(e.number(), 94);
+  }
+}
+
+TEST(ParseNumber, AcceptsOnlyWholeNumbers) {
+  EXPECT_EQ(db::parseNumber(" -69 "), -69.0);
+  EXPECT_EQ(db::parseNumber("12.17"), 12.17);
+  EXPECT_EQ(db::parseNumber(".5"), 0.5);
+  EXPECT_EQ(db::parseNumber("1E3"), 1000.0);
+  EXPECT_EQ(db::parseNumber("+7."), 7.0);
+  for (const char* bad : {"", " ", "-", "abc", "12abc", "1E", "1.2.3", "0x10", "1 2"}) {
+    EXPECT_FALSE(db::parseNumber(bad)) << bad;
+  }
+}
+
+TEST(ConvertForColumn, BankersRoundingIntoIntegers) {
+  const Column integer = col(ColumnType::Integer, 2);
+  EXPECT_EQ(db::convertForColumn(Value::double_(2.5), integer), Value::integer(2));
+  EXPECT_EQ(db::convertForColumn(Value::double_(3.5), integer), Value::integer(4));
+  EXPECT_EQ(db::convertForColumn(Value::double_(-2.5), integer), Value::integer(-2));
+  EXPECT_EQ(db::convertForColumn(Value::double_(2.51), integer), Value::integer(3));
+  EXPECT_EQ(db::convertForColumn(Value::currency(25000), integer), Value::integer(2));
+  EXPECT_EQ(db::convertForColumn(Value::currency(35000), integer), Value::integer(4));
+  EXPECT_EQ(db::convertForColumn(Value::currency(-25001), integer), Value::integer(-3));
+  EXPECT_EQ(db::convertForColumn(Value::text(" 12.5 "), integer), Value::integer(12));
+  EXPECT_EQ(db::convertForColumn(Value::double_(0.5), col(ColumnType::Long, 4)), Value::long_(0));
+  EXPECT_EQ(db::convertForColumn(Value::double_(1.5), col(ColumnType::Byte, 1)), Value::byte(2));
+}
+
+TEST(ConvertForColumn, OverflowErrors) {
+  const Column byte = col(ColumnType::Byte, 1), integer = col(ColumnType::Integer, 2), lng = col(ColumnType::Long, 4);
+  EXPECT_EQ(db::convertForColumn(Value::long_(255), byte), Value::byte(255));
+  EXPECT_EQ(db::convertForColumn(Value::double_(-0.5), byte), Value::byte(0));
+  EXPECT_EQ(errorOf(Value::long_(256), byte), 6);
+  EXPECT_EQ(errorOf(Value::long_(-1), byte), 6);
+  EXPECT_EQ(errorOf(Value::double_(255.5), byte), 6);
+  EXPECT_EQ(errorOf(Value::double_(254.5), byte), 0);
+  EXPECT_EQ(errorOf(Value::boolean(true), byte), 6);
+  EXPECT_EQ(db::convertForColumn(Value::long_(32767), integer), Value::integer(32767));
+  EXPECT_EQ(db::convertForColumn(Value::long_(-32768), integer), Value::integer(-32768));
+  EXPECT_EQ(errorOf(Value::long_(32768), integer), 6);
+  EXPECT_EQ(errorOf(Value::long_(-32769), integer), 6);
+  EXPECT_EQ(errorOf(Value::double_(32767.5), integer), 6);
+  EXPECT_EQ(errorOf(Value::double_(-32768.5), integer), 0);  // rounds to -32768
+  EXPECT_EQ(db::convertForColumn(Value::double_(2147483647.0), lng), Value::long_(2147483647));
+  EXPECT_EQ(db::convertForColumn(Value::double_(-2147483648.0), lng), Value::long_(-2147483647 - 1));
+  EXPECT_EQ(errorOf(Value::double_(2147483648.0), lng), 6);
+  EXPECT_EQ(errorOf(Value::double_(-2147483649.0), lng), 6);
+  EXPECT_EQ(errorOf(Value::double_(1e300), lng), 6);
+  EXPECT_EQ(errorOf(Value::double_(1e39), col(ColumnType::Single, 4)), 6);
+  EXPECT_EQ(errorOf(Value::double_(1e15), col(ColumnType::Currency, 8)), 6);
+  EXPECT_EQ(errorOf(Value::double_(1e7), col(ColumnType::DateTime, 8)), 6);
+}
+
+TEST(ConvertForColumn, NumbersAndBooleans) {
+  EXPECT_EQ(db::convertForColumn(Value::integer(-69), col(ColumnType::Double, 8)), Value::double_(-69.0));
+  EXPECT_EQ(db::convertForColumn(Value::text("12.17"), col(ColumnType::Double, 8)), Value::double_(12.17));
+  EXPECT_EQ(db::convertForColumn(Value::boolean(true), col(ColumnType::Long, 4)), Value::long_(-1));
+  EXPECT_EQ(db::convertForColumn(Value::boolean(true), col(ColumnType::Double, 8)), Value::double_(-1));
+  EXPECT_EQ(db::convertForColumn(Value::double_(12.17), col(ColumnType::Currency, 8)), Value::currency(121700));
+  EXPECT_EQ(db::convertForColumn(Value::long_(3), col(ColumnType::Currency, 8)), Value::currency(30000));
+  const Column yesNo = col(ColumnType::Boolean, 1);
+  EXPECT_EQ(db::convertForColumn(Value::long_(5), yesNo), Value::boolean(true));
+  EXPECT_EQ(db::convertForColumn(Value::double_(0), yesNo), Value::boolean(false));
+  EXPECT_EQ(db::convertForColumn(Value::text("True"), yesNo), Value::boolean(true));
+  EXPECT_EQ(db::convertForColumn(Value::text("no"), yesNo), Value::boolean(false));
+  EXPECT_EQ(db::convertForColumn(Value::text("-1"), yesNo), Value::boolean(true));
+  EXPECT_EQ(errorOf(Value::text("maybe"), yesNo), 3421);
+  Column dec = col(ColumnType::Numeric, 17);
+  dec.precision = 5;
+  dec.scale = 2;
+  EXPECT_EQ(db::convertForColumn(Value::double_(123.456), dec), Value::decimal("123.46"));
+  EXPECT_EQ(errorOf(Value::double_(1234.5), dec), 6);
+}
+
+TEST(ConvertForColumn, TextIntoTypedColumns) {
+  const Column dt = col(ColumnType::DateTime, 8);
+  EXPECT_EQ(db::convertForColumn(Value::text("10/10/2010"), dt), Value::date(40461.0));
+  EXPECT_EQ(db::convertForColumn(Value::text("Oct 10, 2010"), dt), Value::date(40461.0));
+  EXPECT_EQ(db::convertForColumn(Value::text("2010-10-10 12:00:00"), dt), Value::date(40461.5));
+  EXPECT_EQ(db::convertForColumn(Value::long_(40461), dt), Value::date(40461.0));
+  EXPECT_EQ(errorOf(Value::text("not a date"), dt), 3421);
+  for (ColumnType t : {ColumnType::Byte, ColumnType::Integer, ColumnType::Long, ColumnType::Currency,
+                       ColumnType::Single, ColumnType::Double}) {
+    EXPECT_EQ(errorOf(Value::text("abc"), col(t, 8)), 3421) << static_cast<int>(t);
+    EXPECT_EQ(errorOf(Value::text(""), col(t, 8)), 3421) << static_cast<int>(t);
+  }
+  EXPECT_EQ(errorOf(Value::binary("\x01"), col(ColumnType::Long, 4)), 3421);
+  const Column guid = col(ColumnType::Guid, 16);
+  EXPECT_EQ(db::convertForColumn(Value::text("{0a1b2c3d-0000-1111-2222-333344445555}"), guid),
+            Value::guid("{0A1B2C3D-0000-1111-2222-333344445555}"));
+  EXPECT_EQ(errorOf(Value::text("{xyz}"), guid), 3421);
+}
+
+TEST(ConvertForColumn, TextLengthLimits) {
+  const Column text10 = col(ColumnType::Text, 20);  // 10 characters in Jet 4
+  EXPECT_EQ(db::convertForColumn(Value::text("0123456789"), text10), Value::text("0123456789"));
+  EXPECT_EQ(errorOf(Value::text("0123456789A"), text10), 3163);
+  // Characters, not bytes: ten accented letters fit.
+  EXPECT_EQ(errorOf(Value::text("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"),
+                    text10),
+            0);
+  EXPECT_EQ(db::convertForColumn(Value::double_(-69), text10), Value::text("-69"));
+  EXPECT_EQ(db::convertForColumn(Value::boolean(true), text10), Value::text("True"));
+  EXPECT_EQ(errorOf(Value::double_(1.0 / 3), text10), 3163);  // "0.333333333333333"
+  const std::string longText(70000, 'x');
+  EXPECT_EQ(db::convertForColumn(Value::text(longText), col(ColumnType::Memo)), Value::text(longText));
+  EXPECT_EQ(errorOf(Value::binary(std::string(11, 'b')), col(ColumnType::Binary, 10)), 3163);
+}
+
+TEST(ConvertForColumn, NullStaysNull) {
+  for (ColumnType t : {ColumnType::Boolean, ColumnType::Long, ColumnType::Text, ColumnType::Memo,
+                       ColumnType::DateTime, ColumnType::Guid}) {
+    EXPECT_TRUE(db::convertForColumn(Value::null(), col(t, 4)).isNull());
+  }
+}
+
+}  // namespace
