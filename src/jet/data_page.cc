@@ -14,7 +14,7 @@ RowSlot DataPage::slot(uint16_t row) const {
   RowSlot s;
   s.start = raw & kRowOffsetMask;
   s.deleted = (raw & kRowDeleted) != 0;
-  s.lookup = (raw & kRowLookup) != 0;
+  s.lookup = (raw & (kRowDeleted | kRowLookup)) == kRowLookup;
   size_t tableEnd = f_.dataRowOffsets + 2 * size_t(rowCount());
   if (s.deleted && (s.start > end || s.start < tableEnd)) { s.length = 0; return s; }
   if (s.start > end || s.start < tableEnd || end > b_.size()) corrupt("a row's bounds on its page are impossible");
@@ -71,9 +71,8 @@ void replaceRowOnPage(uint8_t* page, const Format& f, uint16_t row, const std::s
 }
 
 void markRowDeleted(uint8_t* page, const Format& f, uint16_t row) {
-  Bytes b(page, f.pageSize);
-  uint16_t raw = b.u16(f.dataRowOffsets + 2 * row);
-  put16(page + f.dataRowOffsets + 2 * row, uint16_t(raw | kRowDeleted));
+  // As Access does it: both flags, and the row's bytes given back to the page.
+  replaceRowOnPage(page, f, row, std::string(), kRowDeleted | kRowLookup);
 }
 
 }  // namespace jet

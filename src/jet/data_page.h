@@ -20,11 +20,14 @@ struct RowId {
   auto operator<=>(const RowId&) const = default;
 };
 
+// Row flags: deleted rows carry both flags; a row that moved keeps only its new address at
+// home (lookup flag alone), and its bytes at the new place carry the deleted flag alone, so
+// that scans meet every row once, at home.
 struct RowSlot {
   uint32_t start = 0;  // offset in the page
   uint32_t length = 0;
-  bool deleted = false;
-  bool lookup = false;  // the row holds only the address of where it now lives
+  bool deleted = false;  // deleted, or the moved bytes of a row that lives elsewhere
+  bool lookup = false;   // the row holds only the address of where it now lives
 };
 
 class DataPage {
@@ -50,7 +53,7 @@ void initDataPage(uint8_t* page, const Format& f, uint32_t tdefPage);
 uint16_t addRowToPage(uint8_t* page, const Format& f, const std::string& row, uint16_t flags = 0);
 // Replaces a row's bytes in place, moving the rows below it; the page must have room for growth.
 void replaceRowOnPage(uint8_t* page, const Format& f, uint16_t row, const std::string& bytes, uint16_t flags);
-// Marks a row deleted (its bytes stay until the page is compacted).
+// Marks a row deleted and gives its bytes back to the page.
 void markRowDeleted(uint8_t* page, const Format& f, uint16_t row);
 
 }  // namespace jet

@@ -45,8 +45,8 @@ struct Format {
 extern const Format kJet3;
 extern const Format kJet4;
 
-inline constexpr uint16_t kRowDeleted = 0x8000;
-inline constexpr uint16_t kRowLookup = 0x4000;  // the row holds a pointer to where it now lives
+inline constexpr uint16_t kRowDeleted = 0x8000;  // see RowSlot in data_page.h
+inline constexpr uint16_t kRowLookup = 0x4000;
 inline constexpr uint16_t kRowOffsetMask = 0x1FFF;
 
 }  // namespace jet
