@@ -8,14 +8,25 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/index_tree.h"
+#include "jet/integrity_check.h"
 #include "jet/row_codec.h"
+
+#if __has_include("jet_sql.h")
+#include "jet_sql.h"
+#define JET_HAS_SQL 1
+#endif
 
 namespace {
 
 int usage() {
   std::cerr << "usage: jet tables FILE\n"
                "       jet schema FILE [TABLE]\n"
-               "       jet export FILE TABLE [--index NAME]\n";
+               "       jet export FILE TABLE [--index NAME]\n"
+               "       jet check FILE\n"
+#ifdef JET_HAS_SQL
+               "       jet sql ...\n"
+#endif
+               ;
   return 2;
 }
 
@@ -73,9 +84,22 @@ int exportTable(jet::Database& db, const std::string& name, const std::string& i
   return 0;
 }
 
+// Prints every problem the check finds; "ok" when there is none.
+int checkFile(const std::string& path) {
+  jet::Database db(path, jet::Database::Mode::ReadOnly);
+  std::vector<std::string> problems = jet::checkDatabase(db);
+  for (auto& p : problems) std::cout << p << "\n";
+  if (problems.empty()) std::cout << "ok\n";
+  return problems.empty() ? 0 : 1;
+}
+
 int run(const std::vector<std::string>& args) {
+#ifdef JET_HAS_SQL
+  if (!args.empty() && args[0] == "sql") return runSqlCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+#endif
   if (args.size() < 2) return usage();
   const std::string& cmd = args[0];
+  if (cmd == "check" && args.size() == 2) return checkFile(args[1]);
   if (cmd == "tables") {
     jet::Database db(args[1], jet::Database::Mode::ReadOnly);
     for (auto& n : db.tableNames()) std::cout << n << "\n";

@@ -289,3 +289,19 @@ Value convertForColumn(const Value& v, const jet::Column& c) {
 }
 
 }  // namespace db
+
+namespace db {
+
+int32_t toLong(const jet::Value& v) {
+  if (v.isNull()) throw jet::Error(jet::err::kInvalidNull, "Invalid use of Null");
+  double x = v.kind == jet::Value::Kind::Text ? [&] {
+    auto n = parseNumber(v.s);
+    if (!n) throw jet::Error(jet::err::kTypeMismatch, "Type mismatch");
+    return *n;
+  }() : numberOf(v);
+  double r = bankersRound(x);
+  if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw jet::Error(jet::err::kOverflow, "Overflow");
+  return int32_t(r);
+}
+
+}  // namespace db

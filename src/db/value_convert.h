@@ -2,6 +2,7 @@
 // Shared by record-set field writes, INSERT/UPDATE statements and the SQL evaluator.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,10 @@ std::optional<double> parseNumber(std::string_view text);
 
 // The numeric value of a number, Boolean (True = -1), date or decimal; 13 for anything else.
 double numberOf(const jet::Value& v);
+
+// VB's CLng: the value as a 32-bit whole number, rounded half to even; Null fails with 94,
+// a value outside the range with 6, text that is not a number with 13.
+int32_t toLong(const jet::Value& v);
 
 // Round half to even, as VB's CInt/CLng and Jet's field writes do (2.5 -> 2, 3.5 -> 4).
 double bankersRound(double x);

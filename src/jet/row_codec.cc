@@ -167,7 +167,8 @@ Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow
     }
     case ColumnType::Ole: return Value::binary(readLongValue(file, f, v));
   }
-  corrupt("a column has an unknown type");
+  // Types we do not know (Access keeps one in MSysAccessObjects) read as their plain bytes.
+  return Value::binary(v.str(0, v.size()));
 }
 
 std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& def, Bytes row) {

@@ -1,0 +1,135 @@
+#include "bandplan/update_band_plan.h"
+
+#include <cstdint>
+#include <string>
+
+#include "db/value_convert.h"
+
+namespace bandplan {
+
+namespace {
+
+using jet::Value;
+
+Value Text(const char* s) { return Value::text(s); }
+Value Int16(int16_t v) { return Value::integer(v); }
+Value Int32(int32_t v) { return Value::long_(v); }
+Value Dbl(double v) { return Value::double_(v); }
+Value Bool(bool v) { return Value::boolean(v); }
+
+// One new entity row of the prefixes table, with the types its values are passed with.
+struct NewEntity {
+  int number;
+  const char* prefix;
+  const char* country;
+  const char* continent;
+  const char* cqZone;
+  double latitude;
+  Value longitude;
+};
+
+const char* const kCutOver = "10/10/2010";
+
+// Adds the rows of the new entities that the prefixes table lacks; notes which were added and their IDs.
+void AddNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
+  const NewEntity entities[4] = {
+      {517, "PJ2", "Curacao", "SA", "09", 12.17, Int16(-69)},
+      {518, "PJ7", "Sint Maarten", "NA", "08", 18.07, Dbl(-63.07)},
+      {519, "PJ5", "St. Eustatius & Saba", "NA", "08", 17.57, Dbl(-63.1)},
+      {520, "PJ4", "Bonaire", "SA", "09", 12.2, Dbl(-68.25)},
+  };
+  BandPlan.setRecordSource("SELECT * from prefixes ORDER BY ID");
+  BandPlan.Refresh();
+  db::Recordset& rs = BandPlan.Recordset();
+  rs.MoveLast();
+  for (int k = 0; k < 4; ++k) {
+    const NewEntity& e = entities[k];
+    rs.FindFirst("DXCC=" + std::to_string(e.number));
+    if (!rs.NoMatch()) continue;
+    rs.AddNew();
+    Added[k] = true;
+    rs.setField("prefix", Text(e.prefix));
+    rs.setField("Master_Prefix", Text(e.prefix));
+    rs.setField("Country", Text(e.country));
+    rs.setField("Abbreviation", Text("-x"));
+    rs.setField("Continent", Text(e.continent));
+    rs.setField("CQ_Zone", Text(e.cqZone));
+    rs.setField("ITU_Zone", Text("11"));
+    rs.setField("Latitude", Dbl(e.latitude));
+    rs.setField("Longitude", e.longitude);
+    rs.setField("DXCC", Int16(int16_t(e.number)));
+    rs.setField("Time_Offset", Int16(4));
+    rs.setField("Begin_Date", Text(kCutOver));
+    rs.setField("Deleted", Bool(false));
+    rs.setField("Use", Bool(true));
+    NewID[k] = db::toLong(rs.getField("ID"));
+    rs.Update();
+  }
+}
+
+// Marks every row of the two retired entities as deleted, ended at the cut-over and out of use.
+void RetireEntities(db::DataSource& BandPlan) {
+  for (const char* query : {"SELECT * FROM prefixes WHERE DXCC = 85", "SELECT * FROM prefixes WHERE DXCC = 255"}) {
+    BandPlan.setRecordSource(query);
+    BandPlan.Refresh();
+    db::Recordset& rs = BandPlan.Recordset();
+    if (rs.RecordCount() == 0) continue;
+    rs.MoveLast();
+    rs.MoveFirst();
+    while (!rs.Eof()) {
+      rs.Edit();
+      rs.setField("Deleted", Bool(true));
+      rs.setField("End_Date", Text(kCutOver));
+      rs.setField("Use", Bool(false));
+      rs.Update();
+      rs.MoveNext();
+    }
+  }
+}
+
+// Rebuilds the prefix links: old links go, new entities get theirs, earlier links are recorded.
+void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t NewID[4]) {
+  BandPlan.Database().Execute("DELETE * FROM plink where plink = 108");
+  BandPlan.Database().Execute("DELETE * FROM plink where plink = 143");
+
+  BandPlan.setRecordSource("select * from plink");
+  BandPlan.Refresh();
+  struct Link { int entity; const char* prefix; };
+  const Link links[5] = {{0, "PJ2"}, {1, "PJ7"}, {2, "PJ5"}, {2, "PJ6"}, {3, "PJ4"}};
+  for (const Link& l : links) {
+    if (!Added[l.entity]) continue;
+    db::Recordset& rs = BandPlan.Recordset();
+    rs.AddNew();
+    rs.setField("prefix", Text(l.prefix));
+    rs.setField("plink", Int32(NewID[l.entity]));
+    rs.Update();
+  }
+
+  struct Earlier { const char* prefix; int16_t plink; };
+  const Earlier earlier[10] = {{"PJ0", 143}, {"PJ1", 143}, {"PJ2", 143}, {"PJ3", 143}, {"PJ4", 143},
+                               {"PJ9", 143}, {"PJ5", 108}, {"PJ6", 108}, {"PJ7", 108}, {"PJ8", 108}};
+  for (const Earlier& e : earlier) {
+    BandPlan.setRecordSource(std::string("select * from plinkold where prefix = '") + e.prefix + "'");
+    BandPlan.Refresh();
+    db::Recordset& rs = BandPlan.Recordset();
+    if (rs.RecordCount() != 0) continue;
+    rs.AddNew();
+    rs.setField("prefix", Text(e.prefix));
+    rs.setField("plink", Int16(e.plink));
+    rs.setField("before", Text("2010"));
+    rs.Update();
+  }
+}
+
+}  // namespace
+
+void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox) {
+  bool Added[4] = {false, false, false, false};   // Added517 .. Added520
+  int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
+  AddNewEntities(BandPlan, Added, NewID);
+  RetireEntities(BandPlan);
+  RelinkPrefixes(BandPlan, Added, NewID);
+  MsgBox("PJ Entities have been checked and changed where necessary.", app::vbOKOnly, app::kTitle);
+}
+
+}  // namespace bandplan

@@ -1,0 +1,252 @@
+#include "db/table_recordset.h"
+
+#include <cctype>
+
+#include "db/query_plan.h"
+#include "db/sql_eval.h"
+#include "db/sql_parser.h"
+#include "db/value_convert.h"
+#include "jet/error.h"
+#include "jet/table_writer.h"
+
+namespace db {
+
+namespace {
+
+[[noreturn]] void noCurrentRecord() { throw jet::Error(jet::err::kNoCurrentRecord, "No current record."); }
+
+[[noreturn]] void noAddNewOrEdit() {
+  throw jet::Error(err::kNoAddNewOrEdit, "Update or CancelUpdate without AddNew or Edit.");
+}
+
+std::string trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+  return s.substr(b, e - b);
+}
+
+std::string firstWord(const std::string& s) {
+  std::string w;
+  for (char c : s) {
+    if (!std::isalpha(static_cast<unsigned char>(c))) break;
+    w += char(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return w;
+}
+
+bool isStatementWord(const std::string& w) {
+  for (const char* k : {"select", "delete", "insert", "update", "create", "drop", "alter", "transform", "parameters"}) {
+    if (w == k) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TableRecordset::TableRecordset(jet::Database& db, jet::Table& table, std::vector<size_t> fields,
+                               std::vector<jet::RowId> rows)
+    : db_(db), table_(table), fields_(std::move(fields)), rows_(std::move(rows)), deleted_(rows_.size(), false) {
+  if (!rows_.empty()) settle(0);
+}
+
+long TableRecordset::RecordCount() const {
+  long n = 0;
+  for (bool d : deleted_) if (!d) ++n;
+  return n;
+}
+
+bool TableRecordset::firstLive(size_t from, size_t& at) const {
+  for (size_t i = from; i < rows_.size(); ++i) {
+    if (!deleted_[i]) {
+      at = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TableRecordset::settle(size_t at) {
+  pos_ = at;
+  bof_ = eof_ = false;
+  mode_ = EditMode::None;  // moving discards a pending edit
+}
+
+void TableRecordset::MoveFirst() {
+  size_t at = 0;
+  if (!firstLive(0, at)) noCurrentRecord();
+  settle(at);
+}
+
+void TableRecordset::MoveLast() {
+  for (size_t i = rows_.size(); i-- > 0;) {
+    if (!deleted_[i]) {
+      settle(i);
+      return;
+    }
+  }
+  noCurrentRecord();
+}
+
+void TableRecordset::MoveNext() {
+  if (eof_) noCurrentRecord();
+  size_t at = 0;
+  if (firstLive(bof_ ? 0 : pos_ + 1, at)) {
+    settle(at);
+    return;
+  }
+  mode_ = EditMode::None;
+  pos_ = rows_.size();
+  bof_ = false;
+  eof_ = true;
+}
+
+void TableRecordset::FindFirst(const std::string& criteria) {
+  const sql::Expr e = sql::parseExpression(criteria);
+  std::vector<std::string> names;
+  const jet::TableDef& def = table_.def();
+  std::vector<const sql::Expr*> stack{&e};
+  while (!stack.empty()) {
+    const sql::Expr* x = stack.back();
+    stack.pop_back();
+    if (x->op == sql::Expr::Op::Column && !def.findColumn(x->name)) {
+      throw jet::Error(err::kUnknownName, "The database engine does not recognize '" + x->name +
+                                              "' as a valid field name or expression.");
+    }
+    for (auto& a : x->args) stack.push_back(&a);
+  }
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (deleted_[i]) continue;
+    const std::vector<jet::Value> row = table_.readRow(rows_[i]);
+    if (sql::matches(e, rowLookup(def, row))) {
+      settle(i);
+      noMatch_ = false;
+      return;
+    }
+  }
+  noMatch_ = true;
+}
+
+size_t TableRecordset::fieldPosition(const std::string& name) const {
+  for (size_t f : fields_) {
+    if (jet::sameName(table_.def().columns[f].name, name)) return f;
+  }
+  throw jet::Error(jet::err::kItemNotFound, "Item not found in this collection. (Field '" + name + "'.)");
+}
+
+void TableRecordset::requireCurrent() const {
+  if (bof_ || eof_ || pos_ >= rows_.size()) noCurrentRecord();
+  if (deleted_[pos_]) throw jet::Error(err::kRecordDeleted, "Record is deleted.");
+}
+
+jet::Value TableRecordset::getField(const std::string& name) const {
+  const size_t f = fieldPosition(name);
+  if (mode_ != EditMode::None) return buffer_[f];
+  requireCurrent();
+  return table_.readRow(rows_[pos_])[f];
+}
+
+std::vector<jet::Value> TableRecordset::currentValues() const {
+  std::vector<jet::Value> row;
+  if (mode_ != EditMode::None) {
+    row = buffer_;
+  } else {
+    requireCurrent();
+    row = table_.readRow(rows_[pos_]);
+  }
+  std::vector<jet::Value> out;
+  out.reserve(fields_.size());
+  for (size_t f : fields_) out.push_back(row[f]);
+  return out;
+}
+
+void TableRecordset::setField(const std::string& name, const jet::Value& value) {
+  const size_t f = fieldPosition(name);
+  if (mode_ == EditMode::None) noAddNewOrEdit();
+  const jet::Column& c = table_.def().columns[f];
+  if (c.autoNumber() || (c.flags & 0x40) != 0) {
+    throw jet::Error(err::kNotUpdatable, "Field cannot be updated. ('" + c.name + "' is an AutoNumber.)");
+  }
+  buffer_[f] = convertForColumn(value, c);
+}
+
+void TableRecordset::AddNew() {
+  const jet::TableDef& def = table_.def();
+  std::vector<jet::Value> row(def.columns.size());
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const jet::Column& c = def.columns[i];
+    if (c.autoNumber() && c.type == jet::ColumnType::Long) {
+      row[i] = jet::Value::long_(jet::TableWriter(db_, table_).takeAutoNumber());
+    }
+  }
+  buffer_ = std::move(row);
+  mode_ = EditMode::Adding;
+}
+
+void TableRecordset::Edit() {
+  requireCurrent();
+  buffer_ = table_.readRow(rows_[pos_]);
+  mode_ = EditMode::Editing;
+}
+
+void TableRecordset::Update() {
+  if (mode_ == EditMode::None) noAddNewOrEdit();
+  jet::TableWriter writer(db_, table_);
+  if (mode_ == EditMode::Adding) {
+    const jet::RowId id = writer.insert(buffer_);
+    rows_.push_back(id);
+    deleted_.push_back(false);
+  } else {
+    writer.update(rows_[pos_], buffer_);
+  }
+  mode_ = EditMode::None;
+  buffer_.clear();
+}
+
+void TableRecordset::Delete() {
+  requireCurrent();
+  mode_ = EditMode::None;
+  jet::TableWriter(db_, table_).remove(rows_[pos_]);
+  deleted_[pos_] = true;
+}
+
+std::vector<std::string> TableRecordset::fieldNames() const {
+  std::vector<std::string> names;
+  for (size_t f : fields_) names.push_back(table_.def().columns[f].name);
+  return names;
+}
+
+std::unique_ptr<TableRecordset> openSelect(jet::Database& db, const sql::Select& select) {
+  jet::Table& table = db.table(select.table);
+  const jet::TableDef& def = table.def();
+  std::vector<size_t> fields;
+  if (select.columns.empty()) {
+    for (size_t i = 0; i < def.columns.size(); ++i) fields.push_back(i);
+  } else {
+    for (auto& name : select.columns) {
+      const int i = table.columnIndex(name);
+      if (i < 0) {
+        throw jet::Error(err::kTooFewParameters, "Too few parameters. Expected 1. (Unknown name '" + name + "'.)");
+      }
+      fields.push_back(size_t(i));
+    }
+  }
+  std::vector<jet::RowId> rows = selectRows(table, select.hasWhere ? &select.where : nullptr, select.orderBy);
+  return std::make_unique<TableRecordset>(db, table, std::move(fields), std::move(rows));
+}
+
+std::unique_ptr<TableRecordset> openRecordset(jet::Database& db, const std::string& source) {
+  std::string text = trim(source);
+  if (isStatementWord(firstWord(text))) {
+    sql::Statement st = sql::parseStatement(text);
+    if (auto* select = std::get_if<sql::Select>(&st)) return openSelect(db, *select);
+    throw jet::Error(err::kInvalidOperation, "Invalid operation. (A record set opens a table or a SELECT query.)");
+  }
+  if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
+  jet::Table& table = db.table(text);
+  std::vector<size_t> fields;
+  for (size_t i = 0; i < table.def().columns.size(); ++i) fields.push_back(i);
+  return std::make_unique<TableRecordset>(db, table, std::move(fields), selectRows(table, nullptr, {}));
+}
+
+}  // namespace db

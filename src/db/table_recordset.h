@@ -1,0 +1,80 @@
+// The record set over one table: a fixed list of row addresses read fresh at each access.
+// Membership is settled when it opens; rows it adds are appended, rows it deletes stay as holes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/recordset.h"
+#include "db/sql_ast.h"
+#include "jet/data_page.h"
+#include "jet/database.h"
+
+namespace db {
+
+namespace err {
+inline constexpr int kNoAddNewOrEdit = 3020;    // Update or CancelUpdate without AddNew or Edit
+inline constexpr int kNotUpdatable = 3164;      // field cannot be updated (autonumber)
+inline constexpr int kRecordDeleted = 3167;     // the current row was deleted
+inline constexpr int kUnknownName = 3070;       // a name in FindFirst criteria that is no field
+inline constexpr int kInvalidOperation = 3219;  // a source that is no table and no SELECT
+}  // namespace err
+
+class TableRecordset : public Recordset {
+ public:
+  // `fields` are positions in the table's columns, in the order the set shows them.
+  TableRecordset(jet::Database& db, jet::Table& table, std::vector<size_t> fields, std::vector<jet::RowId> rows);
+
+  long RecordCount() const override;
+  void MoveFirst() override;
+  void MoveLast() override;
+  void MoveNext() override;
+  bool Eof() const override { return eof_; }
+  bool Bof() const override { return bof_; }
+
+  void FindFirst(const std::string& criteria) override;
+  bool NoMatch() const override { return noMatch_; }
+
+  jet::Value getField(const std::string& name) const override;
+  void setField(const std::string& name, const jet::Value& value) override;
+
+  void AddNew() override;
+  void Edit() override;
+  void Update() override;
+  void Delete() override;
+
+  std::vector<std::string> fieldNames() const override;
+
+  // The shown fields of the current row, in fieldNames() order.
+  std::vector<jet::Value> currentValues() const;
+
+ private:
+  enum class EditMode { None, Adding, Editing };
+
+  size_t fieldPosition(const std::string& name) const;  // in the table's columns; 3265
+  void requireCurrent() const;                          // 3021 / 3167
+  bool firstLive(size_t from, size_t& at) const;
+  void settle(size_t at);                               // current row becomes `at`
+
+  jet::Database& db_;
+  jet::Table& table_;
+  std::vector<size_t> fields_;
+  std::vector<jet::RowId> rows_;
+  std::vector<bool> deleted_;
+  size_t pos_ = 0;
+  bool bof_ = true;
+  bool eof_ = true;
+  bool noMatch_ = false;
+  EditMode mode_ = EditMode::None;
+  std::vector<jet::Value> buffer_;  // the whole row being added or edited
+};
+
+// Opens a record set over a table name or a SELECT statement: 3078 when the table is missing,
+// 3061 for names in the query that the table lacks, 3219 for other statements.
+std::unique_ptr<TableRecordset> openRecordset(jet::Database& db, const std::string& source);
+
+// The same for a parsed SELECT.
+std::unique_ptr<TableRecordset> openSelect(jet::Database& db, const sql::Select& select);
+
+}  // namespace db

@@ -1,0 +1,215 @@
+#include "jet/create_database.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "jet/bytes.h"
+#include "jet/create_catalog.h"
+#include "jet/create_layout.h"
+#include "jet/data_page.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/header.h"
+#include "jet/page_file.h"
+#include "jet/table.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+namespace {
+
+constexpr int kDatabaseExists = 3204;
+
+// The header page of a new file, before masking.
+std::string headerPage(double created) {
+  const Format& f = kJet4;
+  std::string p(f.pageSize, '\0');
+  auto* b = reinterpret_cast<uint8_t*>(p.data());
+  put32(b, 0x00000100);
+  std::memcpy(b + 4, "Standard Jet DB", 15);
+  b[0x14] = 1;  // Jet 4
+  // The start of the masked area holds the same fixed bytes in every Access 2000 file.
+  static const uint8_t fixed[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
+  std::memcpy(b + 0x18, fixed, sizeof fixed);
+  put16(b + 0x3C, 1252);  // code page
+  // No database key: not encrypted. The password area holds the creation date's whole days,
+  // which an empty password leaves unchanged.
+  int32_t days = int32_t(std::floor(created));
+  for (size_t i = 0; i < 40; ++i) b[0x42 + i] = uint8_t(uint32_t(days) >> (8 * (i % 4)));
+  std::mt19937 rng(uint32_t(created * 86400.0));
+  put16(b + 0x6A, uint16_t(rng() & 0x7FFF));  // a per-file number Access varies
+  put16(b + 0x6E, 1033);  // sort order General
+  b[0x70] = 0;            // its version
+  std::memcpy(b + 0x72, &created, sizeof created);
+  put32(b + 0x98, 0x0654);
+  std::memcpy(b + 0x9C, "4.0", 4);
+  // Near the end of the page Access keeps a table of its own.
+  put16(b + 0xE00, 0x011D);
+  put16(b + 0xE02, 0x0131);
+  for (size_t off = 0xE04; off < f.pageSize; off += 2) put16(b + off, 0x0100);
+  return unmaskHeader(p, true);  // the mask is its own inverse
+}
+
+// Page 1: the map of free pages of the whole file (none yet).
+std::string globalMapPage() {
+  const Format& f = kJet4;
+  std::string p(f.pageSize, '\0');
+  auto* b = reinterpret_cast<uint8_t*>(p.data());
+  initDataPage(b, f, 1);
+  addRowToPage(b, f, std::string(101, '\0'));
+  addRowToPage(b, f, std::string(69, '\0'));
+  return p;
+}
+
+ColumnLayout col(const char* name, ColumnType type, uint16_t size, uint8_t flags) {
+  ColumnLayout c;
+  c.name = name;
+  c.type = type;
+  c.size = size;
+  c.flags = flags;
+  return c;
+}
+
+// The system tables as Access 2000 defines them, column for column.
+TableLayout objectsTable() {
+  using T = ColumnType;
+  TableLayout t;
+  t.system = true;
+  t.columns = {col("Id", T::Long, 4, 0x13),           col("ParentId", T::Long, 4, 0x13),
+               col("Name", T::Text, 510, 0x12),       col("Type", T::Integer, 2, 0x13),
+               col("DateCreate", T::DateTime, 8, 0x13), col("DateUpdate", T::DateTime, 8, 0x13),
+               col("Owner", T::Binary, 510, 0x32),    col("Flags", T::Long, 4, 0x13),
+               col("Database", T::Memo, 0, 0x12),     col("Connect", T::Memo, 0, 0x12),
+               col("ForeignName", T::Text, 510, 0x12), col("RmtInfoShort", T::Binary, 510, 0x12),
+               col("RmtInfoLong", T::Ole, 0, 0x12),   col("Lv", T::Ole, 0, 0x12),
+               col("LvProp", T::Ole, 0, 0x12),        col("LvModule", T::Ole, 0, 0x12),
+               col("LvExtra", T::Ole, 0, 0x12)};
+  t.indexes = {{"ParentIdName", {{1, true}, {2, true}}, 0x81, 0x00}, {"Id", {{0, true}}, 0x81, 0x01}};
+  return t;
+}
+
+TableLayout acesTable() {
+  using T = ColumnType;
+  TableLayout t;
+  t.system = true;
+  t.columns = {col("ObjectId", T::Long, 4, 0x13), col("SID", T::Binary, 510, 0x32), col("ACM", T::Long, 4, 0x13),
+               col("FInheritable", T::Boolean, 1, 0x13)};
+  t.indexes = {{"ObjectId", {{0, true}}, 0x88, 0x00}};
+  return t;
+}
+
+TableLayout queriesTable() {
+  using T = ColumnType;
+  TableLayout t;
+  t.system = true;
+  t.columns = {col("ObjectId", T::Long, 4, 0x13), col("Attribute", T::Byte, 1, 0x13), col("Order", T::Binary, 510, 0x12),
+               col("Name1", T::Text, 510, 0x12), col("Name2", T::Text, 510, 0x12), col("Expression", T::Memo, 0, 0x12),
+               col("Flag", T::Integer, 2, 0x13), col("LvExtra", T::Long, 4, 0x13)};
+  t.indexes = {{"ObjectIdAttribute", {{0, true}, {1, true}, {2, true}}, 0x81, 0x01}};
+  return t;
+}
+
+TableLayout relationshipsTable() {
+  using T = ColumnType;
+  TableLayout t;
+  t.system = true;
+  t.columns = {col("szRelationship", T::Text, 510, 0x12), col("grbit", T::Long, 4, 0x13),
+               col("ccolumn", T::Long, 4, 0x13),           col("icolumn", T::Long, 4, 0x13),
+               col("szObject", T::Text, 510, 0x12),        col("szColumn", T::Text, 510, 0x12),
+               col("szReferencedObject", T::Text, 510, 0x12), col("szReferencedColumn", T::Text, 510, 0x12)};
+  t.indexes = {{"szRelationship", {{0, true}}, 0x82, 0x00},
+               {"szObject", {{4, true}}, 0x82, 0x00},
+               {"szReferencedObject", {{6, true}}, 0x82, 0x00}};
+  return t;
+}
+
+void writeNewFile(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
+    throw Error(err::kCannotOpen, "Cannot create the file '" + path + "': " + std::strerror(errno) + ".");
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) {
+      int e = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      throw Error(e == ENOSPC ? err::kDiskFull : err::kDiskIo, "Cannot write '" + path + "': " + std::strerror(e) + ".");
+    }
+    done += size_t(w);
+  }
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+void createDatabase(const std::string& path, double created) {
+  if (created == 0) created = nowAsJetDate();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
+  writeNewFile(path, headerPage(created) + globalMapPage());
+  // Whatever fails from here on leaves no half-made file behind.
+  struct Remove {
+    std::string path;
+    bool keep = false;
+    ~Remove() { if (!keep) ::unlink(path.c_str()); }
+  } guard{path};
+  {
+    PageFile file(path, PageFile::Mode::ReadWrite);
+    file.setPageSize(kJet4.pageSize);
+    // The four definitions at pages 2 to 5, their page maps on page 6, then the index roots.
+    uint32_t tdefs[4];
+    for (auto& p : tdefs) p = file.append();
+    MapRows maps(file, kJet4);
+    TableLayout layouts[4] = {objectsTable(), acesTable(), queriesTable(), relationshipsTable()};
+    for (int i = 0; i < 4; ++i) writeTableLayout(file, kJet4, tdefs[i], layouts[i], maps);
+    file.commit();
+  }
+  {
+    using namespace catalog_ids;
+    Database db(path, Database::Mode::ReadWrite);
+    // The catalog lists nothing yet, not even itself: reach the two tables by their pages.
+    Table objectsT(db, readTableDef(db.file(), db.format(), 2));
+    Table acesT(db, readTableDef(db.file(), db.format(), 3));
+    objectsT.mutableDef().name = "MSysObjects";
+    acesT.mutableDef().name = "MSysACEs";
+    db.beginBatch();
+    CatalogObject objects[] = {
+        {kTables, kRoot, "Tables", 3, kSystemFlag, sids::kEngine},
+        {kDatabases, kRoot, "Databases", 3, kSystemFlag, sids::kEngine},
+        {kRelationships, kRoot, "Relationships", 3, kSystemFlag, sids::kEngine},
+        {kMSysDb, kDatabases, "MSysDb", 2, kSystemFlag, sids::kAdmin},
+        {2, kTables, "MSysObjects", 1, kSystemFlag, sids::kEngine},
+        {3, kTables, "MSysACEs", 1, kSystemFlag, sids::kEngine},
+        {4, kTables, "MSysQueries", 1, kSystemFlag, sids::kEngine},
+        {5, kTables, "MSysRelationships", 1, kSystemFlag, sids::kEngine},
+    };
+    for (auto& o : objects) addCatalogObject(db, objectsT, o, created);
+    struct Ace { int32_t id; const std::string& sid; int32_t mask; bool inherit; };
+    const Ace aces[] = {
+        {2, sids::kAdmin, 393216, false},           {3, sids::kAdmin, 393216, false},
+        {4, sids::kAdmin, 393216, false},           {5, sids::kAdmin, 917504, false},
+        {kTables, sids::kUsers, 983294, true},      {kTables, sids::kAdmin, 1048319, true},
+        {kRelationships, sids::kUsers, 983294, true}, {kRelationships, sids::kAdmin, 393217, false},
+        {kDatabases, sids::kAdmin, 393216, false},  {kMSysDb, sids::kAdmin, 393230, false},
+        {kMSysDb, sids::kAdmins, 14, false},        {4, sids::kAdmins, 20, false},
+        {5, sids::kAdmins, 20, false},              {2, sids::kAdmins, 20, false},
+        {kTables, sids::kAdmins, 1048319, true},    {kRelationships, sids::kAdmins, 1048575, true},
+    };
+    for (auto& a : aces) addPermission(db, acesT, a.id, a.sid, a.mask, a.inherit);
+    db.endBatch();
+  }
+  guard.keep = true;
+}
+
+}  // namespace jet

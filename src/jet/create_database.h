@@ -1,0 +1,14 @@
+// Creating a new, empty Access 2000 (Jet 4) database file, as Jet's own CreateDatabase leaves it.
+// Header, page maps, the system tables MSysObjects, MSysACEs, MSysQueries, MSysRelationships, and the catalog.
+#pragma once
+
+#include <string>
+
+namespace jet {
+
+// Writes the file at `path`, which must not exist yet (error 3204 otherwise). `created` is the
+// creation date stored in the header and the catalog (days since 1899-12-30); 0 means now.
+// Open it afterwards with Database to add tables (create_table.h).
+void createDatabase(const std::string& path, double created = 0);
+
+}  // namespace jet

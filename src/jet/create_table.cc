@@ -1,0 +1,143 @@
+#include "jet/create_table.h"
+
+#include <set>
+
+#include "jet/create_catalog.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/page_file.h"
+#include "jet/text_codec.h"
+
+namespace jet {
+
+namespace {
+
+constexpr int kTableExists = 3010;
+
+[[noreturn]] void badDesign(const std::string& table, const std::string& what) {
+  throw Error(err::kInvalidArgument, "Cannot create table '" + table + "': " + what + ".");
+}
+
+uint16_t storedSize(const ColumnSpec& c, const std::string& table) {
+  switch (c.type) {
+    case ColumnType::Boolean: case ColumnType::Byte: return 1;
+    case ColumnType::Integer: return 2;
+    case ColumnType::Long: case ColumnType::Single: return 4;
+    case ColumnType::Currency: case ColumnType::Double: case ColumnType::DateTime: return 8;
+    case ColumnType::Text:
+      if (c.length < 1 || c.length > 255) badDesign(table, "the text column '" + c.name + "' must hold 1 to 255 characters");
+      return uint16_t(2 * c.length);
+    case ColumnType::Memo: case ColumnType::Ole: return 0;
+    default: badDesign(table, "the column '" + c.name + "' has a type new tables cannot use");
+  }
+}
+
+void checkName(const std::string& table, const std::string& name, const char* what) {
+  if (name.empty() || name.size() > 64) badDesign(table, std::string("a ") + what + " name must have 1 to 64 characters");
+  if (name.front() == ' ') badDesign(table, std::string("the ") + what + " name '" + name + "' starts with a space");
+  for (char ch : name) {
+    if (ch == '.' || ch == '!' || ch == '`' || ch == '[' || ch == ']' || (unsigned char)ch < 0x20) {
+      badDesign(table, std::string("the ") + what + " name '" + name + "' holds a character names cannot have");
+    }
+  }
+}
+
+}  // namespace
+
+TableLayout layoutForSpec(const TableSpec& spec) {
+  const std::string& tn = spec.name;
+  checkName(tn, tn, "table");
+  if (spec.columns.empty()) badDesign(tn, "a table needs at least one column");
+  if (spec.columns.size() > 255) badDesign(tn, "a table can have at most 255 columns");
+  TableLayout t;
+  std::set<std::string> seen;
+  for (auto& c : spec.columns) {
+    checkName(tn, c.name, "column");
+    if (!seen.insert(foldCase(c.name)).second) badDesign(tn, "the column name '" + c.name + "' is used twice");
+    ColumnLayout l;
+    l.name = c.name;
+    l.type = c.type;
+    l.size = storedSize(c, tn);
+    bool fixed = !(c.type == ColumnType::Text || c.type == ColumnType::Memo || c.type == ColumnType::Ole);
+    l.flags = uint8_t((fixed ? 0x01 : 0) | (c.required || c.autoNumber ? 0 : 0x02));
+    if (c.autoNumber) {
+      if (c.type != ColumnType::Long) badDesign(tn, "only Long columns can be AutoNumber");
+      l.flags |= 0x04;
+    }
+    l.compressed = c.type == ColumnType::Text || c.type == ColumnType::Memo;
+    t.columns.push_back(l);
+  }
+  auto columnNumber = [&](const std::string& name) -> uint16_t {
+    for (size_t i = 0; i < spec.columns.size(); ++i) if (sameName(spec.columns[i].name, name)) return uint16_t(i);
+    badDesign(tn, "an index names the missing column '" + name + "'");
+  };
+  std::set<std::string> indexNames;
+  bool havePrimary = false;
+  for (auto& ix : spec.indexes) {
+    checkName(tn, ix.name, "index");
+    if (!indexNames.insert(foldCase(ix.name)).second) badDesign(tn, "the index name '" + ix.name + "' is used twice");
+    if (ix.columns.empty() || ix.columns.size() > 10) badDesign(tn, "the index '" + ix.name + "' must have 1 to 10 columns");
+    if (ix.primaryKey && havePrimary) badDesign(tn, "a table can have only one primary key");
+    havePrimary = havePrimary || ix.primaryKey;
+    IndexLayout l;
+    l.name = ix.name;
+    std::set<uint16_t> used;
+    for (auto& ic : ix.columns) {
+      uint16_t n = columnNumber(ic.column);
+      if (!used.insert(n).second) badDesign(tn, "the index '" + ix.name + "' names a column twice");
+      ColumnType ty = spec.columns[n].type;
+      if (ty == ColumnType::Memo || ty == ColumnType::Ole) {
+        badDesign(tn, "the memo or OLE column '" + spec.columns[n].name + "' cannot be indexed");
+      }
+      l.columns.push_back({n, ic.ascending});
+    }
+    if (ix.primaryKey) {
+      l.flags = 0x80 | 0x01 | 0x08;
+      l.type = 0x01;
+    } else {
+      l.flags = uint8_t(0x80 | (ix.unique ? 0x01 : 0));
+    }
+    t.indexes.push_back(l);
+  }
+  return t;
+}
+
+uint32_t createTable(Database& db, const TableSpec& spec) {
+  if (!db.writable()) throw Error(err::kReadOnly, "Cannot create a table: the database is open read-only.");
+  TableLayout layout = layoutForSpec(spec);
+  for (auto& e : db.catalog()) {
+    if ((e.type == 1 || e.type == 5 || e.type == 4 || e.type == 6) && sameName(e.name, spec.name)) {
+      throw Error(kTableExists, "Table '" + spec.name + "' already exists.");
+    }
+  }
+  PageFile& file = db.file();
+  double now = nowAsJetDate();
+  // One commit for the definition, the catalog row and the permission rows; a failure
+  // anywhere forgets all of them.
+  struct Batch {
+    Database& db;
+    bool done = false;
+    explicit Batch(Database& d) : db(d) { db.beginBatch(); }
+    ~Batch() {
+      if (!done) {
+        db.reload();
+        db.endBatch();
+      }
+    }
+  } batch(db);
+  uint32_t tdef = file.append();
+  MapRows maps(file, db.format());
+  writeTableLayout(file, db.format(), tdef, layout, maps);
+  CatalogObject o;
+  o.id = int32_t(tdef);
+  o.name = spec.name;
+  addCatalogObject(db, db.table("MSysObjects"), o, now);
+  addPermission(db, db.table("MSysACEs"), o.id, sids::kAdmin, 1048319, false);
+  addPermission(db, db.table("MSysACEs"), o.id, sids::kAdmins, 1048319, false);
+  batch.done = true;
+  db.endBatch();
+  db.reload();
+  return tdef;
+}
+
+}  // namespace jet

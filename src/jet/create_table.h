@@ -1,0 +1,24 @@
+// Adding a table to a Jet 4 database: its definition pages, page maps, index roots and catalog row.
+// The table is usable at once through the same Database object.
+#pragma once
+
+#include <cstdint>
+
+#include "jet/create_layout.h"
+#include "jet/table_spec.h"
+
+namespace jet {
+
+class Database;
+
+// Checks the design and turns it into the stored layout. Fails with kInvalidArgument on a
+// design Access would refuse (duplicate or empty names, a bad text length, an index over a
+// missing or memo column, two primary keys, ...).
+TableLayout layoutForSpec(const TableSpec& spec);
+
+// Adds the table in one atomic step and returns its definition page. Fails with error 3010
+// when a table or query of that name exists. Call it outside any open batch: it commits,
+// then re-reads the catalog.
+uint32_t createTable(Database& db, const TableSpec& spec);
+
+}  // namespace jet

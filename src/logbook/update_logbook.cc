@@ -1,0 +1,69 @@
+#include "logbook/update_logbook.h"
+
+#include <cstdint>
+#include <string>
+
+#include "db/value_convert.h"
+#include "jet/error.h"
+
+namespace logbook {
+
+namespace {
+
+struct Assignment {
+  int32_t dxcc;
+  const char* country;
+  const char* continent;
+};
+
+// The new entity that a call sign selects, tested in this order; letter case counts.
+const Assignment* AssignmentFor(const std::string& call) {
+  static const Assignment curacao{517, "Curacao", "SA"};
+  static const Assignment sintMaarten{518, "Sint Maarten", "NA"};
+  static const Assignment saba{519, "Saba & St. Eustatius", "NA"};
+  static const Assignment bonaire{520, "Bonaire", "SA"};
+  auto has = [&](const char* text) { return call.find(text) != std::string::npos; };
+  if (has("PJ2")) return &curacao;
+  if (has("PJ7")) return &sintMaarten;
+  if (has("PJ5") || has("PJ6")) return &saba;
+  if (has("PJ4")) return &bonaire;
+  return nullptr;
+}
+
+}  // namespace
+
+void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting, const app::MsgBoxFn& MsgBox) {
+  std::string path = GetAppSetting("Settings", "Logbook", "");
+  Logbook.setDatabaseName(path);
+  Logbook.setRecordSource("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
+  Logbook.Refresh();
+  db::Recordset& rs = Logbook.Recordset();
+  if (!(rs.RecordCount() > 0)) {
+    MsgBox("No PJ QSO's requiring changes on or after 10/10/2010 were found.", app::vbOKOnly, app::kTitle);
+    return;
+  }
+  rs.MoveLast();
+  rs.MoveFirst();
+  int32_t count = 0;
+  while (!rs.Eof()) {
+    std::string call = db::textOf(rs.getField("Call"));
+    // A call sign that selects no new entity is left as it is, and not counted.
+    if (const Assignment* a = AssignmentFor(call)) {
+      if (count == INT32_MAX) throw jet::Error(jet::err::kOverflow, "Overflow");
+      count += 1;
+      rs.Edit();
+      rs.setField("DXCC", jet::Value::long_(a->dxcc));
+      rs.setField("Country", jet::Value::text(a->country));
+      rs.setField("Continent", jet::Value::text(a->continent));
+      rs.Update();
+    }
+    rs.MoveNext();
+  }
+  if (count != 0) {
+    MsgBox(std::to_string(count) + " PJ logbook records have been updated.", app::vbOKOnly, app::kTitle);
+  } else {
+    MsgBox("No PJ logbook records required updating.", app::vbOKOnly, app::kTitle);
+  }
+}
+
+}  // namespace logbook

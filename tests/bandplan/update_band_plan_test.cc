@@ -1,0 +1,229 @@
+#include "bandplan/update_band_plan.h"
+
+#include <gtest/gtest.h>
+
+#include "../independent_reader.h"
+#include "../table_snapshot.h"
+#include "../temp_copy.h"
+#include "db/data_source.h"
+#include "jet/error.h"
+#include "jet/page_file.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* kDone = "PJ Entities have been checked and changed where necessary.";
+
+struct BandPlanRun {
+  TempDir dir;
+  std::string path = dir.copy("jet4/bandplan.mdb");
+  ScriptedMsgBox box;
+
+  void run() {
+    db::DataSource BandPlan;
+    BandPlan.setDatabaseName(path);
+    BandPlan.Refresh();
+    bandplan::UpdateBandPlan(BandPlan, box.fn());
+  }
+  void execute(const std::string& sql) {
+    db::DataSource ds;
+    ds.setDatabaseName(path);
+    ds.Refresh();
+    ds.Database().Execute(sql);
+  }
+  std::vector<Row> table(const std::string& name) { return readTable(path, name); }
+};
+
+std::vector<Row> ofEntity(const std::vector<Row>& rows, int dxcc) {
+  return rowsWhere(rows, [&](const Row& r) { return !r.at("DXCC").isNull() && r.at("DXCC").i == dxcc; });
+}
+
+double dateOf(int y, int m, int d) {
+  // Days since 1899-12-30, for the dates the tests use.
+  int a = (14 - m) / 12, yy = y + 4800 - a, mm = m + 12 * a - 3;
+  long jdn = d + (153 * mm + 2) / 5 + 365L * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
+  return double(jdn - 2415019);
+}
+
+}  // namespace
+
+TEST(UpdateBandPlan, OnTheFixtureAddsRetiresAndRelinks) {
+  BandPlanRun r;
+  auto before = r.table("prefixes");
+  r.run();
+  auto after = r.table("prefixes");
+  ASSERT_EQ(after.size(), before.size() + 4);
+
+  struct Expected { int dxcc; const char* prefix; const char* country; const char* cont; const char* cq; double lat, lon; };
+  const Expected expected[] = {{517, "PJ2", "Curacao", "SA", "09", 12.17, -69},
+                               {518, "PJ7", "Sint Maarten", "NA", "08", 18.07, -63.07},
+                               {519, "PJ5", "St. Eustatius & Saba", "NA", "08", 17.57, -63.1},
+                               {520, "PJ4", "Bonaire", "SA", "09", 12.2, -68.25}};
+  int32_t id = 441;  // the counter stood at 440
+  for (const Expected& e : expected) {
+    auto rows = ofEntity(after, e.dxcc);
+    ASSERT_EQ(rows.size(), 1u) << e.dxcc;
+    const Row& row = rows[0];
+    EXPECT_EQ(num(row, "ID"), id++) << e.dxcc;
+    EXPECT_EQ(text(row, "prefix"), e.prefix);
+    EXPECT_EQ(text(row, "Master_Prefix"), e.prefix);
+    EXPECT_EQ(text(row, "Country"), e.country);
+    EXPECT_EQ(text(row, "Abbreviation"), "-x");
+    EXPECT_EQ(text(row, "Continent"), e.cont);
+    EXPECT_EQ(text(row, "CQ_Zone"), e.cq);
+    EXPECT_EQ(text(row, "ITU_Zone"), "11");
+    EXPECT_DOUBLE_EQ(row.at("Latitude").d, e.lat);
+    EXPECT_DOUBLE_EQ(row.at("Longitude").d, e.lon);
+    EXPECT_FLOAT_EQ(float(row.at("Time_Offset").d), 4.0f);
+    EXPECT_DOUBLE_EQ(row.at("Begin_Date").d, dateOf(2010, 10, 10));
+    EXPECT_TRUE(row.at("End_Date").isNull());
+    EXPECT_FALSE(row.at("Deleted").b);
+    EXPECT_TRUE(row.at("Use").b);
+  }
+
+  // Every row of 85 and 255 retired; nothing else of them changed.
+  for (int dxcc : {85, 255}) {
+    auto was = ofEntity(before, dxcc), now = ofEntity(after, dxcc);
+    ASSERT_GE(now.size(), 2u);
+    ASSERT_EQ(was.size(), now.size());
+    for (size_t i = 0; i < now.size(); ++i) {
+      EXPECT_TRUE(now[i].at("Deleted").b);
+      EXPECT_FALSE(now[i].at("Use").b);
+      EXPECT_DOUBLE_EQ(now[i].at("End_Date").d, dateOf(2010, 10, 10));
+      Row rest = now[i], old = was[i];
+      for (auto* f : {"Deleted", "Use", "End_Date"}) { rest.erase(f); old.erase(f); }
+      EXPECT_EQ(rest, old);
+    }
+  }
+  // Every other row untouched.
+  auto others = [](const Row& x) { long long d = x.at("DXCC").i; return d != 85 && d != 255 && (d < 517 || d > 520); };
+  EXPECT_EQ(rowsWhere(after, others), rowsWhere(before, others));
+
+  auto plink = r.table("plink");
+  EXPECT_TRUE(rowsWhere(plink, [](const Row& x) { return num(x, "plink") == 108 || num(x, "plink") == 143; }).empty());
+  std::map<std::string, long long> links;
+  for (auto& x : rowsWhere(plink, [](const Row& x) { return num(x, "plink") > 440; })) links[text(x, "prefix")] = num(x, "plink");
+  EXPECT_EQ(links, (std::map<std::string, long long>{{"PJ2", 441}, {"PJ7", 442}, {"PJ5", 443}, {"PJ6", 443}, {"PJ4", 444}}));
+
+  auto old = r.table("plinkold");
+  std::map<std::string, long long> earlier;
+  for (auto& x : old) {
+    if (text(x, "prefix").rfind("PJ", 0) != 0) continue;
+    EXPECT_EQ(text(x, "before"), "2010");
+    earlier[text(x, "prefix")] = num(x, "plink");
+  }
+  EXPECT_EQ(earlier, (std::map<std::string, long long>{{"PJ0", 143}, {"PJ1", 143}, {"PJ2", 143}, {"PJ3", 143}, {"PJ4", 143},
+                                                        {"PJ9", 143}, {"PJ5", 108}, {"PJ6", 108}, {"PJ7", 108}, {"PJ8", 108}}));
+  ASSERT_EQ(r.box.shown.size(), 1u);
+  EXPECT_EQ(r.box.shown[0].prompt, kDone);
+  EXPECT_EQ(r.box.shown[0].buttons, 0);
+  EXPECT_EQ(r.box.shown[0].title, "Tarnlog");
+  EXPECT_EQ(soundForEveryReader(r.path), "");
+}
+
+TEST(UpdateBandPlan, SecondRunAddsNothingAndReportsAgain) {
+  BandPlanRun r;
+  r.run();
+  auto prefixes = r.table("prefixes"), plink = r.table("plink"), old = r.table("plinkold");
+  r.run();
+  EXPECT_EQ(r.table("prefixes"), prefixes);
+  EXPECT_EQ(r.table("plink"), plink);
+  EXPECT_EQ(r.table("plinkold"), old);
+  ASSERT_EQ(r.box.shown.size(), 2u);
+  EXPECT_EQ(r.box.shown[1].prompt, kDone);
+  EXPECT_EQ(soundForEveryReader(r.path), "");
+}
+
+TEST(UpdateBandPlan, EntitiesAlreadyPresentGetNoRowAndNoLinks) {
+  BandPlanRun r;
+  // 518 present; 520 present but retired.
+  r.execute("INSERT INTO prefixes (prefix, Country, DXCC, Deleted, [Use]) VALUES ('PJ7', 'Sint Maarten', 518, False, True)");
+  r.execute("INSERT INTO prefixes (prefix, Country, DXCC, Deleted, [Use]) VALUES ('PJ4', 'Bonaire', 520, True, False)");
+  auto before = r.table("prefixes");
+  r.run();
+  auto after = r.table("prefixes");
+  EXPECT_EQ(after.size(), before.size() + 2);
+  EXPECT_EQ(ofEntity(after, 518), ofEntity(before, 518));
+  EXPECT_EQ(ofEntity(after, 520), ofEntity(before, 520));
+  int32_t id517 = int32_t(num(ofEntity(after, 517).at(0), "ID"));
+  int32_t id519 = int32_t(num(ofEntity(after, 519).at(0), "ID"));
+  std::map<std::string, long long> links;
+  for (auto& x : r.table("plink")) if (num(x, "plink") >= id517) links[text(x, "prefix")] = num(x, "plink");
+  EXPECT_EQ(links, (std::map<std::string, long long>{{"PJ2", id517}, {"PJ5", id519}, {"PJ6", id519}}));
+}
+
+TEST(UpdateBandPlan, DeletesEveryOldLinkAndRespectsEarlierLinksInAnyCase) {
+  BandPlanRun r;
+  r.execute("INSERT INTO plink (prefix, plink) VALUES ('ZZ9', 108)");
+  r.execute("INSERT INTO plink (prefix, plink) VALUES ('QQ1', 143)");
+  r.execute("INSERT INTO plink (prefix, plink) VALUES ('PJ2', 5)");
+  r.execute("INSERT INTO plinkold (prefix, plink, before) VALUES ('pj3', 1, '1999')");
+  r.execute("INSERT INTO plinkold (prefix, plink, before) VALUES ('PJ8', 2, '2001')");
+  r.run();
+  auto plink = r.table("plink");
+  EXPECT_TRUE(rowsWhere(plink, [](const Row& x) { return num(x, "plink") == 108 || num(x, "plink") == 143; }).empty());
+  // A link row is added even where one with the same prefix exists.
+  EXPECT_EQ(rowsWhere(plink, [](const Row& x) { return text(x, "prefix") == "PJ2"; }).size(), 2u);
+  auto old = r.table("plinkold");
+  auto pj = [&](const char* p) { return rowsWhere(old, [&](const Row& x) { return jet::sameName(text(x, "prefix"), p); }); };
+  ASSERT_EQ(pj("PJ3").size(), 1u);
+  EXPECT_EQ(text(pj("PJ3")[0], "before"), "1999");
+  ASSERT_EQ(pj("PJ8").size(), 1u);
+  EXPECT_EQ(num(pj("PJ8")[0], "plink"), 2);
+  EXPECT_EQ(pj("PJ0").size(), 1u);
+  EXPECT_EQ(soundForEveryReader(r.path), "");
+}
+
+TEST(UpdateBandPlan, WithoutRetiredEntitiesOnlyTheNewOnesChange) {
+  BandPlanRun r;
+  r.execute("DELETE FROM prefixes WHERE DXCC = 85 OR DXCC = 255");
+  auto before = r.table("prefixes");
+  r.run();
+  EXPECT_EQ(r.table("prefixes").size(), before.size() + 4);
+  EXPECT_EQ(r.box.shown.size(), 1u);
+}
+
+TEST(UpdateBandPlan, AFailurePartWayKeepsWhatWasStoredAndStops) {
+  BandPlanRun r;
+  auto before = r.table("prefixes");
+  // The disk fills up while the run is under way.
+  jet::PageFile::failAfterWrites(12);
+  try {
+    r.run();
+    jet::PageFile::failAfterWrites(0);
+    FAIL() << "the run should have failed";
+  } catch (const jet::Error& e) {
+    jet::PageFile::failAfterWrites(0);
+    EXPECT_EQ(e.number(), jet::err::kDiskFull);
+  }
+  EXPECT_TRUE(r.box.shown.empty());
+  auto after = r.table("prefixes");
+  // Some of the new entity rows were stored whole, none of the later stages' work.
+  size_t added = after.size() - before.size();
+  EXPECT_GE(added, 1u);
+  EXPECT_LT(added, 4u);
+  for (auto& row : ofEntity(after, 85)) EXPECT_FALSE(row.at("Deleted").b);
+  EXPECT_EQ(soundForEveryReader(r.path), "");
+  // A full run afterwards links only the entities it adds itself.
+  r.run();
+  auto plink = r.table("plink");
+  EXPECT_EQ(rowsWhere(plink, [](const Row& x) { return text(x, "prefix") == "PJ2" && num(x, "plink") > 440; }).size(), 0u);
+  EXPECT_EQ(r.table("prefixes").size(), before.size() + 4);
+}
+
+TEST(UpdateBandPlan, AMissingDatabaseFailsWithFileNotFound) {
+  BandPlanRun r;
+  db::DataSource BandPlan;
+  BandPlan.setDatabaseName(r.path + ".missing");
+  EXPECT_THROW(
+      {
+        try {
+          BandPlan.Refresh();
+        } catch (const jet::Error& e) {
+          EXPECT_EQ(e.number(), jet::err::kFileNotFound);
+          throw;
+        }
+      },
+      jet::Error);
+}

@@ -1,0 +1,100 @@
+// The data source: opening, switching and closing databases and record sources.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "db/data_source.h"
+#include "jet/error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    char tmpl[] = "/tmp/data-source-test-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+  }
+  ~TempDir() { fs::remove_all(dir_); }
+  std::string copy(const std::string& name) const {
+    const std::string path = (fs::path(dir_) / name).string();
+    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, path);
+    return path;
+  }
+  std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
+
+ private:
+  std::string dir_;
+};
+
+int errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const jet::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(DataSourceTest, NothingOpenGivesClearErrors) {
+  TempDir dir;
+  db::DataSource ds;
+  EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
+  EXPECT_EQ(errorOf([&] { ds.Database(); }), 91);
+  EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kFileNotFound);
+  ds.setDatabaseName(dir.path("missing.mdb"));
+  EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kFileNotFound);
+  EXPECT_EQ(errorOf([&] { ds.Database(); }), 91);
+
+  // A database without a record source is open, but has no record set.
+  ds.setDatabaseName(dir.copy("bandplan.mdb"));
+  ds.Refresh();
+  EXPECT_EQ(ds.Database().Execute("DELETE FROM plink WHERE plink = -1"), 0);
+  EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
+  ds.setRecordSource("nosuch");
+  EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kTableNotFound);
+}
+
+TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
+  TempDir dir;
+  const std::string bandplan = dir.copy("bandplan.mdb");
+  const std::string logbook = dir.copy("logbook.mdb");
+  db::DataSource ds;
+  ds.setDatabaseName(bandplan);
+  ds.setRecordSource("prefixes");
+  ds.Refresh();
+  EXPECT_EQ(ds.Recordset().RecordCount(), 438);
+  db::Database* first = &ds.Database();
+
+  // While open, the file is held.
+  EXPECT_NE(errorOf([&] { db::Database other(bandplan); }), 0);
+
+  // A new source on the same database: the database stays, the set is opened anew and sees
+  // what was written through the database.
+  ds.Database().Execute("DELETE FROM prefixes WHERE DXCC = 85");
+  ds.setRecordSource("SELECT * FROM prefixes WHERE DXCC = 255 ORDER BY ID");
+  ds.Refresh();
+  EXPECT_EQ(&ds.Database(), first);
+  ASSERT_EQ(ds.Recordset().RecordCount(), 2);
+  EXPECT_EQ(ds.Recordset().getField("ID").i, 108);
+  ds.setRecordSource("prefixes");
+  ds.Refresh();
+  EXPECT_EQ(ds.Recordset().RecordCount(), 435);
+
+  // Another database: the first file is released.
+  ds.setDatabaseName(logbook);
+  ds.setRecordSource("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
+  ds.Refresh();
+  ds.Recordset().MoveLast();
+  EXPECT_EQ(ds.Recordset().RecordCount(), 68);
+  EXPECT_EQ(errorOf([&] { db::Database other(bandplan); }), 0);
+
+  ds.close();
+  EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
+  EXPECT_EQ(errorOf([&] { db::Database other(logbook); }), 0);
+}
+
+}  // namespace

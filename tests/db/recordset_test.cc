@@ -1,0 +1,287 @@
+// Record sets over the fixture databases: query planning, navigation, finds and edits.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "db/database.h"
+#include "db/query_plan.h"
+#include "db/recordset.h"
+#include "db/sql_eval.h"
+#include "db/sql_parser.h"
+#include "db/value_convert.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/integrity_check.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A private copy of a fixture database, removed with the test.
+class FixtureCopy {
+ public:
+  explicit FixtureCopy(const std::string& name) {
+    char tmpl[] = "/tmp/recordset-test-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    path_ = (fs::path(dir_) / name).string();
+    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, path_);
+  }
+  ~FixtureCopy() { fs::remove_all(dir_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string dir_, path_;
+};
+
+int errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const jet::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+std::vector<int64_t> ids(db::Recordset& rs) {
+  std::vector<int64_t> out;
+  if (rs.RecordCount() == 0) return out;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) out.push_back(rs.getField("ID").i);
+  return out;
+}
+
+std::vector<jet::RowId> select(jet::Table& t, const std::string& where, bool useIndexes,
+                               const std::vector<db::sql::OrderTerm>& order = {}) {
+  const db::sql::Expr e = db::sql::parseExpression(where);
+  return db::selectRows(t, &e, order, useIndexes);
+}
+
+// mdbtools reads the file: the export's exit status and output.
+std::string mdbExport(const std::string& path, const std::string& table, int& status) {
+  std::string out;
+  FILE* p = popen(("mdb-export '" + path + "' '" + table + "' 2>&1").c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  status = pclose(p);
+  return out;
+}
+
+TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
+  FixtureCopy bandplan("bandplan.mdb"), logbook("logbook.mdb");
+  jet::Database bp(bandplan.path(), jet::Database::Mode::ReadOnly);
+  jet::Database lb(logbook.path(), jet::Database::Mode::ReadOnly);
+  struct Case {
+    jet::Database* db;
+    std::string table, where, index;  // index: the planner's choice ("" for a scan)
+    long expected;                    // -1: not known beforehand
+  };
+  const std::vector<Case> cases = {
+      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},
+      {&bp, "prefixes", "DXCC IN (85, 255) AND Continent = 'SA'", "DXCC", 3},
+      {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
+      {&bp, "prefixes", "DXCC = 517", "DXCC", 0},
+      {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},
+      {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
+      {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},
+      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
+      {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},
+      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
+      {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},
+      {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
+      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},
+      {&bp, "plink", "plink = 108", "plink", 4},
+      {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
+      {&lb, "MainLog", "(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#", "DXCC", 68},
+      {&lb, "MainLog", "DXCC = 85 OR DXCC = 255", "DXCC", 148},
+      {&lb, "MainLog", "Time_Start > #Oct 10, 2010# AND Time_Start <= #2011-03-01#", "Time_Start", -1},
+      {&lb, "MainLog", "Call = 'pj2t'", "Call", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table + " WHERE " + c.where);
+    jet::Table& t = c.db->table(c.table);
+    const db::sql::Expr e = db::sql::parseExpression(c.where);
+    const db::QueryPlan plan = db::planQuery(t.def(), &e, {});
+    EXPECT_EQ(plan.index, c.index);
+    std::vector<jet::RowId> walked = select(t, c.where, true);
+    std::vector<jet::RowId> scanned = select(t, c.where, false);
+    if (c.expected >= 0) {
+      EXPECT_EQ(long(scanned.size()), c.expected);
+    }
+    std::sort(walked.begin(), walked.end());
+    std::sort(scanned.begin(), scanned.end());
+    EXPECT_EQ(walked, scanned);
+  }
+}
+
+TEST(QueryPlanTest, OrderByWalksAnIndexOrSortsInMemory) {
+  FixtureCopy bandplan("bandplan.mdb");
+  db::Database database(bandplan.path());
+  auto byId = database.OpenRecordset("SELECT * from prefixes ORDER BY ID");
+  const std::vector<int64_t> got = ids(*byId);
+  EXPECT_EQ(got.size(), 438u);
+  EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
+  EXPECT_EQ(std::adjacent_find(got.begin(), got.end()), got.end());
+  jet::Table& t = database.engine().table("prefixes");
+  const db::QueryPlan idPlan = db::planQuery(t.def(), nullptr, {{"ID", false}});
+  EXPECT_EQ(idPlan.index, "PrimaryKey");
+  EXPECT_FALSE(idPlan.sortInMemory);
+
+  auto byCountry = database.OpenRecordset("SELECT Country, DXCC FROM prefixes WHERE DXCC < 100 ORDER BY Country DESC, DXCC");
+  std::vector<std::pair<jet::Value, jet::Value>> rows;
+  for (; !byCountry->Eof(); byCountry->MoveNext()) rows.push_back({byCountry->getField("Country"), byCountry->getField("DXCC")});
+  ASSERT_GT(rows.size(), 10u);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    const int c = db::sql::compareValues(rows[i - 1].first, rows[i].first);
+    EXPECT_GE(c, 0);
+    if (c == 0) {
+      EXPECT_LE(db::sql::compareValues(rows[i - 1].second, rows[i].second), 0);
+    }
+  }
+  EXPECT_EQ(errorOf([&] { byCountry->getField("ID"); }), jet::err::kItemNotFound);  // not selected
+}
+
+TEST(RecordsetTest, OpeningAndFieldErrorsCarryJetNumbers) {
+  FixtureCopy bandplan("bandplan.mdb");
+  db::Database database(bandplan.path());
+  EXPECT_EQ(errorOf([&] { database.OpenRecordset("nosuchtable"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM nosuch WHERE a = 1"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes WHERE DXXC = 85"); }), 3061);
+  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes ORDER BY Nothing"); }), 3061);
+  EXPECT_EQ(errorOf([&] { database.OpenRecordset("DELETE FROM prefixes"); }), 3219);
+
+  auto rs = database.OpenRecordset("[plink]");
+  EXPECT_EQ(rs->RecordCount(), 483);
+  EXPECT_EQ(errorOf([&] { rs->getField("nosuch"); }), jet::err::kItemNotFound);
+  EXPECT_EQ(errorOf([&] { rs->setField("plink", jet::Value::long_(1)); }), 3020);
+  EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
+  EXPECT_EQ(errorOf([&] { rs->FindFirst("nosuch = 1"); }), 3070);
+  EXPECT_EQ(errorOf([&] { rs->FindFirst("plink = 'x'"); }), jet::err::kCriteriaMismatch);
+}
+
+TEST(RecordsetTest, MovesOnEmptyAndFullSets) {
+  FixtureCopy bandplan("bandplan.mdb");
+  db::Database database(bandplan.path());
+  auto empty = database.OpenRecordset("select * from plinkold where prefix = 'PJ0'");
+  EXPECT_EQ(empty->RecordCount(), 0);
+  EXPECT_TRUE(empty->Eof());
+  EXPECT_TRUE(empty->Bof());
+  EXPECT_EQ(errorOf([&] { empty->MoveFirst(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { empty->MoveLast(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { empty->MoveNext(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { empty->getField("prefix"); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { empty->Edit(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { empty->Delete(); }), jet::err::kNoCurrentRecord);
+
+  auto rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
+  EXPECT_GT(rs->RecordCount(), 0);
+  EXPECT_FALSE(rs->Eof());
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 3);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { rs->getField("ID"); }), jet::err::kNoCurrentRecord);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->getField("dxcc").i, 85);
+
+  auto lower = database.OpenRecordset("select * from plinkold where prefix = 'pj0'");
+  EXPECT_EQ(lower->RecordCount(), 0);
+  auto plink = database.OpenRecordset("select * from plink where prefix = 'pj0'");
+  ASSERT_EQ(plink->RecordCount(), 1);
+  EXPECT_EQ(plink->getField("prefix").s, "PJ0");
+  EXPECT_EQ(plink->getField("plink").i, 143);
+}
+
+TEST(RecordsetTest, FindFirstPositionsOrReportsNoMatch) {
+  FixtureCopy bandplan("bandplan.mdb");
+  db::Database database(bandplan.path());
+  auto rs = database.OpenRecordset("select * from prefixes");
+  rs->FindFirst("DXCC=255");
+  ASSERT_FALSE(rs->NoMatch());
+  EXPECT_EQ(rs->getField("DXCC").i, 255);
+  const int64_t found = rs->getField("ID").i;
+  rs->FindFirst("DXCC=517");
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_EQ(rs->getField("ID").i, found);  // the current row is kept
+  rs->FindFirst("prefix = 'pj2' AND Continent = 'SA'");
+  EXPECT_FALSE(rs->NoMatch());
+  EXPECT_EQ(rs->getField("ID").i, 143);
+  EXPECT_EQ(db::utf8Length(rs->getField("Notes").s), 4524u);  // as mdb-export reads it, CR LF included
+}
+
+TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
+  FixtureCopy bandplan("bandplan.mdb");
+  {
+    db::Database database(bandplan.path());
+    auto rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
+    ASSERT_EQ(ids(*rs), (std::vector<int64_t>{143, 357, 391}));
+    rs->MoveFirst();
+    rs->MoveNext();  // on 357
+
+    // A new row: its AutoNumber is known before it is stored; the current row stays.
+    rs->AddNew();
+    EXPECT_EQ(rs->getField("ID").i, 441);
+    EXPECT_TRUE(rs->getField("prefix").isNull());
+    rs->setField("prefix", jet::Value::text("PJ7X"));
+    rs->setField("DXCC", jet::Value::long_(517));     // converted to the Integer column
+    rs->setField("Latitude", jet::Value::text("18.04"));
+    EXPECT_EQ(rs->getField("DXCC").kind, jet::Value::Kind::Integer);
+    EXPECT_EQ(errorOf([&] { rs->setField("DXCC", jet::Value::long_(100000)); }), jet::err::kOverflow);
+    EXPECT_EQ(errorOf([&] { rs->setField("DXCC", jet::Value::text("abc")); }), 3421);
+    EXPECT_EQ(errorOf([&] { rs->setField("prefix", jet::Value::text("ABCDEFGHIJK")); }), jet::err::kTooSmall);
+    EXPECT_EQ(errorOf([&] { rs->setField("ID", jet::Value::long_(5)); }), 3164);
+    rs->Update();
+    EXPECT_EQ(rs->getField("ID").i, 357);
+    EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
+
+    // An edit that takes the row out of the WHERE keeps it in the set.
+    rs->MoveFirst();
+    rs->Edit();
+    rs->setField("DXCC", jet::Value::integer(520));
+    rs->Update();
+    EXPECT_EQ(rs->getField("DXCC").i, 520);
+    rs->MoveNext();
+    EXPECT_EQ(rs->getField("ID").i, 357);
+    rs->Delete();
+    EXPECT_EQ(errorOf([&] { rs->getField("ID"); }), 3167);
+    rs->MoveNext();
+    EXPECT_EQ(rs->getField("ID").i, 391);
+    rs->MoveNext();
+    EXPECT_EQ(rs->getField("ID").i, 441);  // added rows are appended
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 3);
+
+    rs->AddNew();
+    EXPECT_EQ(rs->getField("ID").i, 442);
+    rs->setField("prefix", jet::Value::text("PJ8X"));
+    rs->Update();
+  }
+  db::Database reopened(bandplan.path());
+  EXPECT_EQ(ids(*reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85 ORDER BY ID")),
+            (std::vector<int64_t>{391}));
+  auto moved = reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC >= 517 ORDER BY ID");
+  ASSERT_EQ(ids(*moved), (std::vector<int64_t>{143, 441}));
+  moved->MoveLast();
+  EXPECT_EQ(moved->getField("prefix").s, "PJ7X");
+  EXPECT_DOUBLE_EQ(moved->getField("Latitude").d, 18.04);
+  moved->MoveFirst();
+  EXPECT_EQ(db::utf8Length(moved->getField("Notes").s), 4524u);  // the memo survived the edit
+  auto added = reopened.OpenRecordset("select * from prefixes where prefix = 'pj8x'");
+  ASSERT_EQ(added->RecordCount(), 1);
+  EXPECT_EQ(added->getField("ID").i, 442);
+  EXPECT_EQ(reopened.OpenRecordset("prefixes")->RecordCount(), 438 + 2 - 1);
+  EXPECT_EQ(jet::checkDatabase(reopened.engine()), std::vector<std::string>{});
+
+  int status = -1;
+  const std::string csv = mdbExport(bandplan.path(), "prefixes", status);
+  EXPECT_EQ(status, 0) << csv.substr(0, 300);
+  EXPECT_NE(csv.find("442,\"PJ8X\""), std::string::npos);
+  EXPECT_EQ(csv.find("\n357,"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The consistency check: clean files pass, and each kind of damage it looks for is reported.
+// Damage is made by patching single values in scratch copies of the Jet 4 fixtures.
+
+#include "jet/integrity_check.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "jet/bytes.h"
+#include "jet/database.h"
+#include "jet/index_page.h"
+#include "jet_test_support.h"
+
+namespace jet {
+namespace {
+
+void patch32(const std::string& path, uint64_t offset, uint32_t value) {
+  uint8_t b[4];
+  put32(b, value);
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(std::streamoff(offset));
+  f.write(reinterpret_cast<const char*>(b), 4);
+  ASSERT_TRUE(bool(f));
+}
+
+std::string problemsOf(const std::string& path) {
+  Database db(path, Database::Mode::ReadOnly);
+  std::string all;
+  for (const auto& p : checkDatabase(db)) all += p + "\n";
+  return all;
+}
+
+class IntegrityCheck : public ::testing::Test {
+ protected:
+  testing::ScratchDir dir;
+};
+
+TEST_F(IntegrityCheck, WrongRowCountIsReported) {
+  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
+  uint32_t page, count;
+  {
+    Database db(path, Database::Mode::ReadOnly);
+    page = db.table("plink").def().page;
+    count = db.table("plink").def().rowCount;
+  }
+  patch32(path, uint64_t(page) * 4096 + kJet4.tdefRowCount, count + 1);
+  EXPECT_NE(problemsOf(path).find("table 'plink' counts 484 rows in its definition but holds 483"), std::string::npos)
+      << problemsOf(path);
+}
+
+TEST_F(IntegrityCheck, ChangedValueNoLongerMatchesItsIndexKey) {
+  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
+  uint64_t offset = 0;
+  {
+    Database db(path, Database::Mode::ReadOnly);
+    Table& t = db.table("plink");
+    const Column* c = t.def().findColumn("plink");
+    RowId first = t.rowIds().at(0);
+    PageRef pg = db.file().read(first.page);
+    RowSlot s = DataPage(Bytes(pg->data(), pg->size()), db.format()).slot(first.row);
+    offset = uint64_t(first.page) * 4096 + s.start + 2 + c->fixedOffset;
+  }
+  patch32(path, offset, 0x7FFFFFF0);
+  std::string problems = problemsOf(path);
+  EXPECT_NE(problems.find("index 'plink' of table 'plink': the key stored for row"), std::string::npos) << problems;
+  EXPECT_EQ(problems.find("index 'PrimaryKey'"), std::string::npos) << problems;
+}
+
+TEST_F(IntegrityCheck, BrokenLeafLinkIsReported) {
+  std::string path = dir.copy(testing::fixturePath("jet4/logbook.mdb"), "l.mdb");
+  uint32_t leaf = 0;
+  {
+    Database db(path, Database::Mode::ReadOnly);
+    const RealIndex& ri = db.table("MainLog").def().realIndexes.at(0);
+    IndexNode root = readIndexNode(db.file(), db.format(), ri.rootPage);
+    ASSERT_FALSE(root.leaf) << "the primary key of MainLog should span several leaves";
+    leaf = root.entries.at(0).child;
+  }
+  patch32(path, uint64_t(leaf) * 4096 + kJet4.indexNext, 0);
+  std::string problems = problemsOf(path);
+  EXPECT_NE(problems.find("on level 1 links to"), std::string::npos) << problems;
+}
+
+TEST_F(IntegrityCheck, PageMissingFromTheMapIsReported) {
+  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
+  uint32_t mapPage = 0, victim = 0;
+  std::string bytes;
+  {
+    Database db(path, Database::Mode::ReadOnly);
+    Table& t = db.table("plink");
+    RowId map = RowId::unpack(t.def().usedPagesMap);
+    PageRef pg = db.file().read(map.page);
+    RowSlot s = DataPage(Bytes(pg->data(), pg->size()), db.format()).slot(map.row);
+    victim = t.dataPages().at(0);
+    // An inline map keeps its bitmap in the row; a reference map on pages of its own.
+    size_t at = 0;
+    if ((*pg)[s.start] == 0) {
+      mapPage = map.page;
+      uint32_t bit = victim - Bytes(pg->data(), pg->size()).u32(s.start + 1);
+      at = s.start + 5 + bit / 8;
+      bytes.assign(reinterpret_cast<const char*>(pg->data()), pg->size());
+      bytes[at] = char(bytes[at] & ~(1 << (bit % 8)));
+    } else {
+      uint32_t perPage = (4096 - 4) * 8;
+      mapPage = Bytes(pg->data(), pg->size()).u32(s.start + 1 + 4 * (victim / perPage));
+      PageRef mp = db.file().read(mapPage);
+      uint32_t bit = victim % perPage;
+      bytes.assign(reinterpret_cast<const char*>(mp->data()), mp->size());
+      bytes[4 + bit / 8] = char(bytes[4 + bit / 8] & ~(1 << (bit % 8)));
+    }
+  }
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(std::streamoff(uint64_t(mapPage) * 4096));
+    f.write(bytes.data(), std::streamsize(bytes.size()));
+  }
+  std::string problems = problemsOf(path);
+  EXPECT_NE(problems.find("page " + std::to_string(victim) + " holds rows of table 'plink' but is missing from its page map"),
+            std::string::npos)
+      << problems;
+  EXPECT_NE(problems.find("index 'PrimaryKey' of table 'plink' lists row " + std::to_string(victim)), std::string::npos)
+      << problems;
+}
+
+TEST_F(IntegrityCheck, ToolPrintsOkOrTheProblems) {
+  int status = -1;
+  std::string out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " +
+                                            testing::shellQuote(testing::fixturePath("jet4/bandplan.mdb")),
+                                        &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, "ok\n");
+
+  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
+  uint32_t page;
+  {
+    Database db(path, Database::Mode::ReadOnly);
+    page = db.table("plinkold").def().page;
+  }
+  patch32(path, uint64_t(page) * 4096 + kJet4.tdefRowCount, 7);
+  out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " + testing::shellQuote(path), &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out, "table 'plinkold' counts 7 rows in its definition but holds 20\n");
+}
+
+}  // namespace
+}  // namespace jet

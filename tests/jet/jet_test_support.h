@@ -1,0 +1,46 @@
+// Helpers shared by the engine tests: the fixture files, scratch copies and running other programs.
+// Fixtures are read-only; anything a test changes is a copy in its own temporary folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "jet/value.h"
+
+namespace jet::testing {
+
+// Every database among the fixtures (access-made/*.mdb and jet4/*.mdb), sorted.
+std::vector<std::string> fixtureDatabases();
+std::string fixturePath(const std::string& relative);
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  // Copies `source` into the folder under `name`, writable; returns the copy's path.
+  std::string copy(const std::string& source, const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Runs a shell command; returns its standard output and sets `status` to its exit code.
+std::string runCommand(const std::string& command, int* status = nullptr);
+std::string shellQuote(const std::string& s);
+
+// One CSV cell: its text and whether it was quoted (an unquoted empty cell is Null).
+struct CsvCell {
+  std::string text;
+  bool quoted = false;
+};
+// Parses CSV text with quoted fields that may hold commas, quotes and line breaks.
+std::vector<std::vector<CsvCell>> parseCsv(const std::string& text);
+
+}  // namespace jet::testing

@@ -1,0 +1,53 @@
+// Test support: fixture copies in a fresh temporary folder, and a scripted message box.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/msgbox.h"
+
+namespace testing_support {
+
+inline std::string fixture(const std::string& relative) { return std::string(TARNLOG_FIXTURES) + "/" + relative; }
+
+// A temporary folder that is removed with its contents at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tarnlog-test-XXXXXX").string();
+    path_ = ::mkdtemp(tmpl.data());
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  const std::string& path() const { return path_; }
+  // Copies a fixture here, writable.
+  std::string copy(const std::string& relative, const std::string& name = "") const {
+    std::filesystem::path src = fixture(relative);
+    std::filesystem::path dst = std::filesystem::path(path_) / (name.empty() ? src.filename().string() : name);
+    std::filesystem::copy_file(src, dst, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(dst, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    return dst.string();
+  }
+
+ private:
+  std::string path_;
+};
+
+// Records every message box and answers with the next scripted answer (OK when none is left).
+struct ScriptedMsgBox {
+  struct Shown { std::string prompt; int buttons; std::string title; };
+  std::vector<Shown> shown;
+  std::vector<int> answers;
+  app::MsgBoxFn fn() {
+    return [this](const std::string& p, int b, const std::string& t) {
+      shown.push_back({p, b, t});
+      if (answers.empty()) return b == app::vbOKOnly ? app::vbOK : app::vbCancel;
+      int a = answers.front();
+      answers.erase(answers.begin());
+      return a;
+    };
+  }
+};
+
+}  // namespace testing_support

@@ -1,0 +1,61 @@
+#include "jet_sql.h"
+
+#include <cstdio>
+#include <iostream>
+#include <variant>
+
+#include "db/action_query.h"
+#include "db/sql_parser.h"
+#include "db/table_recordset.h"
+#include "jet/csv_format.h"
+#include "jet/database.h"
+
+namespace {
+
+void printSelect(jet::Database& db, const db::sql::Select& select) {
+  std::unique_ptr<db::TableRecordset> rs = db::openSelect(db, select);
+  std::string line;
+  const std::vector<std::string> names = rs->fieldNames();
+  for (size_t i = 0; i < names.size(); ++i) line += (i ? "," : "") + names[i];
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  for (; !rs->Eof(); rs->MoveNext()) {
+    const std::vector<jet::Value> values = rs->currentValues();
+    line.clear();
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (i) line += ',';
+      line += jet::csvField(values[i]);
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+}
+
+}  // namespace
+
+int runSqlCommand(const std::vector<std::string>& args) {
+  if (args.size() < 2) {
+    std::cerr << "usage: jet sql FILE STATEMENT...\n";
+    return 2;
+  }
+  // Everything is parsed before anything runs; a file only read is opened read-only.
+  std::vector<db::sql::Statement> statements;
+  bool writes = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    statements.push_back(db::sql::parseStatement(args[i]));
+    writes = writes || !std::holds_alternative<db::sql::Select>(statements.back());
+  }
+  jet::Database db(args[0], writes ? jet::Database::Mode::ReadWrite : jet::Database::Mode::ReadOnly);
+  for (auto& st : statements) {
+    if (auto* select = std::get_if<db::sql::Select>(&st)) {
+      printSelect(db, *select);
+    } else {
+      const long n = db::executeStatement(db, st);
+      std::fflush(stdout);
+      std::cout << n << "\n";
+    }
+    std::cout << std::flush;
+  }
+  std::fflush(stdout);
+  return 0;
+}
