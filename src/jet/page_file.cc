@@ -67,6 +67,8 @@ PageFile::PageFile(const std::string& path, Mode mode) : path_(path), mode_(mode
   }
   if (S_ISDIR(st.st_mode)) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");
   if (mode == Mode::ReadWrite) {
+    // A file nobody may write is read-only, even for a user whom the system would let write.
+    if ((st.st_mode & 0222) == 0) throw Error(err::kReadOnly, "Cannot update. The database file '" + path + "' is read-only.");
     fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) {
       if (errno == EACCES || errno == EROFS || errno == EPERM)

@@ -238,9 +238,13 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       std::string bytes = encodeFixed(c, v);
       std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
     } else {
+      if (c.type == ColumnType::Text && utf8ToUtf32(v.s).size() > size_t(c.size / 2)) {
+        throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
+                                        std::to_string(c.size / 2) + " characters).");
+      }
       std::string bytes = c.type == ColumnType::Text ? encodeText(f, c, v.s) : v.s;
-      if (c.type == ColumnType::Text || c.type == ColumnType::Binary) {
-        if (bytes.size() > c.size) throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
+      if (c.type == ColumnType::Binary && bytes.size() > c.size) {
+        throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
       }
       var[c.varIndex] = std::move(bytes);
       varPresent[c.varIndex] = true;

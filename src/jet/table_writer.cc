@@ -85,7 +85,9 @@ struct Prepared {
 
 void checkUnique(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self) {
   for (auto& ri : def.realIndexes) {
-    if (!ri.unique()) continue;
+    bool primary = false;
+    for (auto& li : def.indexes) primary = primary || (li.realIndex == ri.number && li.primary());
+    if (!ri.unique() && !primary) continue;
     bool allNull = true;
     for (auto& ic : ri.columns) allNull = allNull && values[columnPosition(def, ic.columnNumber)].isNull();
     if (allNull) continue;
@@ -258,6 +260,12 @@ void TableWriter::remove(RowId id) {
     for (size_t i = 0; i < def.columns.size(); ++i) values.push_back(decodeField(file, f, def.columns[i], raw, i));
     for (size_t i = 0; i < def.columns.size(); ++i) {
       if (def.columns[i].isLongValue() && raw.present[i]) freeLongValue(file, f, raw.fields[i]);
+    }
+    if (homeSlot.lookup) {
+      // The moved bytes go too, or readers that meet them at their new place would list them.
+      Bytes fwd = Bytes(homePage->data(), homePage->size()).sub(homeSlot.start, homeSlot.length);
+      RowId at = RowId::unpack(fwd.u32(0));
+      markRowDeleted(file.modify(at.page), f, at.row);
     }
     markRowDeleted(file.modify(id.page), f, id.row);
     def.rowCount -= 1;

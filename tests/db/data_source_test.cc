@@ -22,6 +22,7 @@ class TempDir {
   std::string copy(const std::string& name) const {
     const std::string path = (fs::path(dir_) / name).string();
     fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, path);
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
     return path;
   }
   std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }

@@ -23,6 +23,7 @@ class FixtureCopy {
     dir_ = mkdtemp(tmpl);
     path_ = (fs::path(dir_) / name).string();
     fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, path_);
+    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
   }
   ~FixtureCopy() { fs::remove_all(dir_); }
   const std::string& path() const { return path_; }

@@ -1,0 +1,267 @@
+// The row writer against an in-memory model: random adds, changes and deletes on real files,
+// with every index checked by our integrity check and the rows read back by mdbtools.
+#include "jet/table_writer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <fcntl.h>
+
+#include <map>
+#include <random>
+
+#include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/index_tree.h"
+#include "jet/integrity_check.h"
+#include "jet/text_codec.h"
+#include "jet_test_support.h"
+
+namespace jet {
+namespace {
+
+using testing::ScratchDir;
+using testing::fixturePath;
+
+std::string problems(Database& db) {
+  std::string all;
+  for (auto& p : checkDatabase(db)) all += p + "\n";
+  return all;
+}
+
+// Text with the characters that keys must sort right: punctuation, spaces, digits, case, accents.
+std::string randomText(std::mt19937& rng, size_t maxLen) {
+  static const std::vector<std::string> pieces = {"A", "b", "Z", "q", "0", "7", " ", "-", "'", "/", "&", ".", "(", "é", "Ü", "ñ", "ß", "PJ", "pj"};
+  size_t n = 1 + rng() % maxLen;
+  std::string s;
+  while (true) {
+    std::string p = pieces[rng() % pieces.size()];
+    if (utf8ToUtf32(s + p).size() > n) break;
+    s += p;
+  }
+  return s.empty() ? "X" : s;
+}
+
+Value randomValue(std::mt19937& rng, const Column& c) {
+  if (rng() % 10 == 0 && c.type != ColumnType::Boolean) return Value::null();
+  switch (c.type) {
+    case ColumnType::Boolean: return Value::boolean(rng() % 2);
+    case ColumnType::Byte: return Value::byte(uint8_t(rng()));
+    case ColumnType::Integer: return Value::integer(int16_t(int(rng() % 2000) - 1000));
+    case ColumnType::Long: return Value::long_(int32_t(rng() % 200000) - 100000);
+    case ColumnType::Currency: return Value::currency(int64_t(rng() % 10000000) - 5000000);
+    case ColumnType::Single: return Value::single(float(int(rng() % 100000) - 50000) / 8.0f);
+    case ColumnType::Double: return Value::double_((double(rng()) - 2147483648.0) / 1000.0);
+    case ColumnType::DateTime: return Value::date(30000 + double(rng() % 20000) + double(rng() % 86400) / 86400.0);
+    case ColumnType::Text: return Value::text(randomText(rng, std::min<size_t>(c.size / 2, 40)));
+    case ColumnType::Memo: {
+      size_t n = rng() % 4 == 0 ? 3000 + rng() % 6000 : rng() % 80;
+      return Value::text(std::string(n, char('a' + rng() % 26)));
+    }
+    default: return Value::null();
+  }
+}
+
+// A table's rows by their home address, as the engine reads them.
+std::map<RowId, std::vector<Value>> contents(Table& t) {
+  std::map<RowId, std::vector<Value>> out;
+  for (RowId id : t.rowIds()) out[id] = t.readRow(id);
+  return out;
+}
+
+// Runs `ops` random operations on one table of a copy and checks it against a model.
+void exercise(const std::string& path, const std::string& tableName, int ops, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::map<RowId, std::vector<Value>> model;
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    Table& t = db.table(tableName);
+    model = contents(t);
+    TableWriter w(db, t);
+    const auto& cols = t.def().columns;
+    // New values for every column of a new row, or for about half the columns of a changed one.
+    auto fresh = [&](std::vector<Value> v) {
+      bool all = v.empty();
+      v.resize(cols.size());
+      for (size_t i = 0; i < cols.size(); ++i) {
+        if (!cols[i].autoNumber() && (all || rng() % 2)) v[i] = randomValue(rng, cols[i]);
+      }
+      return v;
+    };
+    for (int i = 0; i < ops; ++i) {
+      int op = int(rng() % 10);
+      try {
+        if (op < 5 || model.size() < 5) {
+          std::vector<Value> v = fresh({});
+          RowId id = w.insert(v);
+          model[id] = t.readRow(id);
+          for (size_t k = 0; k < cols.size(); ++k) if (!cols[k].autoNumber()) ASSERT_EQ(model[id][k], v[k]) << cols[k].name;
+        } else if (op < 8) {
+          auto it = std::next(model.begin(), long(rng() % model.size()));
+          std::vector<Value> v = fresh(it->second);
+          w.update(it->first, v);
+          it->second = v;
+        } else {
+          auto it = std::next(model.begin(), long(rng() % model.size()));
+          w.remove(it->first);
+          model.erase(it);
+        }
+      } catch (const Error& e) {
+        // Only a key that is already there may be refused.
+        ASSERT_EQ(e.number(), err::kDuplicateKey) << e.what();
+      }
+      if (i % 250 == 249) {
+        ASSERT_EQ(problems(db), "") << "after " << i + 1 << " operations";
+        ASSERT_EQ(contents(t), model);
+      }
+    }
+    ASSERT_EQ(contents(t), model);
+  }
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(problems(db), "");
+  EXPECT_EQ(contents(db.table(tableName)), model);
+  int status = 0;
+  std::string csv = testing::runCommand("mdb-export -H " + testing::shellQuote(path) + " " + testing::shellQuote(tableName), &status);
+  EXPECT_EQ(status, 0);
+  size_t rows = 0;
+  bool quoted = false;
+  for (char ch : csv) {
+    if (ch == '"') quoted = !quoted;
+    if (ch == '\n' && !quoted) ++rows;
+  }
+  EXPECT_EQ(rows, model.size());
+  if (rows != model.size() && std::getenv("KEEP_FAILED_COPY")) {
+    testing::runCommand("cp " + testing::shellQuote(path) + " /tmp/failed-copy.mdb");
+  }
+}
+
+TEST(TableWriter, RandomOperationsOnTheBandPlanKeepEveryIndexExact) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  exercise(path, "prefixes", 1500, 1);
+  exercise(path, "plink", 1500, 2);
+}
+
+TEST(TableWriter, RandomOperationsOnAccessMadeFiles) {
+  ScratchDir dir;
+  const std::pair<const char*, const char*> cases[] = {
+      {"access-made/compIndexTestV2000.mdb", "Table1"},  // a descending index, text columns
+      {"access-made/indexTestV2003.mdb", "Table1"},      // primary, plain and foreign-key indexes
+      {"access-made/bigIndexTestV2000.mdb", "Table1"},
+      {"access-made/testV2000.mdb", "Table1"},
+  };
+  unsigned seed = 10;
+  for (auto& [file, table] : cases) {
+    SCOPED_TRACE(file);
+    std::string path = dir.copy(fixturePath(file), "copy" + std::to_string(seed) + ".mdb");
+    exercise(path, table, 600, seed++);
+  }
+}
+
+TEST(TableWriter, IndexLookupsFindEveryWrittenRow) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  Database db(path, Database::Mode::ReadWrite);
+  Table& t = db.table("plink");
+  TableWriter w(db, t);
+  std::mt19937 rng(7);
+  std::vector<std::pair<std::string, RowId>> written;
+  for (int i = 0; i < 800; ++i) {
+    std::string prefix = randomText(rng, 10);
+    written.push_back({prefix, w.insert({Value::null(), Value::text(prefix), Value::long_(i)})});
+  }
+  const RealIndex& ri = t.def().realIndexes[t.def().findIndex("prefix")->realIndex];
+  const Column* col = t.def().findColumn("prefix");
+  for (auto& [prefix, id] : written) {
+    std::string key = encodeIndexKey({{col, true}}, {Value::text(prefix)});
+    bool found = false;
+    walkIndex(db.file(), db.format(), ri.rootPage, key, [&](const IndexEntry& e) {
+      if (e.key != key) return false;
+      found = found || e.row == id;
+      return !found;
+    });
+    EXPECT_TRUE(found) << prefix;
+  }
+}
+
+TEST(TableWriter, RefusalsLeaveTheFileUnchanged) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  std::string before = testing::readFile(path);
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    Table& t = db.table("plink");
+    TableWriter w(db, t);
+    auto numberOf = [](const Error& e) { return e.number(); };
+    // A primary key that is taken.
+    try {
+      w.insert({Value::long_(1), Value::text("NEW"), Value::long_(1)});
+      FAIL();
+    } catch (const Error& e) { EXPECT_EQ(numberOf(e), err::kDuplicateKey); }
+    // Text longer than its column (Text(10)).
+    try {
+      w.insert({Value::null(), Value::text("ABCDEFGHIJK"), Value::long_(1)});
+      FAIL();
+    } catch (const Error& e) { EXPECT_EQ(numberOf(e), err::kTooSmall); }
+    // A character the key encoder cannot place exactly is refused, not stored with a wrong key.
+    try {
+      w.insert({Value::null(), Value::text("\xCE\xA9"), Value::long_(1)});
+      FAIL();
+    } catch (const Error& e) { EXPECT_NE(numberOf(e), 0); }
+    EXPECT_EQ(problems(db), "");
+  }
+  EXPECT_EQ(testing::readFile(path), before);
+}
+
+TEST(TableWriter, LockedReadOnlyAndOldFilesAreRefused) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  std::string before = testing::readFile(path);
+  // Another program holds the Access lock file.
+  std::string ldb = dir.path() + "/bandplan.ldb";
+  testing::writeFile(ldb, std::string(64, '\0'));
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    int fd = ::open(ldb.c_str(), O_RDWR);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    ::fcntl(fd, F_SETLK, &fl);
+    (void)!::write(ready[1], "x", 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  try {
+    Database db(path, Database::Mode::ReadWrite);
+    ADD_FAILURE() << "a held lock file must refuse writing";
+  } catch (const Error& e) { EXPECT_EQ(e.number(), err::kAlreadyInUse); }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  // Held by ourselves through another open: the second writer is refused too.
+  {
+    Database first(path, Database::Mode::ReadWrite);
+    try {
+      Database second(path, Database::Mode::ReadWrite);
+      ADD_FAILURE() << "a second writer must be refused";
+    } catch (const Error& e) { EXPECT_EQ(e.number(), err::kAlreadyInUse); }
+  }
+  ::chmod(path.c_str(), 0444);
+  try {
+    Database db(path, Database::Mode::ReadWrite);
+    ADD_FAILURE() << "a read-only file must refuse writing";
+  } catch (const Error& e) { EXPECT_EQ(e.number(), err::kReadOnly); }
+  EXPECT_EQ(testing::readFile(path), before);
+  std::string old = dir.copy(fixturePath("access-made/testV1997.mdb"), "old.mdb");
+  try {
+    Database db(old, Database::Mode::ReadWrite);
+    ADD_FAILURE() << "Access 97 files are not written";
+  } catch (const Error& e) { EXPECT_EQ(e.number(), err::kReadOnly); }
+}
+
+}  // namespace
+}  // namespace jet
