@@ -177,8 +177,11 @@ void buildBandPlan(const std::string& path) {
   {
     BulkInsert out(db, "plink");
     for (auto& e : kEntities) {
+      // The main prefix and at most ten others, as the program's own band plan keeps them.
       std::vector<std::string> prefixes{e.prefix};
-      for (auto& a : words(e.alts)) prefixes.push_back(a);
+      auto alts = words(e.alts);
+      if (alts.size() > 10) alts.resize(10);
+      for (auto& a : alts) prefixes.push_back(a);
       if (e.dxcc == 85) for (const char* p : {"PJ0", "PJ1", "PJ3"}) prefixes.push_back(p);
       if (e.dxcc == 255) for (const char* p : {"PJ6", "PJ8"}) prefixes.push_back(p);
       for (auto& p : prefixes) {

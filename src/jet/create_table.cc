@@ -44,14 +44,14 @@ void checkName(const std::string& table, const std::string& name, const char* wh
 
 }  // namespace
 
-TableLayout layoutForSpec(const TableSpec& spec) {
-  const std::string& tn = spec.name;
+TableLayout layoutForDesign(const TableDesign& design) {
+  const std::string& tn = design.name;
   checkName(tn, tn, "table");
-  if (spec.columns.empty()) badDesign(tn, "a table needs at least one column");
-  if (spec.columns.size() > 255) badDesign(tn, "a table can have at most 255 columns");
+  if (design.columns.empty()) badDesign(tn, "a table needs at least one column");
+  if (design.columns.size() > 255) badDesign(tn, "a table can have at most 255 columns");
   TableLayout t;
   std::set<std::string> seen;
-  for (auto& c : spec.columns) {
+  for (auto& c : design.columns) {
     checkName(tn, c.name, "column");
     if (!seen.insert(foldCase(c.name)).second) badDesign(tn, "the column name '" + c.name + "' is used twice");
     ColumnLayout l;
@@ -68,12 +68,12 @@ TableLayout layoutForSpec(const TableSpec& spec) {
     t.columns.push_back(l);
   }
   auto columnNumber = [&](const std::string& name) -> uint16_t {
-    for (size_t i = 0; i < spec.columns.size(); ++i) if (sameName(spec.columns[i].name, name)) return uint16_t(i);
+    for (size_t i = 0; i < design.columns.size(); ++i) if (sameName(design.columns[i].name, name)) return uint16_t(i);
     badDesign(tn, "an index names the missing column '" + name + "'");
   };
   std::set<std::string> indexNames;
   bool havePrimary = false;
-  for (auto& ix : spec.indexes) {
+  for (auto& ix : design.indexes) {
     checkName(tn, ix.name, "index");
     if (!indexNames.insert(foldCase(ix.name)).second) badDesign(tn, "the index name '" + ix.name + "' is used twice");
     if (ix.columns.empty() || ix.columns.size() > 10) badDesign(tn, "the index '" + ix.name + "' must have 1 to 10 columns");
@@ -85,9 +85,9 @@ TableLayout layoutForSpec(const TableSpec& spec) {
     for (auto& ic : ix.columns) {
       uint16_t n = columnNumber(ic.column);
       if (!used.insert(n).second) badDesign(tn, "the index '" + ix.name + "' names a column twice");
-      ColumnType ty = spec.columns[n].type;
+      ColumnType ty = design.columns[n].type;
       if (ty == ColumnType::Memo || ty == ColumnType::Ole) {
-        badDesign(tn, "the memo or OLE column '" + spec.columns[n].name + "' cannot be indexed");
+        badDesign(tn, "the memo or OLE column '" + design.columns[n].name + "' cannot be indexed");
       }
       l.columns.push_back({n, ic.ascending});
     }
@@ -102,12 +102,12 @@ TableLayout layoutForSpec(const TableSpec& spec) {
   return t;
 }
 
-uint32_t createTable(Database& db, const TableSpec& spec) {
+uint32_t createTable(Database& db, const TableDesign& design) {
   if (!db.writable()) throw Error(err::kReadOnly, "Cannot create a table: the database is open read-only.");
-  TableLayout layout = layoutForSpec(spec);
+  TableLayout layout = layoutForDesign(design);
   for (auto& e : db.catalog()) {
-    if ((e.type == 1 || e.type == 5 || e.type == 4 || e.type == 6) && sameName(e.name, spec.name)) {
-      throw Error(kTableExists, "Table '" + spec.name + "' already exists.");
+    if ((e.type == 1 || e.type == 5 || e.type == 4 || e.type == 6) && sameName(e.name, design.name)) {
+      throw Error(kTableExists, "Table '" + design.name + "' already exists.");
     }
   }
   PageFile& file = db.file();
@@ -130,7 +130,7 @@ uint32_t createTable(Database& db, const TableSpec& spec) {
   writeTableLayout(file, db.format(), tdef, layout, maps);
   CatalogObject o;
   o.id = int32_t(tdef);
-  o.name = spec.name;
+  o.name = design.name;
   addCatalogObject(db, db.table("MSysObjects"), o, now);
   addPermission(db, db.table("MSysACEs"), o.id, sids::kAdmin, 1048319, false);
   addPermission(db, db.table("MSysACEs"), o.id, sids::kAdmins, 1048319, false);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "jet/create_layout.h"
-#include "jet/table_spec.h"
+#include "jet/table_design.h"
 
 namespace jet {
 
@@ -14,11 +14,11 @@ class Database;
 // Checks the design and turns it into the stored layout. Fails with kInvalidArgument on a
 // design Access would refuse (duplicate or empty names, a bad text length, an index over a
 // missing or memo column, two primary keys, ...).
-TableLayout layoutForSpec(const TableSpec& spec);
+TableLayout layoutForDesign(const TableDesign& design);
 
 // Adds the table in one atomic step and returns its definition page. Fails with error 3010
 // when a table or query of that name exists. Call it outside any open batch: it commits,
 // then re-reads the catalog.
-uint32_t createTable(Database& db, const TableSpec& spec);
+uint32_t createTable(Database& db, const TableDesign& design);
 
 }  // namespace jet

@@ -93,60 +93,84 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
     return;
   }
 
-  // Split by bytes: the lower half moves to a new page, this page keeps the upper half.
+  // Split into pieces that each fit a page, judged with prefix compression, since entries that
+  // share long prefixes take far more room apart than together. The last piece keeps this page.
   std::vector<IndexEntry> all = std::move(node.entries);
-  size_t per = node.leaf ? 4 : 8, total = 0, half = 0, cut = 0;
-  for (auto& e : all) total += e.key.size() + per;
-  while (cut < all.size() && half < total / 2) half += all[cut++].key.size() + per;
-  cut = std::clamp<size_t>(cut, node.leaf ? 1 : 2, all.size() - 1);
-
-  IndexNode left;
-  left.leaf = node.leaf;
-  left.owner = node.owner;
-  left.entries.assign(all.begin(), all.begin() + long(cut));
-  IndexEntry leftMax = left.entries.back();
-  if (!node.leaf) {
-    // The child of the left half's last entry becomes its tail, without an entry.
-    left.tail = leftMax.child;
-    left.entries.pop_back();
+  std::vector<std::vector<IndexEntry>> pieces(1);
+  IndexNode probe;
+  probe.leaf = node.leaf;
+  for (size_t i = 0; i < all.size(); ++i) {
+    probe.entries = pieces.back();
+    probe.entries.push_back(all[i]);
+    if (!pieces.back().empty() && !fits(probe)) pieces.emplace_back();
+    pieces.back().push_back(all[i]);
   }
-  node.entries.assign(all.begin() + long(cut), all.end());
+  if (pieces.size() == 1) {
+    // Too large as one page, but each entry alone fits: halve by count.
+    pieces.emplace_back(pieces[0].begin() + long(pieces[0].size() / 2), pieces[0].end());
+    pieces[0].resize(pieces[0].size() / 2);
+  }
+  if (!node.leaf && pieces.back().empty()) corrupt("an index node split left nothing for its page");
+
+  // A node piece's last entry leaves it: its child becomes the piece's tail, its key goes up.
+  struct Piece { IndexNode page; IndexEntry max; };
+  std::vector<Piece> left;
+  for (size_t k = 0; k + 1 < pieces.size(); ++k) {
+    Piece pc;
+    pc.page.leaf = node.leaf;
+    pc.page.owner = node.owner;
+    pc.page.entries = std::move(pieces[k]);
+    pc.max = pc.page.entries.back();
+    if (!node.leaf) {
+      pc.page.tail = pc.max.child;
+      pc.page.entries.pop_back();
+    }
+    left.push_back(std::move(pc));
+  }
+  node.entries = std::move(pieces.back());
 
   if (level == 0) {
-    // The root keeps its page number; both halves move below it.
+    // The root keeps its page number; every piece moves below it.
     IndexNode right;
     right.leaf = node.leaf;
     right.owner = node.owner;
     right.entries = std::move(node.entries);
     right.tail = node.tail;
-    left.page = newPage();
+    for (auto& pc : left) pc.page.page = newPage();
     right.page = newPage();
-    left.next = right.page;
-    right.prev = left.page;
-    store(left);
-    store(right);
     IndexNode root;
     root.page = node.page;
     root.leaf = false;
     root.owner = node.owner;
-    root.entries.push_back(separator(leftMax, left.page));
+    for (size_t k = 0; k < left.size(); ++k) {
+      left[k].page.prev = k == 0 ? 0 : left[k - 1].page.page;
+      left[k].page.next = k + 1 < left.size() ? left[k + 1].page.page : right.page;
+      store(left[k].page);
+      root.entries.push_back(separator(left[k].max, left[k].page.page));
+    }
+    right.prev = left.back().page.page;
+    store(right);
     root.tail = right.page;
     store(root);
     return;
   }
-  left.page = newPage();
-  left.prev = node.prev;
-  left.next = node.page;
-  relink(node.prev, false, left.page);
-  node.prev = left.page;
-  store(left);
+  for (auto& pc : left) pc.page.page = newPage();
+  uint32_t before = node.prev;
+  for (size_t k = 0; k < left.size(); ++k) {
+    left[k].page.prev = k == 0 ? before : left[k - 1].page.page;
+    left[k].page.next = k + 1 < left.size() ? left[k + 1].page.page : node.page;
+    store(left[k].page);
+  }
+  relink(before, false, left.front().page.page);
+  node.prev = left.back().page.page;
   store(node);
 
   Step& parent = path[level - 1];
   auto& pes = parent.node.entries;
+  size_t at = parent.slot >= 0 ? size_t(parent.slot) : pes.size();
+  for (size_t k = 0; k < left.size(); ++k) pes.insert(pes.begin() + long(at + k), separator(left[k].max, left[k].page.page));
   if (parent.slot >= 0) {
-    pes.insert(pes.begin() + parent.slot, separator(leftMax, left.page));
-    parent.slot += 1;
+    parent.slot += int(left.size());
     if (newMax) {
       pes[size_t(parent.slot)].key = newMax->key;
       pes[size_t(parent.slot)].row = newMax->row;
@@ -154,7 +178,6 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
     bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == pes.size();
     settle(path, level - 1, parentLast ? newMax : std::nullopt);
   } else {
-    pes.push_back(separator(leftMax, left.page));
     settle(path, level - 1, newMax);
   }
 }

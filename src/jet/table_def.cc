@@ -118,7 +118,7 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     }
     ri.usageMap = b.u32(p);
     ri.rootPage = b.u32(p + 4);
-    ri.flags = b.u8(p + 8);
+    ri.flags = b.u8(p + (f.jet4 ? 12 : 8));  // Jet 4 keeps four more bytes before the flags
     pos += f.realIndexSize;
   }
   for (uint32_t i = 0; i < numIdx; ++i) {

@@ -265,3 +265,24 @@ TEST(TableWriter, LockedReadOnlyAndOldFilesAreRefused) {
 
 }  // namespace
 }  // namespace jet
+
+namespace jet {
+namespace {
+
+// Long runs of one key pack tightly with prefix compression; a different key arriving among
+// them must still split the page into pieces that fit.
+TEST(TableWriter, ManyEqualKeysThenOthers) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  Database db(path, Database::Mode::ReadWrite);
+  Table& t = db.table("plink");
+  TableWriter w(db, t);
+  db.beginBatch();
+  for (int i = 0; i < 3000; ++i) w.insert({Value::null(), Value::text("PJ2"), Value::long_(7)});
+  for (int i = 0; i < 300; ++i) w.insert({Value::null(), Value::text("PJ" + std::to_string(i % 10)), Value::long_(i % 13)});
+  db.endBatch();
+  EXPECT_EQ(problems(db), "");
+}
+
+}  // namespace
+}  // namespace jet

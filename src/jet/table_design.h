@@ -30,7 +30,7 @@ struct IndexSpec {
   bool unique = false;
 };
 
-struct TableSpec {
+struct TableDesign {
   std::string name;
   std::vector<ColumnSpec> columns;
   std::vector<IndexSpec> indexes;

@@ -1,0 +1,215 @@
+// Creating databases and tables: our reader, mdbtools and the integrity check must all accept them.
+// Every file is made from nothing in a scratch folder.
+
+#include <gtest/gtest.h>
+
+#include "jet/create_database.h"
+#include "jet/create_table.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/integrity_check.h"
+#include "jet/table_writer.h"
+#include "jet_test_support.h"
+
+namespace jet {
+namespace {
+
+using testing::runCommand;
+using testing::shellQuote;
+
+TableDesign everyTypeDesign() {
+  using T = ColumnType;
+  return {"Every Type",
+          {{"ID", T::Long, 0, true},
+           {"Flag", T::Boolean},
+           {"Small", T::Byte},
+           {"Count", T::Integer},
+           {"Total", T::Long, 0, false, true},
+           {"Price", T::Currency},
+           {"Ratio", T::Single},
+           {"Measure", T::Double},
+           {"When", T::DateTime},
+           {"Code", T::Text, 12},
+           {"Title", T::Text, 255},
+           {"Notes", T::Memo},
+           {"Blob", T::Ole}},
+          {{"PrimaryKey", {{"ID"}}, true},
+           {"Code", {{"Code"}}, false, true},
+           {"Count", {{"Count"}}},
+           {"TotalWhen", {{"Total"}, {"When", false}}},
+           {"MeasureDown", {{"Measure", false}}}}};
+}
+
+std::vector<Value> rowFor(int i) {
+  std::string notes = i % 3 == 0 ? Value::null().s : std::string(size_t(i % 7) * 40, char('a' + i % 26));
+  return {Value::null(),
+          Value::boolean(i % 2 == 0),
+          Value::byte(uint8_t(i % 256)),
+          Value::integer(int16_t(i % 50 - 25)),
+          Value::long_(i * 1000),
+          Value::currency(int64_t(i) * 12345),
+          Value::single(float(i) / 4),
+          Value::double_(i * 1.5 - 100),
+          Value::date(40000 + i + 0.25),
+          Value::text("C" + std::to_string(1000 + i)),
+          i % 5 == 0 ? Value::null() : Value::text("Title number " + std::to_string(i) + " ü"),
+          i % 3 == 0 ? Value::null() : Value::text(notes),
+          i % 4 == 0 ? Value::null() : Value::binary(std::string(size_t(i % 90), char(i)))};
+}
+
+class Create : public ::testing::Test {
+ protected:
+  testing::ScratchDir dir;
+  std::string path = dir.path() + "/new.mdb";
+};
+
+TEST_F(Create, EmptyDatabaseLooksLikeOneAccessMade) {
+  createDatabase(path, 44000.5);
+  EXPECT_THROW(createDatabase(path), Error);
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(db.header().version, 1);
+  EXPECT_EQ(db.header().codePage, 1252);
+  EXPECT_EQ(db.header().sortOrder, 1033);
+  EXPECT_EQ(db.header().created, 44000.5);
+  EXPECT_TRUE(db.tableNames().empty());
+  std::vector<std::string> system = db.tableNames(true);
+  EXPECT_EQ(system, (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}));
+  std::map<std::string, CatalogEntry> byName;
+  for (auto& e : db.catalog()) byName[e.name] = e;
+  ASSERT_EQ(byName.count("Tables"), 1u);
+  EXPECT_EQ(byName["Tables"].id, 0x0F000001);
+  EXPECT_EQ(byName["MSysDb"].parentId, 0x0F000002);
+  EXPECT_EQ(byName["MSysObjects"].id, 2);
+  EXPECT_EQ(byName["MSysRelationships"].tdefPage(), 5u);
+  EXPECT_EQ(db.table("MSysObjects").def().columns.size(), 17u);
+  EXPECT_EQ(db.table("MSysObjects").def().indexes.size(), 2u);
+  EXPECT_TRUE(checkDatabase(db).empty());
+
+  int status = 0;
+  std::string tables = runCommand("mdb-tables -S -1 " + shellQuote(path), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(tables, "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n");
+  std::string catalog = runCommand("mdb-export " + shellQuote(path) + " MSysObjects", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(catalog.find("\"Relationships\",3"), std::string::npos) << catalog;
+}
+
+TEST_F(Create, TableOfEveryTypeReadsBackEverywhere) {
+  createDatabase(path);
+  const int rows = 600;  // enough for several data pages and index splits
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    uint32_t page = createTable(db, everyTypeDesign());
+    EXPECT_TRUE(db.hasTable("every type"));
+    Table& t = db.table("Every Type");
+    EXPECT_EQ(t.def().page, page);
+    db.beginBatch();
+    for (int i = 1; i <= rows; ++i) TableWriter(db, t).insert(rowFor(i));
+    db.endBatch();
+  }
+  Database db(path, Database::Mode::ReadOnly);
+  Table& t = db.table("Every Type");
+  const TableDef& def = t.def();
+  ASSERT_EQ(def.columns.size(), 13u);
+  EXPECT_TRUE(def.columns[0].autoNumber());
+  EXPECT_TRUE(def.columns[9].compressedText);
+  EXPECT_EQ(def.columns[10].size, 510);
+  EXPECT_EQ(def.rowCount, uint32_t(rows));
+  EXPECT_EQ(def.nextAutoNumber, uint32_t(rows));
+  ASSERT_NE(def.findIndex("PrimaryKey"), nullptr);
+  EXPECT_TRUE(def.findIndex("PrimaryKey")->primary());
+  const RealIndex& two = def.realIndexes[size_t(def.findIndex("TotalWhen")->realIndex)];
+  ASSERT_EQ(two.columns.size(), 2u);
+  EXPECT_FALSE(two.columns[1].ascending);
+
+  std::vector<RowId> ids = t.rowIds();
+  ASSERT_EQ(ids.size(), size_t(rows));
+  for (int i = 1; i <= rows; ++i) {
+    std::vector<Value> want = rowFor(i);
+    want[0] = Value::long_(i);
+    EXPECT_EQ(t.readRow(ids[size_t(i - 1)]), want) << "row " << i;
+  }
+  EXPECT_TRUE(checkDatabase(db).empty());
+
+  int status = 0;
+  EXPECT_EQ(runCommand("mdb-tables -1 " + shellQuote(path), &status), "Every Type\n");
+  // mdbtools lines columns up with tabs: compare with single spaces.
+  std::string schema;
+  for (char ch : runCommand("mdb-schema --indexes " + shellQuote(path) + " postgres 2>/dev/null", &status)) {
+    if (ch == '\t') ch = ' ';
+    if (ch != ' ' || schema.empty() || schema.back() != ' ') schema += ch;
+  }
+  EXPECT_EQ(status, 0);
+  for (const char* expected : {"\"id\" SERIAL", "\"flag\" BOOLEAN", "\"small\" SMALLINT", "\"count\" INTEGER", "\"price\" NUMERIC(15,2)",
+                               "\"ratio\" REAL", "\"measure\" DOUBLE PRECISION", "\"when\" TIMESTAMP", "\"code\" VARCHAR (12)",
+                               "\"notes\" TEXT", "\"blob\" BYTEA", "CREATE UNIQUE INDEX \"every type_code_idx\"",
+                               "(\"total\", \"when\" DESC)", "(\"measure\" DESC)", "PRIMARY KEY (\"id\")"}) {
+    EXPECT_NE(schema.find(expected), std::string::npos) << expected << "\n" << schema;
+  }
+  std::string access = runCommand("mdb-schema " + shellQuote(path) + " 2>/dev/null", &status);
+  EXPECT_NE(access.find("[Title]\t\t\tText (255)"), std::string::npos) << access;
+  EXPECT_NE(access.find("[Price]\t\t\tCurrency"), std::string::npos) << access;
+  std::string csv = runCommand("mdb-export -D '%Y-%m-%d' " + shellQuote(path) + " 'Every Type'", &status);
+  EXPECT_EQ(status, 0);
+  auto cells = testing::parseCsv(csv);
+  ASSERT_EQ(cells.size(), size_t(rows + 1));
+  EXPECT_EQ(cells[11][0].text, "11");
+  EXPECT_EQ(cells[11][9].text, "C1011");
+  EXPECT_EQ(cells[11][10].text, "Title number 11 ü");
+  EXPECT_EQ(cells[11][11].text, std::string(160, 'l'));  // on a long-value page
+}
+
+TEST_F(Create, WideTableSpansSeveralDefinitionPages) {
+  createDatabase(path);
+  TableDesign design{"Wide", {}, {}};
+  for (int i = 0; i < 150; ++i) design.columns.push_back({"Column number " + std::to_string(i), ColumnType::Text, 20});
+  for (int i = 0; i < 8; ++i) design.indexes.push_back({"Index " + std::to_string(i), {{"Column number " + std::to_string(i * 3)}}});
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    createTable(db, design);
+    Table& t = db.table("Wide");
+    EXPECT_GT(t.def().pages.size(), 1u);
+    std::vector<Value> row(150, Value::text("x"));
+    TableWriter(db, t).insert(row);
+  }
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(db.table("Wide").def().columns.size(), 150u);
+  EXPECT_EQ(db.table("Wide").def().indexes.size(), 8u);
+  EXPECT_TRUE(checkDatabase(db).empty());
+  int status = 0;
+  std::string csv = runCommand("mdb-export " + shellQuote(path) + " Wide", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(testing::parseCsv(csv).size(), 2u);
+}
+
+TEST_F(Create, RefusedDesignsChangeNothing) {
+  createDatabase(path);
+  Database db(path, Database::Mode::ReadWrite);
+  createTable(db, {"Log", {{"ID", ColumnType::Long, 0, true}}, {}});
+  uint32_t pages = db.file().pageCount();
+  auto refuses = [&](const TableDesign& design, int number) {
+    try {
+      createTable(db, design);
+      ADD_FAILURE() << "accepted " << design.name;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), number) << e.what();
+    }
+  };
+  using T = ColumnType;
+  refuses({"LOG", {{"A", T::Long}}, {}}, 3010);
+  refuses({"T", {}, {}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Long}, {"a", T::Text, 5}}, {}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Text, 0}}, {}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Text, 256}}, {}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Double, 0, true}}, {}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Memo}}, {{"ByMemo", {{"A"}}}}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Long}}, {{"Gone", {{"B"}}}}}, err::kInvalidArgument);
+  refuses({"T", {{"A", T::Long}, {"B", T::Long}}, {{"P1", {{"A"}}, true}, {"P2", {{"B"}}, true}}}, err::kInvalidArgument);
+  refuses({"T.x", {{"A", T::Long}}, {}}, err::kInvalidArgument);
+  EXPECT_EQ(db.file().pageCount(), pages);
+  EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
+  EXPECT_TRUE(checkDatabase(db).empty());
+}
+
+}  // namespace
+}  // namespace jet
