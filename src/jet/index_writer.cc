@@ -78,18 +78,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   IndexNode& node = path[level].node;
   if (fits(node)) {
     store(node);
-    if (level == 0 || !newMax) return;
-    Step& parent = path[level - 1];
-    if (parent.slot < 0) {
-      // This node is the parent's tail: the parent's own last key changes with it.
-      settleClean(path, level - 1, newMax);
-      return;
-    }
-    IndexEntry& pe = parent.node.entries[size_t(parent.slot)];
-    pe.key = newMax->key;
-    pe.row = newMax->row;
-    bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == parent.node.entries.size();
-    settle(path, level - 1, parentLast ? newMax : std::nullopt);
+    settleClean(path, level, newMax);
     return;
   }
 
