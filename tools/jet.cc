@@ -11,10 +11,9 @@
 #include "jet/integrity_check.h"
 #include "jet/row_codec.h"
 
-#if __has_include("jet_sql.h")
+#include "db/sql_parser.h"
+#include "jet/create_database.h"
 #include "jet_sql.h"
-#define JET_HAS_SQL 1
-#endif
 
 namespace {
 
@@ -23,9 +22,8 @@ int usage() {
                "       jet schema FILE [TABLE]\n"
                "       jet export FILE TABLE [--index NAME]\n"
                "       jet check FILE\n"
-#ifdef JET_HAS_SQL
-               "       jet sql ...\n"
-#endif
+               "       jet create FILE [STATEMENT...]\n"
+               "       jet sql FILE STATEMENT...\n"
                ;
   return 2;
 }
@@ -42,6 +40,7 @@ void printSchema(jet::Table& t) {
   for (auto& li : d.indexes) {
     const auto& ri = d.realIndexes[li.realIndex];
     std::cout << "  INDEX " << li.name << (li.primary() ? " PRIMARY" : "") << (ri.unique() ? " UNIQUE" : "")
+              << (ri.required() && !li.primary() ? " REQUIRED" : "") << (ri.ignoreNulls() ? " IGNORE NULLS" : "")
               << (li.foreignKey() ? " FOREIGN" : "") << " (";
     for (size_t k = 0; k < ri.columns.size(); ++k) {
       const jet::Column* c = d.columnByNumber(ri.columns[k].columnNumber);
@@ -94,11 +93,16 @@ int checkFile(const std::string& path) {
 }
 
 int run(const std::vector<std::string>& args) {
-#ifdef JET_HAS_SQL
   if (!args.empty() && args[0] == "sql") return runSqlCommand(std::vector<std::string>(args.begin() + 1, args.end()));
-#endif
   if (args.size() < 2) return usage();
   const std::string& cmd = args[0];
+  if (cmd == "create") {
+    // A new, empty database; statements that follow (CREATE TABLE, INSERT, ...) run on it.
+    std::vector<std::string> sqlArgs(args.begin() + 1, args.end());
+    for (size_t i = 1; i < sqlArgs.size(); ++i) db::sql::parseStatement(sqlArgs[i]);
+    jet::createDatabase(args[1]);
+    return sqlArgs.size() > 1 ? runSqlCommand(sqlArgs) : 0;
+  }
   if (cmd == "check" && args.size() == 2) return checkFile(args[1]);
   if (cmd == "tables") {
     jet::Database db(args[1], jet::Database::Mode::ReadOnly);

@@ -5,6 +5,8 @@
 #include "db/sql_parser.h"
 #include "db/table_recordset.h"
 #include "db/value_convert.h"
+#include "jet/add_index.h"
+#include "jet/create_table.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/table_writer.h"
@@ -18,7 +20,9 @@ long runDelete(jet::Database& db, const sql::Delete& st) {
   const std::vector<jet::RowId> rows = selectRows(table, st.hasWhere ? &st.where : nullptr, {});
   if (rows.empty()) return 0;
   jet::TableWriter writer(db, table);
+  jet::Batch batch(db);
   for (jet::RowId id : rows) writer.remove(id);
+  batch.commit();
   return long(rows.size());
 }
 
@@ -75,6 +79,7 @@ long runUpdate(jet::Database& db, const sql::Update& st) {
   const std::vector<jet::RowId> rows = selectRows(table, st.hasWhere ? &st.where : nullptr, {});
   if (rows.empty()) return 0;
   jet::TableWriter writer(db, table);
+  jet::Batch batch(db);
   for (jet::RowId id : rows) {
     const std::vector<jet::Value> old = table.readRow(id);
     std::vector<jet::Value> row = old;
@@ -84,7 +89,57 @@ long runUpdate(jet::Database& db, const sql::Update& st) {
     }
     writer.update(id, std::move(row));
   }
+  batch.commit();
   return long(rows.size());
+}
+
+long runCreateTable(jet::Database& db, const sql::CreateTable& st) {
+  jet::TableDesign design;
+  design.name = st.table;
+  for (auto& c : st.columns) {
+    jet::ColumnSpec col;
+    col.name = c.name;
+    col.type = c.type;
+    col.length = c.type == jet::ColumnType::Text ? uint16_t(c.size / 2) : 0;
+    col.autoNumber = c.autoNumber;
+    // Access keeps a field's Required setting among the table's properties, which new
+    // tables do not have yet; a key column is kept from Nulls by its index instead.
+    if (c.notNull && !c.primaryKey) {
+      throw jet::Error(jet::err::kNotSupported, "Operation is not supported: the field '" + c.name +
+                                                    "' cannot be made NOT NULL; index it WITH DISALLOW NULL instead.");
+    }
+    design.columns.push_back(col);
+    if (c.primaryKey || c.unique) {
+      jet::IndexSpec ix;
+      ix.name = c.primaryKey ? "PrimaryKey" : c.name;
+      ix.columns.push_back({c.name, true});
+      ix.primaryKey = c.primaryKey;
+      ix.unique = true;
+      design.indexes.push_back(ix);
+    }
+  }
+  for (auto& k : st.constraints) {
+    jet::IndexSpec ix;
+    ix.name = !k.name.empty() ? k.name : k.primaryKey ? "PrimaryKey" : k.columns.front();
+    for (auto& name : k.columns) ix.columns.push_back({name, true});
+    ix.primaryKey = k.primaryKey;
+    ix.unique = true;
+    design.indexes.push_back(ix);
+  }
+  jet::createTable(db, design);
+  return 0;
+}
+
+long runCreateIndex(jet::Database& db, const sql::CreateIndex& st) {
+  jet::IndexSpec ix;
+  ix.name = st.name;
+  for (auto& c : st.columns) ix.columns.push_back({c.column, !c.descending});
+  ix.primaryKey = st.primary;
+  ix.unique = st.unique || st.primary;
+  ix.required = st.disallowNull;
+  ix.ignoreNulls = st.ignoreNull;
+  jet::addIndex(db, st.table, ix);
+  return 0;
 }
 
 [[noreturn]] void notSupported(const std::string& what) {
@@ -102,8 +157,8 @@ long executeStatement(jet::Database& db, const sql::Statement& statement) {
     long operator()(const sql::Delete& s) const { return runDelete(db, s); }
     long operator()(const sql::Insert& s) const { return runInsert(db, s); }
     long operator()(const sql::Update& s) const { return runUpdate(db, s); }
-    long operator()(const sql::CreateTable&) const { notSupported("CREATE TABLE"); }
-    long operator()(const sql::CreateIndex&) const { notSupported("CREATE INDEX"); }
+    long operator()(const sql::CreateTable& s) const { return runCreateTable(db, s); }
+    long operator()(const sql::CreateIndex& s) const { return runCreateIndex(db, s); }
     long operator()(const sql::DropTable&) const { notSupported("DROP TABLE"); }
     long operator()(const sql::DropIndex&) const { notSupported("DROP INDEX"); }
     long operator()(const sql::AlterTable&) const { notSupported("ALTER TABLE"); }

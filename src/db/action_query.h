@@ -16,7 +16,7 @@ inline constexpr int kUnknownInsertField = 3127;   // INSERT INTO names a field 
 }  // namespace err
 
 // Parses and runs one action statement; returns the number of rows affected.
-// A SELECT fails with 3065; DDL the engine cannot do yet fails with 3251.
+// A SELECT fails with 3065; DROP and ALTER TABLE, which the engine cannot do yet, fail with 3251.
 long executeStatement(jet::Database& db, const std::string& sql);
 long executeStatement(jet::Database& db, const sql::Statement& statement);
 

@@ -21,17 +21,47 @@ constexpr uint32_t kIndexMagic = 0x0783;
 // Inline usage maps Access creates: type, start page, and a 64-byte bitmap.
 constexpr size_t kMapRowSize = 1 + 4 + 64;
 
-void appendName(std::string& out, const std::string& name) {
-  std::string u = utf8ToUtf16le(name);
-  append16(out, uint16_t(u.size()));
-  out += u;
-}
-
 void put(std::string& s, size_t at, uint32_t v, int width) {
   for (int i = 0; i < width; ++i) s[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
 }  // namespace
+
+std::string definitionName(const std::string& name) {
+  std::string u = utf8ToUtf16le(name);
+  std::string out;
+  append16(out, uint16_t(u.size()));
+  return out + u;
+}
+
+std::string indexTreeRecord(const Format& f, const IndexLayout& ix, uint32_t usageMap, uint32_t rootPage) {
+  std::string r(f.realIndexSize, '\0');
+  put(r, 0, kIndexMagic, 4);
+  for (size_t k = 0; k < 10; ++k) {
+    if (k < ix.columns.size()) {
+      put(r, 4 + 3 * k, ix.columns[k].columnNumber, 2);
+      r[6 + 3 * k] = ix.columns[k].ascending ? 0x01 : 0x00;
+    } else {
+      put(r, 4 + 3 * k, 0xFFFF, 2);
+    }
+  }
+  put(r, 34, usageMap, 4);
+  put(r, 38, rootPage, 4);
+  r[46] = char(ix.flags);
+  return r;
+}
+
+std::string logicalIndexRecord(const Format& f, uint32_t number, uint32_t tree, uint8_t type) {
+  std::string r(f.logicalIndexSize, '\0');
+  put(r, 0, kTableMagic, 4);
+  put(r, 4, number, 4);
+  put(r, 8, tree, 4);
+  put(r, 13, 0xFFFFFFFFu, 4);
+  r[21] = 0x04;
+  r[22] = 0x04;
+  r[23] = char(type);
+  return r;
+}
 
 uint32_t MapRows::add() {
   std::string row(kMapRowSize, '\0');
@@ -51,7 +81,6 @@ uint32_t MapRows::add() {
 
 void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& t, MapRows& maps) {
   if (!f.jet4) throw Error(err::kNotSupported, "Only Access 2000 databases can be given new tables.");
-  const size_t ps = f.pageSize;
   uint32_t usedMap = maps.add();
   uint32_t freeMap = maps.add();
   std::vector<uint32_t> indexMaps, roots;
@@ -120,42 +149,16 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
     put(r, f.colSize, c.size, 2);
     d += r;
   }
-  for (auto& c : t.columns) appendName(d, c.name);
+  for (auto& c : t.columns) d += definitionName(c.name);
 
-  for (size_t i = 0; i < t.indexes.size(); ++i) {
-    const IndexLayout& ix = t.indexes[i];
-    std::string r(f.realIndexSize, '\0');
-    put(r, 0, kIndexMagic, 4);
-    for (size_t k = 0; k < 10; ++k) {
-      if (k < ix.columns.size()) {
-        put(r, 4 + 3 * k, ix.columns[k].columnNumber, 2);
-        r[6 + 3 * k] = ix.columns[k].ascending ? 0x01 : 0x00;
-      } else {
-        put(r, 4 + 3 * k, 0xFFFF, 2);
-      }
-    }
-    put(r, 34, indexMaps[i], 4);
-    put(r, 38, roots[i], 4);
-    r[46] = char(ix.flags);
-    d += r;
-  }
+  for (size_t i = 0; i < t.indexes.size(); ++i) d += indexTreeRecord(f, t.indexes[i], indexMaps[i], roots[i]);
   // Logical index records in name order, as Access lists them; each names its own tree.
   std::vector<size_t> order(t.indexes.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return foldCase(t.indexes[a].name) < foldCase(t.indexes[b].name); });
-  for (size_t i : order) {
-    std::string r(f.logicalIndexSize, '\0');
-    put(r, 0, kTableMagic, 4);
-    put(r, 4, uint32_t(i), 4);
-    put(r, 8, uint32_t(i), 4);
-    put(r, 13, 0xFFFFFFFFu, 4);
-    r[21] = 0x04;
-    r[22] = 0x04;
-    r[23] = char(t.indexes[i].type);
-    d += r;
-  }
-  for (size_t i : order) appendName(d, t.indexes[i].name);
+  for (size_t i : order) d += logicalIndexRecord(f, uint32_t(i), uint32_t(i), t.indexes[i].type);
+  for (size_t i : order) d += definitionName(t.indexes[i].name);
   // The page maps of every memo and OLE column's long values.
   for (auto& lv : lvMaps) {
     append16(d, lv.column);
@@ -165,13 +168,22 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
   append16(d, 0xFFFF);
   put(d, 0x08, uint32_t(d.size()), 4);
 
+  put(d, 0x08, uint32_t(d.size()), 4);
+  writeDefinitionPages(file, f, {tdefPage}, d);
+}
+
+void writeDefinitionPages(PageFile& file, const Format& f, std::vector<uint32_t> pages, const std::string& d) {
   // The first page takes what fits; the rest continues on pages with an 8-byte header.
-  std::vector<uint32_t> pages{tdefPage};
-  size_t firstLen = std::min(d.size(), ps);
-  size_t rest = d.size() - firstLen;
-  size_t chunk = ps - 8;
-  size_t extra = (rest + chunk - 1) / chunk;
-  for (size_t i = 0; i < extra; ++i) pages.push_back(file.append());
+  const size_t ps = f.pageSize;
+  const size_t chunk = ps - 8;
+  const size_t firstLen = std::min(d.size(), ps);
+  const size_t needed = 1 + (d.size() - firstLen + chunk - 1) / chunk;
+  std::vector<uint32_t> spare;
+  while (pages.size() > needed) {
+    spare.push_back(pages.back());
+    pages.pop_back();
+  }
+  while (pages.size() < needed) pages.push_back(file.append());
   size_t pos = 0;
   for (size_t i = 0; i < pages.size(); ++i) {
     uint8_t* pg = file.modify(pages[i]);
@@ -191,6 +203,8 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
     put16(pg + 2, uint16_t(i + 1 < pages.size() ? 0 : ps - len - (i == 0 ? 8 : 0)));
     put32(pg + 4, i + 1 < pages.size() ? pages[i + 1] : 0);
   }
+  // A page the definition no longer needs stays in the file, empty.
+  for (uint32_t p : spare) std::memset(file.modify(p), 0, ps);
 }
 
 }  // namespace jet

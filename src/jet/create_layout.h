@@ -53,4 +53,15 @@ class MapRows {
 // are appended), its usage maps through `maps` and an empty root leaf per index, appended.
 void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& layout, MapRows& maps);
 
+// Stores definition bytes over `pages` (the first is the definition's own page), appending
+// continuation pages when they are too few; pages left over are cleared and unlinked.
+void writeDefinitionPages(PageFile& file, const Format& f, std::vector<uint32_t> pages, const std::string& bytes);
+
+// A new index-tree record (the 52 bytes of one index in a Jet 4 definition).
+std::string indexTreeRecord(const Format& f, const IndexLayout& index, uint32_t usageMap, uint32_t rootPage);
+// A new logical index record: `number` among the logical indexes, over tree `tree`.
+std::string logicalIndexRecord(const Format& f, uint32_t number, uint32_t tree, uint8_t type);
+// A name as definitions store it: length, then UTF-16LE.
+std::string definitionName(const std::string& name);
+
 }  // namespace jet

@@ -44,6 +44,13 @@ void checkName(const std::string& table, const std::string& name, const char* wh
 
 }  // namespace
 
+uint8_t indexFlags(const IndexSpec& ix) {
+  if (ix.primaryKey) return 0x80 | 0x01 | 0x08;
+  return uint8_t(0x80 | (ix.unique ? 0x01 : 0) | (ix.ignoreNulls ? 0x02 : 0) | (ix.required ? 0x08 : 0));
+}
+
+void checkDesignName(const std::string& table, const std::string& name, const char* what) { checkName(table, name, what); }
+
 TableLayout layoutForDesign(const TableDesign& design) {
   const std::string& tn = design.name;
   checkName(tn, tn, "table");
@@ -59,7 +66,8 @@ TableLayout layoutForDesign(const TableDesign& design) {
     l.type = c.type;
     l.size = storedSize(c, tn);
     bool fixed = !(c.type == ColumnType::Text || c.type == ColumnType::Memo || c.type == ColumnType::Ole);
-    l.flags = uint8_t((fixed ? 0x01 : 0) | (c.required || c.autoNumber ? 0 : 0x02));
+    // 0x02: the column can be changed; only the engine writes an autonumber.
+    l.flags = uint8_t((fixed ? 0x01 : 0) | (c.autoNumber ? 0 : 0x02));
     if (c.autoNumber) {
       if (c.type != ColumnType::Long) badDesign(tn, "only Long columns can be AutoNumber");
       l.flags |= 0x04;
@@ -91,12 +99,8 @@ TableLayout layoutForDesign(const TableDesign& design) {
       }
       l.columns.push_back({n, ic.ascending});
     }
-    if (ix.primaryKey) {
-      l.flags = 0x80 | 0x01 | 0x08;
-      l.type = 0x01;
-    } else {
-      l.flags = uint8_t(0x80 | (ix.unique ? 0x01 : 0));
-    }
+    l.flags = indexFlags(ix);
+    l.type = ix.primaryKey ? 0x01 : 0x00;
     t.indexes.push_back(l);
   }
   return t;
@@ -114,17 +118,7 @@ uint32_t createTable(Database& db, const TableDesign& design) {
   double now = nowAsJetDate();
   // One commit for the definition, the catalog row and the permission rows; a failure
   // anywhere forgets all of them.
-  struct Batch {
-    Database& db;
-    bool done = false;
-    explicit Batch(Database& d) : db(d) { db.beginBatch(); }
-    ~Batch() {
-      if (!done) {
-        db.reload();
-        db.endBatch();
-      }
-    }
-  } batch(db);
+  Batch batch(db);
   uint32_t tdef = file.append();
   MapRows maps(file, db.format());
   writeTableLayout(file, db.format(), tdef, layout, maps);
@@ -134,8 +128,7 @@ uint32_t createTable(Database& db, const TableDesign& design) {
   addCatalogObject(db, db.table("MSysObjects"), o, now);
   addPermission(db, db.table("MSysACEs"), o.id, sids::kAdmin, 1048319, false);
   addPermission(db, db.table("MSysACEs"), o.id, sids::kAdmins, 1048319, false);
-  batch.done = true;
-  db.endBatch();
+  batch.commit();
   db.reload();
   return tdef;
 }

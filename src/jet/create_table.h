@@ -16,6 +16,13 @@ class Database;
 // missing or memo column, two primary keys, ...).
 TableLayout layoutForDesign(const TableDesign& design);
 
+// The stored flags of a designed index (unique, ignore Nulls, required; a primary key is
+// unique and required).
+uint8_t indexFlags(const IndexSpec& index);
+
+// Fails with kInvalidArgument unless `name` is a name Access accepts for a table, column or index.
+void checkDesignName(const std::string& table, const std::string& name, const char* what);
+
 // Adds the table in one atomic step and returns its definition page. Fails with error 3010
 // when a table or query of that name exists. Call it outside any open batch: it commits,
 // then re-reads the catalog.

@@ -51,4 +51,27 @@ class Database {
   int batch_ = 0;
 };
 
+// One atomic operation made of many writes (a statement, a new table): commit() stores them
+// all at once; leaving the scope without it forgets them all.
+class Batch {
+ public:
+  explicit Batch(Database& db) : db_(db) { db_.beginBatch(); }
+  ~Batch() {
+    if (!done_) {
+      db_.reload();
+      db_.endBatch();
+    }
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+  void commit() {
+    done_ = true;
+    db_.endBatch();
+  }
+
+ private:
+  Database& db_;
+  bool done_ = false;
+};
+
 }  // namespace jet

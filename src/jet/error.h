@@ -32,6 +32,7 @@ inline constexpr int kCriteriaMismatch = 3464;    // data type mismatch in crite
 inline constexpr int kDiskFull = 3035;            // out of disk space / system resources
 inline constexpr int kNotSupported = 3251;        // operation not supported for this object
 inline constexpr int kInvalidArgument = 3001;     // invalid argument
+inline constexpr int kNullInIndex = 3058;         // Null in a primary key or required index
 }  // namespace err
 
 class Error : public std::runtime_error {

@@ -228,4 +228,32 @@ std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::ve
   return key;
 }
 
+namespace {
+
+size_t columnPosition(const TableDef& def, uint16_t number) {
+  // Columns are kept in number order, so the number is usually the position itself.
+  if (number < def.columns.size() && def.columns[number].number == number) return number;
+  for (size_t i = 0; i < def.columns.size(); ++i) if (def.columns[i].number == number) return i;
+  corrupt("an index refers to a missing column");
+}
+
+}  // namespace
+
+bool allKeyColumnsNull(const TableDef& def, const RealIndex& index, const std::vector<Value>& values) {
+  for (auto& ic : index.columns) {
+    if (!values.at(columnPosition(def, ic.columnNumber)).isNull()) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values) {
+  if (index.ignoreNulls() && allKeyColumnsNull(def, index, values)) return std::nullopt;
+  std::string key;
+  for (auto& ic : index.columns) {
+    const size_t at = columnPosition(def, ic.columnNumber);
+    appendIndexKey(key, def.columns[at], ic.ascending, values.at(at));
+  }
+  return key;
+}
+
 }  // namespace jet

@@ -2,10 +2,12 @@
 // Used to insert into index B-trees and to check stored entries against their rows.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "jet/column.h"
+#include "jet/table_def.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -23,5 +25,12 @@ struct IndexKeyPart {
 
 // The key of a whole index entry: the keys of `values` in the order of `parts`.
 std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values);
+
+// The key of a row (`values` follow def.columns) in one of its table's indexes, or nothing
+// when the index leaves such a row out (all its columns Null in an index that ignores Nulls).
+std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values);
+
+// Whether every column of the index is Null in this row.
+bool allKeyColumnsNull(const TableDef& def, const RealIndex& index, const std::vector<Value>& values);
 
 }  // namespace jet

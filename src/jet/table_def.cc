@@ -46,21 +46,26 @@ std::string readName(Bytes b, size_t& pos, const Format& f) {
 
 }  // namespace
 
-TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
-  TableDef def;
-  def.page = page;
-  // Concatenate the definition pages: the first whole, the rest after their 8-byte header.
+std::string readTableDefBytes(PageFile& file, const Format& f, uint32_t page, std::vector<uint32_t>* pages) {
+  // The first page whole, the rest after their 8-byte header.
   std::string buf;
   std::set<uint32_t> seen;
   for (uint32_t p = page; p != 0;) {
     if (!seen.insert(p).second) corrupt("the definition pages of a table form a loop");
     PageRef pg = file.read(p);
     if ((*pg)[0] != uint8_t(PageType::TableDef)) corrupt("page " + std::to_string(p) + " is not a table definition");
-    def.pages.push_back(p);
+    if (pages) pages->push_back(p);
     if (buf.empty()) buf.assign(reinterpret_cast<const char*>(pg->data()), pg->size());
     else buf.append(reinterpret_cast<const char*>(pg->data()) + 8, pg->size() - 8);
     p = Bytes(pg->data(), pg->size()).u32(4);
   }
+  return buf;
+}
+
+TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
+  TableDef def;
+  def.page = page;
+  std::string buf = readTableDefBytes(file, f, page, &def.pages);
   Bytes b(buf);
   def.rowCount = b.u32(f.tdefRowCount);
   def.nextAutoNumber = b.u32(f.tdefAutoNumber);
@@ -83,6 +88,7 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     def.realIndexes.push_back(ri);
     pos += f.realIndexCountSize;
   }
+  def.countAreaEnd = pos;
   for (uint16_t i = 0; i < numCols; ++i) {
     Bytes c = b.sub(pos, f.columnSize);
     Column col;
@@ -108,6 +114,7 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
   }
   for (auto& col : def.columns) col.name = readName(b, pos, f);
 
+  def.realIndexesOffset = pos;
   for (auto& ri : def.realIndexes) {
     ri.definitionOffset = pos;
     size_t p = pos + (f.jet4 ? 4 : 0);
@@ -121,6 +128,7 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     ri.flags = b.u8(p + (f.jet4 ? 12 : 8));  // Jet 4 keeps four more bytes before the flags
     pos += f.realIndexSize;
   }
+  def.logicalIndexesOffset = pos;
   for (uint32_t i = 0; i < numIdx; ++i) {
     size_t p = pos + (f.jet4 ? 4 : 0);
     LogicalIndex li;
@@ -131,12 +139,17 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     def.indexes.push_back(li);
     pos += f.logicalIndexSize;
   }
+  def.indexNamesOffset = pos;
   for (auto& li : def.indexes) li.name = readName(b, pos, f);
+  def.indexNamesEnd = pos;
 
   std::stable_sort(def.columns.begin(), def.columns.end(),
                    [](const Column& a, const Column& c) { return a.number < c.number; });
   for (auto& col : def.columns) {
-    if (col.fixed()) def.fixedSize = std::max<uint16_t>(def.fixedSize, uint16_t(col.fixedOffset + fixedWidth(col)));
+    if (!col.fixed()) continue;
+    size_t end = size_t(col.fixedOffset) + fixedWidth(col);
+    if (end > f.pageSize) corrupt("a fixed-length column lies past the end of any row");
+    def.fixedSize = std::max<uint16_t>(def.fixedSize, uint16_t(end));
   }
   for (auto& ri : def.realIndexes) {
     for (auto& ic : ri.columns) {

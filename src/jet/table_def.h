@@ -30,6 +30,7 @@ struct RealIndex {
   size_t countOffset = 0;
   bool unique() const { return (flags & 0x01) != 0; }
   bool ignoreNulls() const { return (flags & 0x02) != 0; }
+  bool required() const { return (flags & 0x08) != 0; }
 };
 
 // An index as the user sees it: a name over a real index.
@@ -58,12 +59,24 @@ struct TableDef {
   uint32_t freePagesMap = 0;
   uint16_t fixedSize = 0;  // bytes of the fixed area of a full row
 
+  // Where the parts of the definition lie in its bytes (the pages joined, continuation
+  // headers left out): the end of the index count area, the index-tree records, the
+  // logical index records, and the end of the index names.
+  size_t countAreaEnd = 0;
+  size_t realIndexesOffset = 0;
+  size_t logicalIndexesOffset = 0;
+  size_t indexNamesOffset = 0;
+  size_t indexNamesEnd = 0;
+
   const Column* findColumn(const std::string& name) const;  // case-insensitive
   const Column* columnByNumber(uint16_t number) const;
   const LogicalIndex* findIndex(const std::string& name) const;
 };
 
 TableDef readTableDef(PageFile& file, const Format& format, uint32_t page);
+
+// The definition's bytes: its pages joined, continuation headers left out.
+std::string readTableDefBytes(PageFile& file, const Format& format, uint32_t page, std::vector<uint32_t>* pages = nullptr);
 
 // Rewrites the row count and next autonumber in the definition's first page.
 void writeTableCounts(PageFile& file, const Format& format, const TableDef& def);

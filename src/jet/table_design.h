@@ -15,7 +15,6 @@ struct ColumnSpec {
   ColumnType type = ColumnType::Long;
   uint16_t length = 0;      // Text: the maximum number of characters (1 to 255)
   bool autoNumber = false;  // Long only: numbered by the engine
-  bool required = false;
 };
 
 struct IndexColumnSpec {
@@ -28,6 +27,8 @@ struct IndexSpec {
   std::vector<IndexColumnSpec> columns;  // 1 to 10
   bool primaryKey = false;  // implies unique and required
   bool unique = false;
+  bool required = false;     // no row may leave any of its columns Null
+  bool ignoreNulls = false;  // rows with all its columns Null stay out of the index
 };
 
 struct TableDesign {

@@ -16,30 +16,6 @@ namespace {
 // Memo and OLE values of up to this many bytes stay inside their row.
 constexpr size_t kInlineLongValue = 64;
 
-std::vector<IndexKeyPart> keyParts(const TableDef& def, const RealIndex& ri) {
-  std::vector<IndexKeyPart> parts;
-  for (auto& ic : ri.columns) parts.push_back({def.columnByNumber(ic.columnNumber), ic.ascending});
-  return parts;
-}
-
-size_t columnPosition(const TableDef& def, uint16_t number) {
-  for (size_t i = 0; i < def.columns.size(); ++i) if (def.columns[i].number == number) return i;
-  corrupt("an index refers to a missing column");
-}
-
-// The key of a row in one index, or nothing when the index leaves such rows out.
-std::optional<std::string> rowKey(const TableDef& def, const RealIndex& ri, const std::vector<Value>& values) {
-  std::vector<Value> keyValues;
-  bool allNull = true;
-  for (auto& ic : ri.columns) {
-    const Value& v = values[columnPosition(def, ic.columnNumber)];
-    allNull = allNull && v.isNull();
-    keyValues.push_back(v);
-  }
-  if (allNull && ri.ignoreNulls()) return std::nullopt;
-  return encodeIndexKey(keyParts(def, ri), keyValues);
-}
-
 std::string indexName(const TableDef& def, const RealIndex& ri) {
   for (auto& li : def.indexes) if (li.realIndex == ri.number) return li.name;
   return "index " + std::to_string(ri.number);
@@ -83,14 +59,23 @@ struct Prepared {
   std::string bytes;
 };
 
-void checkUnique(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self) {
+void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self) {
   for (auto& ri : def.realIndexes) {
     bool primary = false;
     for (auto& li : def.indexes) primary = primary || (li.realIndex == ri.number && li.primary());
+    if (primary || ri.required()) {
+      for (auto& ic : ri.columns) {
+        const Column* c = def.columnByNumber(ic.columnNumber);
+        for (size_t i = 0; i < def.columns.size(); ++i) {
+          if (&def.columns[i] == c && values[i].isNull()) {
+            throw Error(err::kNullInIndex, "Index or primary key cannot contain a Null value ('" + c->name + "' in the index '" +
+                                               indexName(def, ri) + "' of table '" + def.name + "').");
+          }
+        }
+      }
+    }
     if (!ri.unique() && !primary) continue;
-    bool allNull = true;
-    for (auto& ic : ri.columns) allNull = allNull && values[columnPosition(def, ic.columnNumber)].isNull();
-    if (allNull) continue;
+    if (allKeyColumnsNull(def, ri, values)) continue;
     auto key = rowKey(def, ri, values);
     if (key && IndexWriter(file, f, ri).findOther(*key, self)) {
       throw Error(err::kDuplicateKey, "The changes were not made because they would create duplicate values in the index '" +
@@ -137,7 +122,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
       if (values[i].isNull()) values[i] = Value::long_(takeAutoNumber());
       else if (values[i].i > int64_t(def.nextAutoNumber)) def.nextAutoNumber = uint32_t(values[i].i);
     }
-    checkUnique(file, f, def, values, RowId{0xFFFFFFu, 0xFF});
+    checkIndexRules(file, f, def, values, RowId{0xFFFFFFu, 0xFF});
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
@@ -190,7 +175,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     std::vector<Value> oldValues;
     for (size_t i = 0; i < def.columns.size(); ++i) oldValues.push_back(decodeField(file, f, def.columns[i], raw, i));
 
-    checkUnique(file, f, def, values, id);
+    checkIndexRules(file, f, def, values, id);
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];

@@ -113,7 +113,10 @@ TEST(ExecuteTest, FailuresCarryJetNumbersAndChangeNothing) {
   EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plink SET ID = 5 WHERE ID = 1"); }), 3164);
   EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 40000"); }), jet::err::kOverflow);
   EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 'x'"); }), 3421);
-  EXPECT_EQ(errorOf([&] { d.Execute("CREATE TABLE t (a LONG)"); }), jet::err::kNotSupported);
+  EXPECT_EQ(errorOf([&] { d.Execute("DROP TABLE plinkold"); }), jet::err::kNotSupported);
+  // A statement is one operation: rows it changed before it failed are not kept either.
+  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 1 / (ID - 20), before = 'x'"); }), 11);
+  EXPECT_EQ(count(d, "select * from plinkold where before = 'x'"), 0);
   EXPECT_EQ(count(d, "plink"), 483);
   EXPECT_EQ(count(d, "select * from plinkold where plink = 40000"), 0);
   EXPECT_EQ(jet::checkDatabase(d.engine()), std::vector<std::string>{});

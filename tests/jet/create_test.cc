@@ -24,7 +24,7 @@ TableDesign everyTypeDesign() {
            {"Flag", T::Boolean},
            {"Small", T::Byte},
            {"Count", T::Integer},
-           {"Total", T::Long, 0, false, true},
+           {"Total", T::Long},
            {"Price", T::Currency},
            {"Ratio", T::Single},
            {"Measure", T::Double},

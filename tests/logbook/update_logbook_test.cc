@@ -6,6 +6,8 @@
 #include "../table_snapshot.h"
 #include "../temp_copy.h"
 #include "db/data_source.h"
+#include "jet/create_database.h"
+#include "jet/database.h"
 #include "jet/error.h"
 
 using namespace testing_support;
@@ -189,4 +191,58 @@ TEST(UpdateLogbook, AMissingSettingFailsWhenTheLogbookIsOpened) {
     EXPECT_EQ(e.number(), jet::err::kFileNotFound);
   }
   EXPECT_TRUE(r.box.shown.empty());
+}
+
+// Logbooks of other shapes, made by the tests: DXCC as a 16-bit or a 32-bit number, with and
+// without indexes on DXCC and Country (the selection then scans or uses the index).
+TEST(UpdateLogbook, LogbooksWithA16Or32BitDxccWithAndWithoutIndexes) {
+  struct Shape { const char* dxccType; bool indexed; jet::ColumnType stored; };
+  const Shape shapes[] = {{"SHORT", false, jet::ColumnType::Integer},
+                          {"SHORT", true, jet::ColumnType::Integer},
+                          {"LONG", false, jet::ColumnType::Long},
+                          {"LONG", true, jet::ColumnType::Long}};
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(std::string(shape.dxccType) + (shape.indexed ? " indexed" : " plain"));
+    LogbookRun r;
+    r.path = r.dir.path() + "/made.mdb";
+    r.setting = r.path;
+    jet::createDatabase(r.path);
+    {
+      db::DataSource ds;
+      ds.setDatabaseName(r.path);
+      ds.Refresh();
+      ds.Database().Execute(std::string("CREATE TABLE MainLog (ID COUNTER PRIMARY KEY, Call TEXT(20), Time_Start DATETIME, "
+                                        "DXCC ") + shape.dxccType + ", Country TEXT(50), Continent TEXT(2))");
+      if (shape.indexed) {
+        ds.Database().Execute("CREATE INDEX DXCC ON MainLog (DXCC)");
+        ds.Database().Execute("CREATE INDEX Country ON MainLog (Country)");
+      }
+    }
+    const long curacao = r.add("PJ2T", 85, kCutOver + kSecond);
+    const long saba = r.add("PJ6/K1XX", 255, kCutOver + 10);
+    const long old = r.add("PJ4B", 85, kCutOver - kSecond);
+    const long other = r.add("W1AW", 291, kCutOver + 1);
+    r.run();
+    ASSERT_EQ(r.box.shown.size(), 1u);
+    EXPECT_EQ(r.box.shown[0].prompt, "2 PJ logbook records have been updated.");
+    EXPECT_EQ(num(r.byId(curacao), "DXCC"), 517);
+    EXPECT_EQ(text(r.byId(curacao), "Country"), "Curacao");
+    EXPECT_EQ(text(r.byId(curacao), "Continent"), "SA");
+    EXPECT_EQ(num(r.byId(saba), "DXCC"), 519);
+    EXPECT_EQ(text(r.byId(saba), "Country"), "Saba & St. Eustatius");
+    EXPECT_EQ(num(r.byId(old), "DXCC"), 85);
+    EXPECT_EQ(num(r.byId(other), "DXCC"), 291);
+    r.Logbook.close();
+    {
+      jet::Database db(r.path, jet::Database::Mode::ReadOnly);
+      EXPECT_EQ(db.table("MainLog").def().findColumn("DXCC")->type, shape.stored);
+    }
+    EXPECT_EQ(soundForEveryReader(r.path), "");
+    // The index now leads to the new entities.
+    db::DataSource check;
+    check.setDatabaseName(r.path);
+    check.setRecordSource("SELECT * FROM MainLog WHERE DXCC = 519 AND Country = 'Saba & St. Eustatius'");
+    check.Refresh();
+    EXPECT_EQ(check.Recordset().RecordCount(), 1);
+  }
 }

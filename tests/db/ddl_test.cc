@@ -1,0 +1,217 @@
+// CREATE TABLE and CREATE INDEX through Execute and through `jet create`: the new designs are
+// what our reader, our integrity check and mdbtools see, and refused statements change nothing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "../independent_reader.h"
+#include "../temp_copy.h"
+#include "db/database.h"
+#include "db/recordset.h"
+#include "jet/create_database.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/index_tree.h"
+
+namespace {
+
+using testing_support::integrityProblems;
+using testing_support::soundForEveryReader;
+using testing_support::TempDir;
+
+int errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const jet::Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string commandOutput(const std::string& command, int* status = nullptr) {
+  FILE* p = ::popen(command.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  int rc = ::pclose(p);
+  if (status) *status = rc;
+  return out;
+}
+
+const jet::LogicalIndex& indexOf(jet::Table& t, const std::string& name) {
+  const jet::LogicalIndex* li = t.def().findIndex(name);
+  if (!li) throw std::runtime_error("no index " + name);
+  return *li;
+}
+
+// Row addresses in the order the index gives them.
+std::vector<jet::RowId> walk(jet::Database& db, jet::Table& t, const std::string& index) {
+  std::vector<jet::RowId> rows;
+  const jet::RealIndex& ri = t.def().realIndexes[indexOf(t, index).realIndex];
+  jet::walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const jet::IndexEntry& e) {
+    rows.push_back(e.row);
+    return true;
+  });
+  return rows;
+}
+
+TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
+  TempDir dir;
+  const std::string path = dir.path() + "/new.mdb";
+  jet::createDatabase(path);
+  {
+    db::Database d(path);
+    EXPECT_EQ(d.Execute("create table Contacts (ID counter primary key, Call text(20), Seen datetime, "
+                        "DXCC short, Serial long, Power single, Freq double, Fee currency, Flag byte, Confirmed bit, "
+                        "Notes memo, Card longbinary, constraint ByCall unique (Call, Seen))"),
+              0);
+    EXPECT_EQ(d.Execute("INSERT INTO Contacts (Call, Seen, DXCC, Serial, Power, Freq, Fee, Flag, Confirmed, Notes) "
+                        "VALUES ('PJ2T', #10/11/2010 12:30:00#, 517, 100000, 1.5, 14.025, 12.34, 7, True, 'first')"),
+              1);
+    EXPECT_EQ(d.Execute("INSERT INTO Contacts (Call, DXCC) VALUES ('PJ7A', 518)"), 1);
+    EXPECT_EQ(d.Execute("CREATE INDEX DXCC ON Contacts (DXCC DESC)"), 0);
+    EXPECT_EQ(d.Execute("INSERT INTO Contacts (Call, DXCC) VALUES ('PJ4A', 520)"), 1);
+    // The new indexes are used at once and kept by later writes.
+    EXPECT_EQ(d.OpenRecordset("SELECT * FROM Contacts WHERE DXCC = 518")->RecordCount(), 1);
+    EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Contacts (Call, Seen) VALUES ('PJ2T', #10/11/2010 12:30:00#)"); }),
+              jet::err::kDuplicateKey);
+    EXPECT_EQ(d.Execute("CREATE INDEX CallGiven ON Contacts (Call) WITH DISALLOW NULL"), 0);
+    EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Contacts (DXCC) VALUES (1)"); }), jet::err::kNullInIndex);
+  }
+  EXPECT_EQ(soundForEveryReader(path), "");
+
+  jet::Database db(path, jet::Database::Mode::ReadOnly);
+  jet::Table& t = db.table("Contacts");
+  std::vector<std::string> types;
+  for (auto& c : t.def().columns) types.push_back(jet::columnTypeName(c.type));
+  EXPECT_EQ(types, (std::vector<std::string>{"Long Integer", "Text", "Date/Time", "Integer", "Long Integer", "Single",
+                                             "Double", "Currency", "Byte", "Yes/No", "Memo", "OLE Object"}));
+  EXPECT_TRUE(t.def().columns[0].autoNumber());
+  EXPECT_TRUE(t.def().realIndexes[indexOf(t, "ByCall").realIndex].unique());
+  EXPECT_TRUE(indexOf(t, "PrimaryKey").primary());
+  // Descending: the largest entity first.
+  std::vector<int32_t> order;
+  for (jet::RowId id : walk(db, t, "DXCC")) order.push_back(int32_t(t.readRow(id)[3].i));
+  EXPECT_EQ(order, (std::vector<int32_t>{520, 518, 517}));
+
+  const std::string schema = commandOutput("mdb-schema --indexes '" + path + "' postgres 2>/dev/null");
+  EXPECT_NE(schema.find("\"contacts_pkey\" PRIMARY KEY (\"id\")"), std::string::npos) << schema;
+  EXPECT_NE(schema.find("UNIQUE INDEX \"contacts_bycall_idx\""), std::string::npos) << schema;
+  EXPECT_NE(schema.find("(\"dxcc\" DESC)"), std::string::npos) << schema;
+}
+
+TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
+  TempDir dir;
+  const std::string path = dir.copy("jet4/logbook.mdb");
+  size_t rows = 0;
+  {
+    db::Database d(path);
+    rows = size_t(d.OpenRecordset("MainLog")->RecordCount());
+    EXPECT_EQ(d.Execute("CREATE INDEX BandMode ON MainLog (Band, Mode DESC, Frequency)"), 0);
+    EXPECT_EQ(d.Execute("CREATE INDEX QTH ON MainLog (QTH) WITH IGNORE NULL"), 0);
+  }
+  EXPECT_EQ(integrityProblems(path), "");
+  {
+    jet::Database db(path, jet::Database::Mode::ReadOnly);
+    jet::Table& t = db.table("MainLog");
+    std::vector<jet::RowId> walked = walk(db, t, "BandMode");
+    std::vector<jet::RowId> all = t.rowIds();
+    EXPECT_EQ(walked.size(), rows);
+    EXPECT_EQ(std::set<jet::RowId>(walked.begin(), walked.end()), std::set<jet::RowId>(all.begin(), all.end()));
+    size_t withQth = 0;
+    const int qth = t.columnIndex("QTH");
+    for (jet::RowId id : all) withQth += !t.readRow(id)[size_t(qth)].isNull();
+    EXPECT_EQ(walk(db, t, "QTH").size(), withQth);
+  }
+  // Later writes keep the new trees exact, and a lookup through one finds what a scan finds.
+  {
+    db::Database d(path);
+    EXPECT_GT(d.Execute("UPDATE MainLog SET Band = '12m', Mode = 'FT8' WHERE DXCC = 85"), 0);
+    EXPECT_GT(d.Execute("DELETE FROM MainLog WHERE Band = '20m' AND Mode = 'CW'"), 0);
+    long byIndex = d.OpenRecordset("SELECT * FROM MainLog WHERE Band = '12m'")->RecordCount();
+    long byScan = d.OpenRecordset("SELECT * FROM MainLog WHERE Band & '' = '12m'")->RecordCount();
+    EXPECT_EQ(byIndex, byScan);
+    EXPECT_GT(byIndex, 0);
+  }
+  EXPECT_EQ(soundForEveryReader(path), "");
+}
+
+TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
+  TempDir dir;
+  const std::string path = dir.copy("access-made/indexTestV2000.mdb");
+  {
+    db::Database d(path);
+    d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
+    d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 1, 'added', 3)");
+  }
+  EXPECT_EQ(soundForEveryReader(path), "");
+  jet::Database db(path, jet::Database::Mode::ReadOnly);
+  jet::Table& t = db.table("Table1");
+  EXPECT_EQ(t.def().indexes.size(), 5u);
+  EXPECT_EQ(walk(db, t, "ByData").size(), t.rowIds().size());
+  // The indexes Access made, foreign keys included, are still what they were.
+  EXPECT_TRUE(indexOf(t, "Table2Table1").foreignKey());
+  EXPECT_EQ(walk(db, t, "PrimaryKey").size(), t.rowIds().size());
+}
+
+TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
+  TempDir dir;
+  const std::string path = dir.copy("jet4/logbook.mdb");
+  const std::string before = fileBytes(path);
+  db::Database d(path);
+  auto refused = [&](const std::string& sql) { return errorOf([&] { d.Execute(sql); }); };
+  EXPECT_EQ(refused("CREATE UNIQUE INDEX OneCountry ON MainLog (Country)"), jet::err::kDuplicateKey);
+  EXPECT_EQ(refused("CREATE INDEX NoComment ON MainLog (Comment)"), jet::err::kInvalidArgument);
+  EXPECT_EQ(refused("CREATE INDEX SecondKey ON MainLog (Call) WITH PRIMARY"), jet::err::kInvalidArgument);
+  EXPECT_EQ(refused("CREATE INDEX DXCC ON MainLog (Band)"), jet::err::kInvalidArgument);
+  EXPECT_EQ(refused("CREATE INDEX X ON MainLog (Band, band)"), jet::err::kInvalidArgument);
+  EXPECT_EQ(refused("CREATE INDEX X ON MainLog (Nowhere)"), jet::err::kInvalidArgument);
+  EXPECT_EQ(refused("CREATE INDEX X ON Nowhere (Call)"), jet::err::kTableNotFound);
+  EXPECT_EQ(refused("CREATE INDEX NamedQth ON MainLog (QTH) WITH DISALLOW NULL"), jet::err::kNullInIndex);
+  EXPECT_EQ(refused("CREATE TABLE mainlog (A long)"), 3010);
+  EXPECT_EQ(refused("CREATE TABLE T (A text(256))"), 3292);  // a syntax error in the field
+  EXPECT_EQ(refused("CREATE TABLE T (A long NOT NULL)"), jet::err::kNotSupported);
+  EXPECT_EQ(refused("CREATE TABLE T (A long, a text)"), jet::err::kInvalidArgument);
+  // Still usable afterwards.
+  EXPECT_EQ(d.OpenRecordset("SELECT * FROM MainLog WHERE DXCC = 85")->RecordCount() > 0, true);
+  EXPECT_EQ(fileBytes(path), before);
+}
+
+TEST(DdlTest, JetToolCreatesADatabaseFromStatements) {
+  TempDir dir;
+  const std::string path = dir.path() + "/made.mdb";
+  const std::string jet = std::string(TARNLOG_JET_TOOL);
+  int status = 0;
+  std::string out = commandOutput(jet + " create '" + path +
+                                       "' 'CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(30))' "
+                                       "\"INSERT INTO T (Name) VALUES ('one')\" 'CREATE INDEX Name ON T (Name)' 2>&1",
+                                   &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(commandOutput(jet + " check '" + path + "'"), "ok\n");
+  EXPECT_EQ(commandOutput("mdb-export '" + path + "' T"), "ID,Name\n1,\"one\"\n");
+  // A statement that does not parse stops it before the file is made.
+  const std::string bad = dir.path() + "/bad.mdb";
+  out = commandOutput(jet + " create '" + bad + "' 'CREATE TABLE (' 2>&1", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("error 3290"), std::string::npos) << out;
+  EXPECT_FALSE(std::filesystem::exists(bad));
+  // An existing file is never overwritten.
+  out = commandOutput(jet + " create '" + path + "' 2>&1", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("error 3204"), std::string::npos) << out;
+}
+
+}  // namespace
