@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jet/create_database.h"
+#include "jet/add_index.h"
 #include "jet/create_table.h"
 #include "jet/database.h"
 #include "jet/error.h"
@@ -269,8 +270,10 @@ void buildLogbook(const std::string& path, long contacts, uint64_t seed) {
                          text("Continent", 2), text("CQ_Zone", 2), text("ITU_Zone", 2),
                          typed("QSL_Sent", ColumnType::Boolean), typed("QSL_Rcvd", ColumnType::Boolean),
                          typed("Comment", ColumnType::Memo)},
-                        {primaryKey(), plainIndex("Call", "Call"), plainIndex("Time_Start", "Time_Start"),
-                         plainIndex("DXCC", "DXCC"), plainIndex("Country", "Country")}});
+                        {}});
+  // The indexes are built once the rows are in: each in one sorted pass.
+  const std::vector<jet::IndexSpec> indexes{primaryKey(), plainIndex("Call", "Call"), plainIndex("Time_Start", "Time_Start"),
+                                            plainIndex("DXCC", "DXCC"), plainIndex("Country", "Country")};
   std::map<int, const Entity*> byDxcc;
   std::vector<const Entity*> live;
   for (auto& e : kEntities) {
@@ -311,6 +314,7 @@ void buildLogbook(const std::string& path, long contacts, uint64_t seed) {
              Value::boolean(r.chance(25)), textOrNull(comment)});
   }
   out.finish();
+  for (auto& ix : indexes) jet::addIndex(db, "MainLog", ix);
 }
 
 int usage() {

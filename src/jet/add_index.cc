@@ -1,5 +1,6 @@
 #include "jet/add_index.h"
 
+#include <algorithm>
 #include <set>
 
 #include "jet/bytes.h"
@@ -10,7 +11,7 @@
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
-#include "jet/index_writer.h"
+#include "jet/index_build.h"
 #include "jet/page_file.h"
 
 namespace jet {
@@ -97,7 +98,7 @@ void addIndex(Database& db, const std::string& tableName, const IndexSpec& ix) {
   const TableDef& now = grown.def();
   const RealIndex& tree = now.realIndexes.back();
   const bool primary = layout.type == 0x01;
-  IndexWriter writer(file, f, tree);
+  std::vector<IndexEntry> entries;
   for (RowId id : grown.rowIds()) {
     std::vector<Value> values = grown.readRow(id);
     if (primary || tree.required()) {
@@ -113,15 +114,22 @@ void addIndex(Database& db, const std::string& tableName, const IndexSpec& ix) {
     }
     std::optional<std::string> key = rowKey(now, tree, values);
     if (!key) continue;
-    if ((primary || tree.unique()) && writer.findOther(*key, id)) {
-      throw Error(err::kDuplicateKey, "The index '" + ix.name + "' cannot be added: table '" + def.name +
-                                          "' holds duplicate values for it.");
-    }
     IndexEntry e;
-    e.key = *key;
+    e.key = std::move(*key);
     e.row = id;
-    writer.add(e);
+    entries.push_back(std::move(e));
   }
+  std::sort(entries.begin(), entries.end(), [](const IndexEntry& a, const IndexEntry& b) { return compareEntries(a, b) < 0; });
+  if (primary || tree.unique()) {
+    for (size_t i = 1; i < entries.size(); ++i) {
+      // Rows whose key columns are all Null do not clash, as when rows are written one by one.
+      if (entries[i].key == entries[i - 1].key && !allKeyColumnsNull(now, tree, grown.readRow(entries[i].row))) {
+        throw Error(err::kDuplicateKey, "The index '" + ix.name + "' cannot be added: table '" + def.name +
+                                            "' holds duplicate values for it.");
+      }
+    }
+  }
+  buildIndexTree(file, f, tree, std::move(entries));
   batch.commit();
   db.reload();
 }

@@ -91,6 +91,29 @@ IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) {
   return node;
 }
 
+void PageFit::add(const IndexEntry& e) {
+  std::string s = entryBytes(e, leaf_);
+  raw_ += s.size();
+  if (count_++ == 0) {
+    first_ = std::move(s);
+    prefix_ = first_.size();
+    return;
+  }
+  size_t k = 0;
+  const size_t limit = std::min(prefix_, s.size() - 1);
+  while (k < limit && s[k] == first_[k]) ++k;
+  prefix_ = k;
+  // The first entry too keeps at least one byte of its own.
+  prefix_ = std::min(prefix_, first_.size() - 1);
+}
+
+bool PageFit::fits() const {
+  // The same arithmetic as writeIndexNode.
+  const size_t total = raw_ - (count_ > 1 ? (count_ - 1) * prefix_ : 0);
+  const size_t maskLen = f_.indexEntries - f_.indexBitmask;
+  return f_.indexEntries + total <= f_.pageSize && total < maskLen * 8;
+}
+
 size_t indexNodeSize(const Format& f, const IndexNode& node) {
   size_t total = 0;
   for (auto& e : node.entries) total += e.key.size() + (node.leaf ? 4 : 8);

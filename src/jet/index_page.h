@@ -40,4 +40,21 @@ size_t indexNodeSize(const Format& f, const IndexNode& node);
 
 int compareEntries(const IndexEntry& a, const IndexEntry& b);
 
+// Measures entries, added in key order, against one page, prefix compression counted.
+class PageFit {
+ public:
+  PageFit(const Format& f, bool leaf) : f_(f), leaf_(leaf) {}
+  void add(const IndexEntry& e);
+  bool fits() const;
+  void clear() { count_ = 0; raw_ = 0; first_.clear(); }
+
+ private:
+  const Format& f_;
+  bool leaf_;
+  size_t count_ = 0;
+  size_t raw_ = 0;
+  size_t prefix_ = 0;
+  std::string first_;
+};
+
 }  // namespace jet

@@ -53,8 +53,9 @@ std::vector<IndexWriter::Step> IndexWriter::descend(const IndexEntry& target) {
 }
 
 bool IndexWriter::fits(const IndexNode& node) {
-  std::vector<uint8_t> scratch(f_.pageSize);
-  return writeIndexNode(scratch.data(), f_, node);
+  PageFit fit(f_, node.leaf);
+  for (auto& e : node.entries) fit.add(e);
+  return fit.fits();
 }
 
 void IndexWriter::store(const IndexNode& node) {
@@ -74,6 +75,49 @@ void IndexWriter::relink(uint32_t page, bool prev, uint32_t value) {
   store(n);
 }
 
+// Keys that arrive in ascending order end up at the right edge of the tree: pages left behind
+// are filled up, as they will get no more entries.
+std::vector<std::vector<IndexEntry>> IndexWriter::fillFromTheLeft(std::vector<IndexEntry>& all, bool leaf) {
+  std::vector<std::vector<IndexEntry>> pieces(1);
+  PageFit fit(f_, leaf);
+  for (auto& e : all) {
+    fit.add(e);
+    if (!pieces.back().empty() && !fit.fits()) {
+      pieces.emplace_back();
+      fit.clear();
+      fit.add(e);
+    }
+    pieces.back().push_back(std::move(e));
+  }
+  if (pieces.size() == 1) {
+    // Too large as one page, but each entry alone fits: halve by count.
+    pieces.emplace_back(pieces[0].begin() + long(pieces[0].size() / 2), pieces[0].end());
+    pieces[0].resize(pieces[0].size() / 2);
+  }
+  return pieces;
+}
+
+// Elsewhere, the fewest pieces of even entry counts that each fit, so that every page keeps
+// room for the entries still to come.
+std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEntry>& all, bool leaf) {
+  const size_t n = all.size();
+  for (size_t k = 2; k <= n; ++k) {
+    bool ok = true;
+    for (size_t p = 0; p < k && ok; ++p) {
+      PageFit fit(f_, leaf);
+      for (size_t i = p * n / k; i < (p + 1) * n / k; ++i) fit.add(all[i]);
+      ok = fit.fits();
+    }
+    if (!ok) continue;
+    std::vector<std::vector<IndexEntry>> pieces(k);
+    for (size_t p = 0; p < k; ++p) {
+      for (size_t i = p * n / k; i < (p + 1) * n / k; ++i) pieces[p].push_back(std::move(all[i]));
+    }
+    return pieces;
+  }
+  return fillFromTheLeft(all, leaf);
+}
+
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
   IndexNode& node = path[level].node;
   if (fits(node)) {
@@ -85,23 +129,12 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   // Split into pieces that each fit a page, judged with prefix compression, since entries that
   // share long prefixes take far more room apart than together. The last piece keeps this page.
   std::vector<IndexEntry> all = std::move(node.entries);
-  std::vector<std::vector<IndexEntry>> pieces(1);
-  IndexNode probe;
-  probe.leaf = node.leaf;
-  for (size_t i = 0; i < all.size(); ++i) {
-    probe.entries = pieces.back();
-    probe.entries.push_back(all[i]);
-    if (!pieces.back().empty() && !fits(probe)) pieces.emplace_back();
-    pieces.back().push_back(all[i]);
-  }
-  if (pieces.size() == 1) {
-    // Too large as one page, but each entry alone fits: halve by count.
-    pieces.emplace_back(pieces[0].begin() + long(pieces[0].size() / 2), pieces[0].end());
-    pieces[0].resize(pieces[0].size() / 2);
-  }
+  std::vector<std::vector<IndexEntry>> pieces =
+      node.next == 0 && newMax ? fillFromTheLeft(all, node.leaf) : evenPieces(all, node.leaf);
   if (!node.leaf && pieces.back().empty()) corrupt("an index node split left nothing for its page");
 
-  // A node piece's last entry leaves it: its child becomes the piece's tail, its key goes up.
+  // Only the last page of a level may keep a tail (its last child, without an entry): the
+  // pieces split off to the left name every child with an entry, as Access reads them.
   struct Piece { IndexNode page; IndexEntry max; };
   std::vector<Piece> left;
   for (size_t k = 0; k + 1 < pieces.size(); ++k) {
@@ -110,10 +143,6 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
     pc.page.owner = node.owner;
     pc.page.entries = std::move(pieces[k]);
     pc.max = pc.page.entries.back();
-    if (!node.leaf) {
-      pc.page.tail = pc.max.child;
-      pc.page.entries.pop_back();
-    }
     left.push_back(std::move(pc));
   }
   node.entries = std::move(pieces.back());

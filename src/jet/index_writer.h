@@ -1,5 +1,6 @@
 // Changing an index's B-tree: adding and removing one entry, splitting and dropping pages.
-// Node entries keep carrying the last key of their child; a node's tail child has no entry.
+// Node entries keep carrying the last key of their child; the last node of a level may keep
+// its last child as a tail, without an entry.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,8 @@ class IndexWriter {
   std::vector<Step> descend(const IndexEntry& target);
   void store(const IndexNode& node);
   bool fits(const IndexNode& node);
+  std::vector<std::vector<IndexEntry>> fillFromTheLeft(std::vector<IndexEntry>& all, bool leaf);
+  std::vector<std::vector<IndexEntry>> evenPieces(std::vector<IndexEntry>& all, bool leaf);
   uint32_t newPage();
   void relink(uint32_t page, bool prev, uint32_t value);
   // Stores path[level] and carries the change upwards: splits, and a new last key.

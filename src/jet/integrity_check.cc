@@ -191,6 +191,9 @@ class Checker {
         problem(w.who + ": node " + pageName(page) + " does not carry the last key of its child " + pageName(e.child));
       }
     }
+    if (node.tail != 0 && node.next != 0) {
+      problem(w.who + ": node " + pageName(page) + " names a tail page but is not the last of its level");
+    }
     if (node.tail != 0) last = walkNode(w, node.tail, depth + 1);
     return last;
   }
