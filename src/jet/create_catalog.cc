@@ -54,9 +54,14 @@ void addPermission(Database& db, Table& t, int32_t objectId, const std::string& 
 double nowAsJetDate() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
-  localtime_r(&now, &local);
   // Local wall-clock time, counted as if it were UTC, gives the local date and time.
+#ifdef _WIN32
+  localtime_s(&local, &now);
+  std::time_t asUtc = _mkgmtime(&local);
+#else
+  localtime_r(&now, &local);
   std::time_t asUtc = timegm(&local);
+#endif
   return double(asUtc) / 86400.0 + 25569.0;
 }
 

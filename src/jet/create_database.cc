@@ -1,10 +1,5 @@
 #include "jet/create_database.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -16,6 +11,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/header.h"
+#include "jet/os_file.h"
 #include "jet/page_file.h"
 #include "jet/table.h"
 #include "jet/table_def.h"
@@ -130,39 +126,37 @@ TableLayout relationshipsTable() {
 }
 
 void writeNewFile(const std::string& path, const std::string& bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    if (errno == EEXIST) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
-    throw Error(err::kCannotOpen, "Cannot create the file '" + path + "': " + std::strerror(errno) + ".");
+  OsFile file;
+  if (!file.open(path, OsFile::Open::CreateNew)) {
+    OsError e = lastOsError();
+    if (e.kind == OsFailure::Exists) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
+    throw Error(err::kCannotOpen, "Cannot create the file '" + path + "': " + e.text + ".");
   }
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) {
-      int e = errno;
-      ::close(fd);
-      ::unlink(path.c_str());
-      throw Error(e == ENOSPC ? err::kDiskFull : err::kDiskIo, "Cannot write '" + path + "': " + std::strerror(e) + ".");
+    int64_t w = file.writeAt(done, bytes.data() + done, bytes.size() - done);
+    if (w <= 0) {
+      OsError e = lastOsError();
+      file.close();
+      osRemoveFile(path);
+      throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo, "Cannot write '" + path + "': " + e.text + ".");
     }
     done += size_t(w);
   }
-  ::fsync(fd);
-  ::close(fd);
+  file.sync();
 }
 
 }  // namespace
 
 void createDatabase(const std::string& path, double created) {
   if (created == 0) created = nowAsJetDate();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
+  if (osPathInfo(path).exists) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
   writeNewFile(path, headerPage(created) + globalMapPage());
   // Whatever fails from here on leaves no half-made file behind.
   struct Remove {
     std::string path;
     bool keep = false;
-    ~Remove() { if (!keep) ::unlink(path.c_str()); }
+    ~Remove() { if (!keep) osRemoveFile(path); }
   } guard{path};
   {
     PageFile file(path, PageFile::Mode::ReadWrite);

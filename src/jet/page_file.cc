@@ -1,11 +1,6 @@
 #include "jet/page_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "jet/bytes.h"
@@ -25,34 +20,25 @@ uint64_t fnv1a(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ull) 
   return h;
 }
 
-std::string directoryOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
-
-void syncDirectory(const std::string& path) {
-  int dfd = ::open(directoryOf(path).c_str(), O_RDONLY);
-  if (dfd >= 0) { ::fsync(dfd); ::close(dfd); }
-}
-
-bool lockHeldByOther(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
-  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
-  ::close(fd);
-  return held;
-}
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";
+#endif
 
 std::string lockFileOf(const std::string& path) {
   auto dot = path.find_last_of('.');
-  auto slash = path.find_last_of('/');
+  auto slash = path.find_last_of(kSeparators);
   std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
   return base + ".ldb";
+}
+
+std::string readOnlyMessage(const std::string& path) {
+  return "Cannot update. The database file '" + path + "' is read-only.";
+}
+
+std::string lockedMessage(const std::string& path) {
+  return "The database '" + path + "' is locked by another program. Close that program and try again.";
 }
 
 }  // namespace
@@ -61,53 +47,41 @@ void PageFile::failAfterWrites(long n) { gFailAfter = n; }
 void PageFile::simulateCrashOnFailure(bool on) { gCrashOnFailure = on; }
 
 PageFile::PageFile(const std::string& path, Mode mode) : path_(path), mode_(mode) {
-  struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) {
-    throw Error(err::kFileNotFound, "Could not find file '" + path + "'.");
-  }
-  if (S_ISDIR(st.st_mode)) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");
+  OsPathInfo info = osPathInfo(path);
+  if (!info.exists) throw Error(err::kFileNotFound, "Could not find file '" + path + "'.");
+  if (info.folder) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");
   if (mode == Mode::ReadWrite) {
     // A file nobody may write is read-only, even for a user whom the system would let write.
-    if ((st.st_mode & 0222) == 0) throw Error(err::kReadOnly, "Cannot update. The database file '" + path + "' is read-only.");
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0) {
-      if (errno == EACCES || errno == EROFS || errno == EPERM)
-        throw Error(err::kReadOnly, "Cannot update. The database file '" + path + "' is read-only.");
-      throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + std::strerror(errno) + ".");
+    if (info.readOnly) throw Error(err::kReadOnly, readOnlyMessage(path));
+    if (!file_.open(path, OsFile::Open::ReadWrite)) {
+      OsError e = lastOsError();
+      if (e.kind == OsFailure::Denied) throw Error(err::kReadOnly, readOnlyMessage(path));
+      if (e.kind == OsFailure::Busy) throw Error(err::kAlreadyInUse, lockedMessage(path));
+      throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + e.text + ".");
     }
     lockOrRefuse();
     recoverJournal();
   } else {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + std::strerror(errno) + ".");
+    if (!file_.open(path, OsFile::Open::Read)) {
+      throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + lastOsError().text + ".");
+    }
     recoverJournal();
   }
-  struct stat now {};
-  ::fstat(fd_, &now);
-  fileSize_ = uint64_t(now.st_size);
+  fileSize_ = uint64_t(std::max<int64_t>(file_.size(), 0));
 }
 
-PageFile::~PageFile() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases our lock
-}
+PageFile::~PageFile() = default;  // closing the file releases our lock
 
 void PageFile::lockOrRefuse() {
   std::string ldb = lockFileOf(path_);
-  if (lockHeldByOther(ldb)) {
-    ::close(fd_);
-    fd_ = -1;
+  if (osLockFileHeld(ldb)) {
+    file_.close();
     throw Error(err::kAlreadyInUse, "The database '" + path_ + "' is in use by another program (its lock file '" + ldb +
                                         "' is held). Close that program and try again.");
   }
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
-  if (::fcntl(fd_, F_SETLK, &fl) != 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd_);
-    fd_ = -1;
-    throw Error(err::kAlreadyInUse, "The database '" + path_ + "' is locked by another program. Close that program and try again.");
+  if (!file_.lockExclusive()) {
+    file_.close();
+    throw Error(err::kAlreadyInUse, lockedMessage(path_));
   }
 }
 
@@ -125,34 +99,31 @@ uint32_t PageFile::pageCount() const {
 void PageFile::osRead(uint64_t offset, uint8_t* buf, size_t len) const {
   size_t done = 0;
   while (done < len) {
-    ssize_t r = ::pread(fd_, buf + done, len - done, off_t(offset + done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      throw Error(err::kDiskIo, "Read error in '" + path_ + "': " + std::strerror(errno) + ".");
-    }
+    int64_t r = file_.readAt(offset + done, buf + done, len - done);
+    if (r < 0) throw Error(err::kDiskIo, "Read error in '" + path_ + "': " + lastOsError().text + ".");
     if (r == 0) corrupt("the file ends in the middle of a page");
     done += size_t(r);
   }
 }
 
-void PageFile::osWrite(int fd, uint64_t offset, const uint8_t* buf, size_t len) {
+void PageFile::osWrite(OsFile& file, uint64_t offset, const uint8_t* buf, size_t len) {
   if (gFailAfter > 0 && --gFailAfter == 0) throw Error(err::kDiskFull, "The disk is full: a write to '" + path_ + "' failed.");
   size_t done = 0;
   while (done < len) {
-    ssize_t r = ::pwrite(fd, buf + done, len - done, off_t(offset + done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      int e = errno;
-      throw Error(e == ENOSPC ? err::kDiskFull : err::kDiskIo,
-                  std::string(e == ENOSPC ? "The disk is full" : "Write error") + " in '" + path_ + "': " + std::strerror(e) + ".");
+    int64_t r = file.writeAt(offset + done, buf + done, len - done);
+    if (r <= 0) {
+      OsError e = lastOsError();
+      bool full = e.kind == OsFailure::NoSpace || r == 0;
+      throw Error(full ? err::kDiskFull : err::kDiskIo,
+                  std::string(full ? "The disk is full" : "Write error") + " in '" + path_ + "': " + e.text + ".");
     }
     done += size_t(r);
   }
 }
 
-void PageFile::osSync(int fd) {
+void PageFile::osSync(OsFile& file) {
   if (gFailAfter > 0 && --gFailAfter == 0) throw Error(err::kDiskIo, "Write error: syncing '" + path_ + "' failed.");
-  if (::fsync(fd) != 0) throw Error(err::kDiskIo, "Write error: syncing '" + path_ + "' failed: " + std::strerror(errno) + ".");
+  if (!file.sync()) throw Error(err::kDiskIo, "Write error: syncing '" + path_ + "' failed: " + lastOsError().text + ".");
 }
 
 std::string PageFile::readPrefix(size_t length) {
@@ -214,28 +185,29 @@ void PageFile::commit() {
   append32(j, uint32_t(sum >> 32));
 
   std::string jpath = journalPath();
-  int jfd = ::open(jpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (jfd < 0) {
+  OsFile journal;
+  if (!journal.open(jpath, OsFile::Open::Replace)) {
+    OsError e = lastOsError();
     dirty_.clear();
-    throw Error(errno == ENOSPC ? err::kDiskFull : err::kDiskIo,
-                "Cannot write the journal '" + jpath + "': " + std::strerror(errno) + ".");
+    throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo,
+                "Cannot write the journal '" + jpath + "': " + e.text + ".");
   }
   try {
-    osWrite(jfd, 0, reinterpret_cast<const uint8_t*>(j.data()), j.size());
-    osSync(jfd);
+    osWrite(journal, 0, reinterpret_cast<const uint8_t*>(j.data()), j.size());
+    osSync(journal);
   } catch (...) {
-    ::close(jfd);
-    if (!gCrashOnFailure) ::unlink(jpath.c_str());
+    journal.close();
+    if (!gCrashOnFailure) osRemoveFile(jpath);
     dirty_.clear();
     throw;
   }
-  ::close(jfd);
-  syncDirectory(jpath);
+  journal.close();
+  osSyncFolderOf(jpath);
 
   // 2. The pages themselves.
   try {
-    for (auto& [page, data] : dirty_) osWrite(fd_, uint64_t(page) * pageSize_, data->data(), pageSize_);
-    osSync(fd_);
+    for (auto& [page, data] : dirty_) osWrite(file_, uint64_t(page) * pageSize_, data->data(), pageSize_);
+    osSync(file_);
   } catch (...) {
     dirty_.clear();
     cache_.clear();
@@ -248,12 +220,10 @@ void PageFile::commit() {
     throw;
   }
   // 3. Done: the journal goes.
-  ::unlink(jpath.c_str());
-  syncDirectory(jpath);
+  osRemoveFile(jpath);
+  osSyncFolderOf(jpath);
   for (auto& [page, data] : dirty_) cache_[page] = data;
-  struct stat now {};
-  ::fstat(fd_, &now);
-  fileSize_ = uint64_t(now.st_size);
+  fileSize_ = uint64_t(std::max<int64_t>(file_.size(), 0));
   committedPages_ = uint32_t(fileSize_ / pageSize_);
   dirty_.clear();
 }
@@ -262,18 +232,16 @@ void PageFile::commit() {
 // being written when the process stopped, before the database itself was touched.
 void PageFile::recoverJournal() {
   std::string jpath = journalPath();
-  int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (jfd < 0) return;
-  struct stat st {};
-  ::fstat(jfd, &st);
-  std::string j(size_t(st.st_size), '\0');
+  OsFile journal;
+  if (!journal.open(jpath, OsFile::Open::Read)) return;
+  std::string j(size_t(std::max<int64_t>(journal.size(), 0)), '\0');
   size_t got = 0;
   while (got < j.size()) {
-    ssize_t r = ::read(jfd, j.data() + got, j.size() - got);
+    int64_t r = journal.readAt(got, j.data() + got, j.size() - got);
     if (r <= 0) break;
     got += size_t(r);
   }
-  ::close(jfd);
+  journal.close();
   j.resize(got);
   Bytes b(j);
   bool complete = j.size() >= 32 && std::memcmp(j.data(), kJournalMagic, 8) == 0;
@@ -287,22 +255,20 @@ void PageFile::recoverJournal() {
                fnv1a(b.data(), j.size() - 8) == b.u64(j.size() - 8);
   }
   if (!complete) {
-    if (mode_ == Mode::ReadWrite) ::unlink(jpath.c_str());
+    if (mode_ == Mode::ReadWrite) osRemoveFile(jpath);
     return;
   }
   size_t off = 24;
   if (mode_ == Mode::ReadWrite) {
     for (uint32_t i = 0; i < count; ++i, off += 4 + psize) {
-      osWrite(fd_, uint64_t(b.u32(off)) * psize, b.data() + off + 4, psize);
+      osWrite(file_, uint64_t(b.u32(off)) * psize, b.data() + off + 4, psize);
     }
-    if (::ftruncate(fd_, off_t(origSize)) != 0) throw Error(err::kDiskIo, "Cannot restore '" + path_ + "' from its journal.");
-    osSync(fd_);
-    ::unlink(jpath.c_str());
-    syncDirectory(jpath);
+    if (!file_.truncate(origSize)) throw Error(err::kDiskIo, "Cannot restore '" + path_ + "' from its journal.");
+    osSync(file_);
+    osRemoveFile(jpath);
+    osSyncFolderOf(jpath);
     cache_.clear();
-    struct stat now {};
-    ::fstat(fd_, &now);
-    fileSize_ = uint64_t(now.st_size);
+    fileSize_ = uint64_t(std::max<int64_t>(file_.size(), 0));
     if (pageSize_) committedPages_ = uint32_t(fileSize_ / pageSize_);
   } else {
     for (uint32_t i = 0; i < count; ++i, off += 4 + psize) {

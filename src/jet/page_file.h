@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "jet/os_file.h"
+
 namespace jet {
 
 using Page = std::vector<uint8_t>;
@@ -58,15 +60,15 @@ class PageFile {
 
  private:
   void osRead(uint64_t offset, uint8_t* buf, size_t len) const;
-  void osWrite(int fd, uint64_t offset, const uint8_t* buf, size_t len);
-  void osSync(int fd);
+  void osWrite(OsFile& file, uint64_t offset, const uint8_t* buf, size_t len);
+  void osSync(OsFile& file);
   void lockOrRefuse();
   void recoverJournal();
   std::string journalPath() const { return path_ + "-journal"; }
 
   std::string path_;
   Mode mode_;
-  int fd_ = -1;
+  OsFile file_;
   size_t pageSize_ = 0;
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;

@@ -27,7 +27,9 @@ SHGetFolderPathAFn folderPathEntry() {
   if (entry == nullptr) {
     HMODULE module = LoadLibraryA("shfolder");
     if (module == nullptr) throw jet::Error(53, "File not found: shfolder");
-    entry = reinterpret_cast<SHGetFolderPathAFn>(GetProcAddress(module, "SHGetFolderPathA"));
+    // Through the generic function type, the one cast between function types that is meant to work.
+    auto generic = reinterpret_cast<void (*)()>(GetProcAddress(module, "SHGetFolderPathA"));
+    entry = reinterpret_cast<SHGetFolderPathAFn>(generic);
     if (entry == nullptr) throw jet::Error(453, "Can't find DLL entry point SHGetFolderPathA in shfolder");
   }
   return entry;

@@ -1,0 +1,136 @@
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "jet/os_file.h"
+
+namespace jet {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+}  // namespace
+
+OsError lastOsError() {
+  int e = errno;
+  OsError out;
+  out.text = std::strerror(e);
+  switch (e) {
+    case ENOENT: case ENOTDIR: out.kind = OsFailure::NotFound; break;
+    case EEXIST: out.kind = OsFailure::Exists; break;
+    case EACCES: case EROFS: case EPERM: out.kind = OsFailure::Denied; break;
+    case ENOSPC: case EDQUOT: out.kind = OsFailure::NoSpace; break;
+    case EAGAIN: case EBUSY: out.kind = OsFailure::Busy; break;
+    default: out.kind = OsFailure::Other; break;
+  }
+  return out;
+}
+
+OsPathInfo osPathInfo(const std::string& path) {
+  OsPathInfo info;
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
+  info.exists = true;
+  info.folder = S_ISDIR(st.st_mode);
+  info.readOnly = (st.st_mode & 0222) == 0;
+  return info;
+}
+
+bool osRemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+void osSyncFolderOf(const std::string& filePath) {
+  int dfd = ::open(folderOf(filePath).c_str(), O_RDONLY);
+  if (dfd >= 0) { ::fsync(dfd); ::close(dfd); }
+}
+
+bool osLockFileHeld(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
+}
+
+OsFile& OsFile::operator=(OsFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = other.handle_;
+    other.handle_ = kClosed;
+  }
+  return *this;
+}
+
+bool OsFile::open(const std::string& path, Open how) {
+  close();
+  int fd = -1;
+  switch (how) {
+    case Open::Read: fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); break;
+    case Open::ReadWrite: fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC); break;
+    case Open::CreateNew: fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); break;
+    case Open::Replace: fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); break;
+  }
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
+
+void OsFile::close() {
+  if (handle_ != kClosed) ::close(int(handle_));  // closing releases our locks
+  handle_ = kClosed;
+}
+
+int64_t OsFile::readAt(uint64_t offset, void* buf, size_t len) const {
+  for (;;) {
+    ssize_t r = ::pread(int(handle_), buf, len, off_t(offset));
+    if (r < 0 && errno == EINTR) continue;
+    return r;
+  }
+}
+
+int64_t OsFile::writeAt(uint64_t offset, const void* buf, size_t len) {
+  for (;;) {
+    ssize_t r = ::pwrite(int(handle_), buf, len, off_t(offset));
+    if (r < 0 && errno == EINTR) continue;
+    return r;
+  }
+}
+
+bool OsFile::sync() { return ::fsync(int(handle_)) == 0; }
+
+bool OsFile::truncate(uint64_t size) { return ::ftruncate(int(handle_), off_t(size)) == 0; }
+
+int64_t OsFile::size() const {
+  struct stat st {};
+  if (::fstat(int(handle_), &st) != 0) return -1;
+  return int64_t(st.st_size);
+}
+
+// A POSIX record lock (what other programs that lock byte ranges see) and a BSD lock (what a
+// second open of the file in this same process sees, where record locks do not conflict).
+bool OsFile::lockExclusive() {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  return ::fcntl(int(handle_), F_SETLK, &fl) == 0 && ::flock(int(handle_), LOCK_EX | LOCK_NB) == 0;
+}
+
+}  // namespace jet
+
+#endif  // !_WIN32

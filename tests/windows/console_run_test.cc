@@ -1,0 +1,174 @@
+// The console program on Windows, end to end: the band plan found below the documents folder that
+// the shell gives, the logbook found through Tarnlog's setting in the registry, both fixture copies.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/platform/documents_folder.h"
+#include "app/platform/settings.h"
+#include "jet/database.h"
+#include "jet/integrity_check.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kSettingsKey[] = "Software\\VB and VBA Program Settings\\Tarnlog\\Settings";
+
+struct ProgramRun {
+  DWORD exitCode = 0;
+  std::string output;
+};
+
+// Runs `commandLine` with no input, standard output and error caught together.
+ProgramRun runProgram(const std::string& commandLine) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) throw std::runtime_error("CreatePipe failed");
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = nul;
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  PROCESS_INFORMATION pi{};
+  std::string line = commandLine;
+  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  CloseHandle(nul);
+  if (!started) {
+    CloseHandle(readEnd);
+    throw std::runtime_error("cannot start " + commandLine);
+  }
+  ProgramRun run;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got > 0) run.output.append(buf, got);
+  CloseHandle(readEnd);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  GetExitCodeProcess(pi.hProcess, &run.exitCode);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  // Lines end in CR LF on Windows; the messages are compared without it.
+  std::string text;
+  for (char c : run.output) if (c != '\r') text += c;
+  run.output = text;
+  return run;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string lineWith(const std::string& text, const std::string& part) {
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(part) != std::string::npos) return line;
+  }
+  return "";
+}
+
+std::string problems(const std::string& path) {
+  jet::Database db(path, jet::Database::Mode::ReadOnly);
+  std::string all;
+  for (const auto& p : jet::checkDatabase(db)) all += p + "\n";
+  return all;
+}
+
+// The band plan in the user's documents folder and Tarnlog's logbook setting, as an installed
+// Tarnlog has them; both are put back as they were afterwards.
+class InstalledTarnlog : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* sandbox = std::getenv("TARNLOG_WINE_SANDBOX");
+    if (sandbox == nullptr || std::string(sandbox) != "1") {
+      GTEST_SKIP() << "changes the documents folder and Tarnlog's settings of the current user; "
+                      "runs where TARNLOG_WINE_SANDBOX=1 says they belong to a throwaway Wine prefix";
+    }
+    docs_ = platform::documentsFolder();
+    ASSERT_FALSE(docs_.empty());
+    fs::path folder = fs::path(docs_) / "BRAEWICK" / "Tarnlog" / "databases";
+    ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
+    fs::create_directories(folder);
+    bandPlan_ = (folder / "bandplan.mdb").string();
+    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "bandplan.mdb", bandPlan_);
+    fs::path logFolder = fs::path(docs_) / "Tarnlog test logs";
+    fs::create_directories(logFolder);
+    logbook_ = (logFolder / "logbook.mdb").string();
+    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "logbook.mdb", logbook_, fs::copy_options::overwrite_existing);
+    for (const auto& f : {bandPlan_, logbook_}) {
+      fs::permissions(f, fs::perms::owner_write, fs::perm_options::add);
+    }
+    previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(h, "Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(logbook_.c_str()),
+                             DWORD(logbook_.size() + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(h);
+    armed_ = true;
+  }
+  void TearDown() override {
+    if (!armed_) return;
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+      if (previous_ == "\x01") {
+        RegDeleteValueA(h, "Logbook");
+      } else {
+        RegSetValueExA(h, "Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(previous_.c_str()), DWORD(previous_.size() + 1));
+      }
+      RegCloseKey(h);
+    }
+    std::error_code ec;
+    fs::remove_all(fs::path(docs_) / "BRAEWICK", ec);
+    fs::remove_all(fs::path(docs_) / "Tarnlog test logs", ec);
+  }
+
+  std::string program(const std::string& options) const { return "\"" TARNLOG_CONSOLE_PROGRAM "\" " + options; }
+
+  std::string docs_, bandPlan_, logbook_, previous_;
+  bool armed_ = false;
+};
+
+TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
+  const std::string bandPlanBefore = readAll(bandPlan_), logbookBefore = readAll(logbook_);
+
+  ProgramRun preview = runProgram(program("--dry-run"));
+  ASSERT_EQ(preview.exitCode, 0u) << preview.output;
+  EXPECT_EQ(readAll(bandPlan_), bandPlanBefore) << "a dry run leaves the band plan alone";
+  EXPECT_EQ(readAll(logbook_), logbookBefore) << "a dry run leaves the logbook alone";
+  const std::string bandPlanReport = "PJ Entities have been checked and changed where necessary.";
+  std::string previewCount = lineWith(preview.output, " PJ logbook records have been updated.");
+  EXPECT_NE(lineWith(preview.output, bandPlanReport), "") << preview.output;
+  ASSERT_NE(previewCount, "") << preview.output;
+  EXPECT_NE(previewCount.substr(0, 2), "0 ") << "the fixture has contacts to re-assign";
+
+  ProgramRun real = runProgram(program("--yes"));
+  ASSERT_EQ(real.exitCode, 0u) << real.output;
+  EXPECT_NE(lineWith(real.output, bandPlanReport), "") << real.output;
+  EXPECT_EQ(lineWith(real.output, " PJ logbook records have been updated."), previewCount) << real.output;
+  EXPECT_NE(readAll(bandPlan_), bandPlanBefore);
+  EXPECT_NE(readAll(logbook_), logbookBefore);
+  EXPECT_EQ(problems(bandPlan_), "");
+  EXPECT_EQ(problems(logbook_), "");
+
+  // Everything was done: a second look finds nothing left to change in either database.
+  ProgramRun again = runProgram(program("--dry-run"));
+  ASSERT_EQ(again.exitCode, 0u) << again.output;
+  EXPECT_EQ(lineWith(again.output, " PJ logbook records have been updated."), "") << again.output;
+  EXPECT_EQ(lineWith(again.output, "MainLog:"), "  MainLog: 0 added, 0 changed, 0 deleted") << again.output;
+  EXPECT_EQ(lineWith(again.output, "prefixes:"), "  prefixes: 0 added, 0 changed, 0 deleted") << again.output;
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The platform layer on Windows: the documents folder from the shell's folder service, and the
+// settings of programs written for the Windows runtime from the current user's registry.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "app/platform/documents_folder.h"
+#include "app/platform/host_path.h"
+#include "app/platform/settings.h"
+
+namespace {
+
+// A settings key of its own, so that running these tests never touches Tarnlog's settings.
+const char kApp[] = "Tarnlog Windows Test";
+const std::string kKey = std::string("Software\\VB and VBA Program Settings\\") + kApp;
+
+class RegistryKey {
+ public:
+  RegistryKey() { RegDeleteTreeA(HKEY_CURRENT_USER, kKey.c_str()); }
+  ~RegistryKey() { RegDeleteTreeA(HKEY_CURRENT_USER, kKey.c_str()); }
+  void set(const std::string& section, const std::string& name, DWORD type, const void* data, DWORD size) {
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kKey + "\\" + section).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &h, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(h, name.c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(h);
+  }
+  void setText(const std::string& section, const std::string& name, const std::string& text) {
+    set(section, name, REG_SZ, text.c_str(), DWORD(text.size() + 1));
+  }
+};
+
+TEST(WindowsDocumentsFolder, IsTheShellsPersonalFolderAndExists) {
+  char expected[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+  std::string folder = platform::documentsFolder();
+  EXPECT_EQ(folder, expected);
+  ASSERT_GE(folder.size(), 3u);
+  EXPECT_EQ(folder.substr(1, 2), ":\\") << folder;
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << folder;
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  // The entry point found at the first call serves the later ones.
+  EXPECT_EQ(platform::documentsFolder(), folder);
+  // Windows paths are opened as they are.
+  EXPECT_EQ(platform::hostPath(folder + "\\BRAEWICK\\Tarnlog\\databases\\bandplan.mdb"),
+            folder + "\\BRAEWICK\\Tarnlog\\databases\\bandplan.mdb");
+}
+
+TEST(WindowsSettings, ReadsTextValuesAndFallsBackToTheDefault) {
+  RegistryKey key;
+  EXPECT_EQ(platform::getSetting(kApp, "Settings", "Logbook", "none"), "none");  // no key at all
+  key.setText("Settings", "Logbook", "D:\\Logs\\My Log.mdb");
+  key.setText("Settings", "Empty", "");
+  DWORD number = 7;
+  key.set("Settings", "Number", REG_DWORD, &number, sizeof number);
+  key.setText("Other", "Logbook", "E:\\elsewhere.mdb");
+
+  EXPECT_EQ(platform::getSetting(kApp, "Settings", "Logbook", ""), "D:\\Logs\\My Log.mdb");
+  EXPECT_EQ(platform::getSetting(kApp, "settings", "LOGBOOK", ""), "D:\\Logs\\My Log.mdb");  // names ignore case
+  EXPECT_EQ(platform::getSetting(kApp, "Other", "Logbook", ""), "E:\\elsewhere.mdb");
+  EXPECT_EQ(platform::getSetting(kApp, "Settings", "Empty", "default"), "");
+  EXPECT_EQ(platform::getSetting(kApp, "Settings", "Missing", "default"), "default");
+  EXPECT_EQ(platform::getSetting(kApp, "Settings", "Number", "default"), "default");  // not text
+  EXPECT_EQ(platform::getSetting("Tarnlog Windows Test Other", "Settings", "Logbook", "x"), "x");
+}
+
+TEST(WindowsSettings, ALongValueComesBackWhole) {
+  RegistryKey key;
+  std::string path = "C:\\";
+  for (int i = 0; path.size() < 1000; ++i) path += "folder" + std::to_string(i) + "\\";
+  path += "logbook.mdb";
+  key.setText("Settings", "Logbook", path);
+  EXPECT_EQ(platform::getSetting(kApp, "Settings", "Logbook", ""), path);
+}
+
+}  // namespace
