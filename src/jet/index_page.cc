@@ -1,5 +1,6 @@
 #include "jet/index_page.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "jet/bytes.h"
@@ -17,8 +18,9 @@ void appendRowId(std::string& s, RowId r) {
   s.push_back(char(r.row));
 }
 
-std::string entryBytes(const IndexEntry& e, bool leaf) {
-  std::string s = e.key;
+// The bytes an entry takes on a page before prefix compression, into a reused buffer.
+void entryBytesInto(std::string& s, const IndexEntry& e, bool leaf) {
+  s.assign(e.key);
   appendRowId(s, e.row);
   if (!leaf) {
     s.push_back(char(e.child >> 24));
@@ -26,7 +28,12 @@ std::string entryBytes(const IndexEntry& e, bool leaf) {
     s.push_back(char(e.child >> 8));
     s.push_back(char(e.child));
   }
-  return s;
+}
+
+size_t commonPrefix(const std::string& a, const std::string& b, size_t limit) {
+  size_t k = 0;
+  while (k < limit && a[k] == b[k]) ++k;
+  return k;
 }
 
 }  // namespace
@@ -59,52 +66,57 @@ IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) {
   node.prev = b.u32(f.indexPrev);
   node.next = b.u32(f.indexNext);
   node.tail = b.u32(f.indexTail);
-  size_t prefixLen = b.u16(f.indexPrefixLength);
-  size_t maskLen = f.indexEntries - f.indexBitmask;
-  size_t trailer = node.leaf ? 4 : 8;
-  std::string prefix;
+  const size_t prefixLen = b.u16(f.indexPrefixLength);
+  const size_t maskLen = f.indexEntries - f.indexBitmask;
+  const size_t trailer = node.leaf ? 4 : 8;
+  const uint8_t* base = pg->data() + f.indexEntries;
+  const size_t room = pg->size() - f.indexEntries;
+  const uint8_t* prefix = nullptr;  // the first entry, stored whole, holds the common prefix
   size_t last = 0;
   for (size_t i = 0; i < maskLen * 8; ++i) {
-    if (!((b.u8(f.indexBitmask + i / 8) >> (i % 8)) & 1)) continue;
+    if (!((pg->data()[f.indexBitmask + i / 8] >> (i % 8)) & 1)) continue;
     if (i <= last && !node.entries.empty()) corrupt("an index page's entry mask is out of order");
-    std::string stored = b.str(f.indexEntries + last, i - last);
-    std::string full = node.entries.empty() ? stored : prefix + stored;
-    if (node.entries.empty()) {
-      if (prefixLen > full.size()) corrupt("an index page's common prefix is longer than its first entry");
-      prefix = full.substr(0, prefixLen);
+    if (i > room) corrupt("index entries run past their page");
+    const uint8_t* stored = base + last;
+    const size_t storedLen = i - last;
+    const size_t pl = prefix ? prefixLen : 0;
+    if (!prefix) {
+      if (prefixLen > storedLen) corrupt("an index page's common prefix is longer than its first entry");
+      prefix = stored;
     }
-    if (full.size() < trailer) corrupt("an index entry is too short");
-    Bytes e(full);
+    const size_t fullLen = pl + storedLen;
+    if (fullLen < trailer) corrupt("an index entry is too short");
+    auto at = [&](size_t k) -> uint8_t { return k < pl ? prefix[k] : stored[k - pl]; };
     IndexEntry entry;
-    size_t keyLen = full.size() - trailer;
-    entry.key = full.substr(0, keyLen);
-    entry.row.page = (uint32_t(e.u8(keyLen)) << 16) | (uint32_t(e.u8(keyLen + 1)) << 8) | e.u8(keyLen + 2);
-    entry.row.row = e.u8(keyLen + 3);
+    const size_t keyLen = fullLen - trailer;
+    entry.key.resize(keyLen);
+    const size_t fromPrefix = std::min(pl, keyLen);
+    std::memcpy(entry.key.data(), prefix, fromPrefix);
+    if (keyLen > pl) std::memcpy(entry.key.data() + pl, stored, keyLen - pl);
+    entry.row.page = (uint32_t(at(keyLen)) << 16) | (uint32_t(at(keyLen + 1)) << 8) | at(keyLen + 2);
+    entry.row.row = at(keyLen + 3);
     if (!node.leaf) {
-      entry.child = (uint32_t(e.u8(keyLen + 4)) << 24) | (uint32_t(e.u8(keyLen + 5)) << 16) |
-                    (uint32_t(e.u8(keyLen + 6)) << 8) | e.u8(keyLen + 7);
+      entry.child = (uint32_t(at(keyLen + 4)) << 24) | (uint32_t(at(keyLen + 5)) << 16) |
+                    (uint32_t(at(keyLen + 6)) << 8) | at(keyLen + 7);
     }
     node.entries.push_back(std::move(entry));
     last = i;
   }
-  if (f.indexEntries + last > f.pageSize) corrupt("index entries run past their page");
+  if (last > room) corrupt("index entries run past their page");
   return node;
 }
 
 void PageFit::add(const IndexEntry& e) {
-  std::string s = entryBytes(e, leaf_);
-  raw_ += s.size();
+  thread_local std::string cur;
+  const size_t len = e.key.size() + (leaf_ ? 4 : 8);
+  raw_ += len;
   if (count_++ == 0) {
-    first_ = std::move(s);
-    prefix_ = first_.size();
+    entryBytesInto(first_, e, leaf_);
+    prefix_ = len - 1;  // the first entry too keeps at least one byte of its own
     return;
   }
-  size_t k = 0;
-  const size_t limit = std::min(prefix_, s.size() - 1);
-  while (k < limit && s[k] == first_[k]) ++k;
-  prefix_ = k;
-  // The first entry too keeps at least one byte of its own.
-  prefix_ = std::min(prefix_, first_.size() - 1);
+  entryBytesInto(cur, e, leaf_);
+  prefix_ = commonPrefix(first_, cur, std::min(prefix_, len - 1));
 }
 
 bool PageFit::fits() const {
@@ -121,23 +133,25 @@ size_t indexNodeSize(const Format& f, const IndexNode& node) {
 }
 
 bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
-  std::vector<std::string> full;
-  for (auto& e : node.entries) full.push_back(entryBytes(e, node.leaf));
+  const size_t trailer = node.leaf ? 4 : 8;
+  const size_t n = node.entries.size();
   // The common prefix of every entry on the page, stored once (in the first entry).
-  size_t prefix = 0;
-  if (full.size() > 1) {
-    prefix = full[0].size();
-    for (auto& s : full) {
-      size_t k = 0;
-      while (k < prefix && k < s.size() && s[k] == full[0][k]) ++k;
-      prefix = k;
+  thread_local std::string first, cur;
+  size_t prefix = 0, raw = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t len = node.entries[i].key.size() + trailer;
+    raw += len;
+    if (n == 1) break;
+    if (i == 0) {
+      entryBytesInto(first, node.entries[0], node.leaf);
+      prefix = len - 1;  // each entry keeps at least one byte of its own
+      continue;
     }
-    // Each entry keeps at least one byte of its own.
-    for (auto& s : full) prefix = std::min(prefix, s.size() - 1);
+    entryBytesInto(cur, node.entries[i], node.leaf);
+    prefix = commonPrefix(first, cur, std::min(prefix, len - 1));
   }
-  size_t total = 0;
-  for (size_t i = 0; i < full.size(); ++i) total += full[i].size() - (i == 0 ? 0 : prefix);
-  size_t maskLen = f.indexEntries - f.indexBitmask;
+  const size_t total = raw - (n > 1 ? (n - 1) * prefix : 0);
+  const size_t maskLen = f.indexEntries - f.indexBitmask;
   if (f.indexEntries + total > f.pageSize || total >= maskLen * 8) return false;
   std::memset(page, 0, f.pageSize);
   page[0] = uint8_t(node.leaf ? PageType::IndexLeaf : PageType::IndexNode);
@@ -149,10 +163,11 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
   put32(page + f.indexTail, node.tail);
   put16(page + f.indexPrefixLength, uint16_t(prefix));
   size_t pos = 0;
-  for (size_t i = 0; i < full.size(); ++i) {
-    size_t skip = i == 0 ? 0 : prefix;
-    std::memcpy(page + f.indexEntries + pos, full[i].data() + skip, full[i].size() - skip);
-    pos += full[i].size() - skip;
+  for (size_t i = 0; i < n; ++i) {
+    entryBytesInto(cur, node.entries[i], node.leaf);
+    const size_t skip = i == 0 ? 0 : prefix;
+    std::memcpy(page + f.indexEntries + pos, cur.data() + skip, cur.size() - skip);
+    pos += cur.size() - skip;
     page[f.indexBitmask + pos / 8] |= uint8_t(1 << (pos % 8));
   }
   return true;

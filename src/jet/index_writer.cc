@@ -120,8 +120,8 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
 
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
   IndexNode& node = path[level].node;
-  if (fits(node)) {
-    store(node);
+  // Stored as it is when it fits; a page that does not is rewritten below in any case.
+  if (writeIndexNode(file_.modify(node.page), f_, node)) {
     settleClean(path, level, newMax);
     return;
   }

@@ -42,7 +42,7 @@ class OsFile {
     Read,       // reading; other programs may read and write
     ReadWrite,  // reading and writing an existing file; on Windows others may only read it meanwhile
     CreateNew,  // writing a file that must not exist yet
-    Replace,    // writing a file that is created or emptied
+    Replace,    // reading and writing a file that is created or emptied
   };
 
   OsFile() = default;

@@ -82,7 +82,7 @@ bool OsFile::open(const std::string& path, Open how) {
     case Open::Read: fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); break;
     case Open::ReadWrite: fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC); break;
     case Open::CreateNew: fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); break;
-    case Open::Replace: fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); break;
+    case Open::Replace: fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); break;
   }
   if (fd < 0) return false;
   handle_ = fd;

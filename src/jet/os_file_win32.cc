@@ -126,7 +126,7 @@ bool OsFile::open(const std::string& path, Open how) {
     case Open::Read: break;
     case Open::ReadWrite: access = GENERIC_READ | GENERIC_WRITE; share = FILE_SHARE_READ; break;
     case Open::CreateNew: access = GENERIC_WRITE; share = FILE_SHARE_READ; disposition = CREATE_NEW; break;
-    case Open::Replace: access = GENERIC_WRITE; share = FILE_SHARE_READ; disposition = CREATE_ALWAYS; break;
+    case Open::Replace: access = GENERIC_READ | GENERIC_WRITE; share = FILE_SHARE_READ; disposition = CREATE_ALWAYS; break;
   }
   HANDLE h = CreateFileW(widen(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;

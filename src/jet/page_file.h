@@ -1,5 +1,5 @@
 // The pager: the database file as numbered pages, with a cache, locking and atomic commits.
-// Changes of one operation stay in memory until commit(), which goes through a rollback journal.
+// Changes of one operation stay in memory until commit(), which appends them to a write-ahead log.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +21,10 @@ class PageFile {
   enum class Mode { ReadOnly, ReadWrite };
 
   // Opens the file. ReadWrite refuses a read-only file or one another program holds, and
-  // locks the file until close. A journal left behind by an interrupted commit is rolled back
-  // first (ReadOnly: its pages are read in place of the damaged ones).
+  // locks the file until close. Operations left in a write-ahead log by a process that
+  // stopped are carried into the file first (ReadOnly: read in place of the file's pages).
   PageFile(const std::string& path, Mode mode);
+  // Carries the log into the file; when that fails the log stays and the next open finishes it.
   ~PageFile();
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
@@ -48,8 +49,11 @@ class PageFile {
   uint32_t append();
 
   bool dirty() const { return !dirty_.empty(); }
-  // Stores every changed page atomically: journal, write, sync, remove journal.
+  // Stores every changed page atomically: one checksummed record appended to the log
+  // `<db>-wal`, which a later checkpoint copies into the file.
   void commit();
+  // Copies the log into the file: sync the log, write the pages, sync the file, empty the log.
+  void checkpoint();
   // Forgets every change of this operation.
   void rollback();
 
@@ -64,7 +68,11 @@ class PageFile {
   void osSync(OsFile& file);
   void lockOrRefuse();
   void recoverJournal();
+  void recoverLog();
+  void readLogged(uint64_t offset, uint8_t* buf) const;
+  void resetLog();
   std::string journalPath() const { return path_ + "-journal"; }
+  std::string logPath() const { return path_ + "-wal"; }
 
   std::string path_;
   Mode mode_;
@@ -73,8 +81,14 @@ class PageFile {
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
-  std::unordered_map<uint32_t, PageRef> overlay_;  // pages from a journal that could not be rolled back
-  uint32_t committedPages_ = 0;
+  std::unordered_map<uint32_t, PageRef> overlay_;  // read-only: pages of a log or journal left behind
+  uint32_t committedPages_ = 0;  // pages in the file and its log together
+
+  OsFile log_;
+  uint64_t logEnd_ = 0;                          // bytes of whole records in the log
+  uint64_t logSum_ = 0;                          // checksum chain of the log's records so far
+  std::unordered_map<uint32_t, uint64_t> logged_;  // pages whose newest bytes lie in the log, and where
+  std::unordered_map<uint32_t, uint64_t> before_;  // this operation's pages: checksums of what they replace
 };
 
 }  // namespace jet

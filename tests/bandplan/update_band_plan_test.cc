@@ -188,7 +188,7 @@ TEST(UpdateBandPlan, AFailurePartWayKeepsWhatWasStoredAndStops) {
   BandPlanRun r;
   auto before = r.table("prefixes");
   // The disk fills up while the run is under way.
-  jet::PageFile::failAfterWrites(12);
+  jet::PageFile::failAfterWrites(4);
   try {
     r.run();
     jet::PageFile::failAfterWrites(0);
