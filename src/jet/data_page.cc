@@ -37,6 +37,10 @@ uint16_t addRowToPage(uint8_t* page, const Format& f, const std::string& row, ui
   uint16_t free = b.u16(f.dataFreeSpace);
   if (free < rowSpaceNeeded(row.size()) || count >= 255) throw Error(err::kNotSupported, "internal: the page has no room for the row");
   uint32_t top = count == 0 ? uint32_t(f.pageSize) : (b.u16(f.dataRowOffsets + 2 * (count - 1)) & kRowOffsetMask);
+  // The free-space count of a damaged page may promise room the page does not have.
+  if (top > f.pageSize || top < row.size() || top - row.size() < f.dataRowOffsets + 2 * (size_t(count) + 1)) {
+    corrupt("a data page has less room than its free-space count says");
+  }
   uint32_t start = top - uint32_t(row.size());
   std::memcpy(page + start, row.data(), row.size());
   put16(page + f.dataRowOffsets + 2 * count, uint16_t(start | flags));
@@ -56,6 +60,9 @@ void replaceRowOnPage(uint8_t* page, const Format& f, uint16_t row, const std::s
   // Rows after this one (higher numbers) lie below it in the page: move them by -delta.
   uint32_t lowest = s.start;
   for (uint16_t r = row + 1; r < count; ++r) lowest = std::min<uint32_t>(lowest, b.u16(f.dataRowOffsets + 2 * r) & kRowOffsetMask);
+  if (long(lowest) - delta < long(f.dataRowOffsets + 2 * size_t(count))) {
+    corrupt("a data page has less room than its free-space count says");
+  }
   if (delta != 0 && lowest < s.start) {
     std::memmove(page + lowest - delta, page + lowest, s.start - lowest);
   }

@@ -215,13 +215,14 @@ std::string encodeText(const Format& f, const Column& c, const std::string& utf8
 
 std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values) {
   if (!f.jet4) throw Error(err::kReadOnly, "Writing Access 97 databases is not supported.");
-  uint16_t numCols = 0;
-  for (auto& c : def.columns) numCols = std::max<uint16_t>(numCols, uint16_t(c.number + 1));
+  size_t numCols = 0;
+  for (auto& c : def.columns) numCols = std::max<size_t>(numCols, size_t(c.number) + 1);
+  if (numCols > 0xFFFF) corrupt("a column number is out of range");
   size_t maskSize = (numCols + 7) / 8;
   std::string mask(maskSize, '\0');
   std::string fixed(def.fixedSize, '\0');
-  uint16_t varSlots = 0;
-  for (auto& c : def.columns) if (!c.fixed()) varSlots = std::max<uint16_t>(varSlots, uint16_t(c.varIndex + 1));
+  size_t varSlots = 0;
+  for (auto& c : def.columns) if (!c.fixed()) varSlots = std::max<size_t>(varSlots, size_t(c.varIndex) + 1);
   std::vector<std::string> var(varSlots);
   std::vector<bool> varPresent(varSlots, false);
   for (size_t i = 0; i < def.columns.size(); ++i) {
@@ -254,7 +255,7 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
   size_t varCount = varSlots;
   while (varCount > 0 && !varPresent[varCount - 1]) --varCount;
   std::string row;
-  append16(row, numCols);
+  append16(row, uint16_t(numCols));
   row += fixed;
   std::vector<uint16_t> offs;
   for (size_t i = 0; i < varCount; ++i) {
