@@ -1,19 +1,11 @@
 #include "app/error_report.h"
 
-#include <QCoreApplication>
 #include <new>
+#include <string>
 
 #include "jet/error.h"
 
 namespace app {
-namespace {
-
-std::exception_ptr& pendingFailure() {
-  static std::exception_ptr failure;
-  return failure;
-}
-
-}  // namespace
 
 int ReportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::ostream& err) {
   int number = 51;
@@ -32,24 +24,8 @@ int ReportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::
   }
   const std::string num = std::to_string(number);
   err << "Run-time error " << num << ": " << description << std::endl;
-  msgBox("Run-time error '" + num + "':\n\n" + description, vbOKOnly, kTitle);
+  if (msgBox) msgBox("Run-time error '" + num + "':\n\n" + description, vbOKOnly, kTitle);
   return kRunTimeErrorExit;
-}
-
-void RunFromEventLoop(const std::function<void()>& handler) {
-  if (pendingFailure()) return;
-  try {
-    handler();
-  } catch (...) {
-    pendingFailure() = std::current_exception();
-    QCoreApplication::exit(kRunTimeErrorExit);
-  }
-}
-
-void RethrowPendingFailure() {
-  std::exception_ptr failure = pendingFailure();
-  pendingFailure() = nullptr;
-  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace app

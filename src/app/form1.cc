@@ -6,14 +6,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <cctype>
 #include <cmath>
 
-#include "app/error_report.h"
+#include "app/database_locations.h"
+#include "app/event_loop_failure.h"
 #include "app/platform/host_path.h"
 #include "app/pub_routines.h"
 #include "app/qt_msgbox.h"
-#include "bandplan/update_band_plan.h"
 
 static void initIconResources() {
   static bool done = false;
@@ -83,10 +82,6 @@ void place(QWidget* widget, const Twips& t, double dpiX, double dpiY) {
 
 }  // namespace
 
-Updates Updates::real() {
-  return Updates{bandplan::UpdateBandPlan, logbook::UpdateLogbook};
-}
-
 Form1::Form1(MsgBoxFn msgBox, Updates updates, QWidget* parent)
     : QDialog(parent), msgBox_(std::move(msgBox)), updates_(std::move(updates)) {
   if (!msgBox_) msgBox_ = QtMsgBox(this);
@@ -145,26 +140,12 @@ void Form1::ApplyDpi(double dpiX, double dpiY) {
 
 void Form1::Form_Load() {
   MyDocsPath = GetMyDocumentsPath();
-  BandPlanPath = MyDocsPath + "\\BRAEWICK\\Tarnlog\\databases\\bandplan.mdb";
+  BandPlanPath = BandPlanPathIn(MyDocsPath);
   BandPlan.setDatabaseName(platform::hostPath(BandPlanPath));
   BandPlan.Refresh();
 }
 
-void Form1::Start_Click() {
-  int answer = msgBox_("Have you backed up your logbook and BandPlan.mdb?", vbYesNoCancel, kTitle);
-  if (answer != vbYes) return;
-  updates_.bandPlan(BandPlan, msgBox_);
-  // The settings hold Windows paths of the logging program; the logbook is opened on this
-  // system, so a path with a drive letter is handed over as the path it maps to here.
-  logbook::GetAppSettingFn setting = [](const std::string& section, const std::string& key,
-                                        const std::string& defaultValue) {
-    std::string value = GetAppSetting(section, key, defaultValue);
-    bool drivePath = value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
-                     (value[2] == '\\' || value[2] == '/');
-    return drivePath ? platform::hostPath(value) : value;
-  };
-  updates_.logbook(Logbook, setting, msgBox_);
-}
+void Form1::Start_Click() { StartRun(BandPlan, Logbook, msgBox_, updates_, GetAppSetting); }
 
 void Form1::Cancel_Click() { close(); }
 

@@ -3,25 +3,16 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 #include <string>
 
 #include "app/msgbox.h"
+#include "app/run_sequence.h"
 #include "db/data_source.h"
-#include "logbook/update_logbook.h"
 
 class QLabel;
 class QPushButton;
 
 namespace app {
-
-// The two updates Start runs; the real ones unless a test puts others in.
-struct Updates {
-  std::function<void(db::DataSource& BandPlan, const MsgBoxFn& MsgBox)> bandPlan;
-  std::function<void(db::DataSource& Logbook, const logbook::GetAppSettingFn& GetAppSetting, const MsgBoxFn& MsgBox)>
-      logbook;
-  static Updates real();
-};
 
 class Form1 : public QDialog {
   Q_OBJECT

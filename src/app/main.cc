@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/error_report.h"
+#include "app/event_loop_failure.h"
 #include "app/form1.h"
 #include "app/qt_msgbox.h"
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/error_report.h"
+#include "app/event_loop_failure.h"
 #include "app/form1.h"
 #include "fake_prefix.h"
 #include "jet/error.h"

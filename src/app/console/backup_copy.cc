@@ -1,0 +1,59 @@
+#include "app/console/backup_copy.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "jet/error.h"
+
+namespace console {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The runtime's numbers for these file failures.
+constexpr int kPathFileAccess = 75;
+constexpr int kPathNotFound = 76;
+
+}  // namespace
+
+std::string BackupName(const std::string& file, std::time_t when) {
+  char stamp[32] = "";
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &when);
+#else
+  localtime_r(&when, &local);
+#endif
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  fs::path name = fs::path(file).filename();
+  return name.stem().string() + "-" + stamp + name.extension().string();
+}
+
+std::vector<std::string> BackupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (!fs::is_directory(dir)) {
+    throw jet::Error(kPathNotFound, "Path not found: cannot make the backup folder '" + dir + "'" +
+                                        (ec ? ": " + ec.message() : std::string()) + ".");
+  }
+  std::vector<std::string> copies;
+  for (const std::string& file : files) {
+    if (file.empty() || !fs::is_regular_file(file)) {
+      throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
+    }
+    fs::path name(BackupName(file, when));
+    fs::path target = fs::path(dir) / name;
+    for (int n = 2; fs::exists(fs::symlink_status(target)); ++n) {
+      target = fs::path(dir) / (name.stem().string() + "-" + std::to_string(n) + name.extension().string());
+    }
+    bool copied = fs::copy_file(file, target, fs::copy_options::none, ec);
+    if (!copied || ec || fs::file_size(target, ec) != fs::file_size(file)) {
+      throw jet::Error(kPathFileAccess, "Path/File access error: cannot copy '" + file + "' to '" + target.string() +
+                                            "'" + (ec ? ": " + ec.message() : std::string()) + ".");
+    }
+    copies.push_back(target.string());
+  }
+  return copies;
+}
+
+}  // namespace console

@@ -1,0 +1,96 @@
+#include "app/console/preview_run.h"
+
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "app/console/table_diff.h"
+#include "app/database_locations.h"
+#include "app/run_sequence.h"
+#include "db/data_source.h"
+#include "jet/database.h"
+#include "jet/error.h"
+
+namespace console {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own below the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    fs::path base = fs::temp_directory_path();
+    for (int attempt = 0;; ++attempt) {
+      path_ = base / ("tarnlog-preview-" + std::to_string(random() % 1000000000000ull));
+      std::error_code ec;
+      if (fs::create_directory(path_, ec)) break;
+      if (attempt == 100) {
+        throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + base.string() + "'.");
+      }
+    }
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// A writable copy of the database at `original`, which is first opened as the real run would
+// open it, so that a missing, damaged or read-only file fails the same way.
+std::string copyForPreview(const std::string& original, const fs::path& copy) {
+  { jet::Database check(original, jet::Database::Mode::ReadOnly); }
+  if ((fs::status(original).permissions() & fs::perms::owner_write) == fs::perms::none) {
+    throw jet::Error(jet::err::kReadOnly, "Cannot update. The database file '" + original + "' is read-only.");
+  }
+  std::error_code ec;
+  if (!fs::copy_file(original, copy, fs::copy_options::overwrite_existing, ec) || ec) {
+    throw jet::Error(jet::err::kDiskIo, "Cannot copy '" + original + "' for the preview: " + ec.message() + ".");
+  }
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+  return copy.string();
+}
+
+}  // namespace
+
+void PreviewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn& GetAppSetting, std::ostream& out) {
+  TempFolder temp;
+  std::string bandPlanCopy = copyForPreview(bandPlanPath, temp.path() / "bandplan.mdb");
+  std::string logbookPath, logbookCopy;
+  logbook::GetAppSettingFn settings = [&](const std::string& section, const std::string& key,
+                                          const std::string& defaultValue) {
+    std::string value = app::LocalPath(GetAppSetting(section, key, defaultValue));
+    if (section != "Settings" || key != "Logbook") return value;
+    logbookPath = value;
+    logbookCopy = copyForPreview(value, temp.path() / "logbook.mdb");
+    return logbookCopy;
+  };
+  std::vector<std::string> messages;
+  app::MsgBoxFn collect = [&](const std::string& prompt, int, const std::string&) {
+    messages.push_back(prompt);
+    return app::vbOK;
+  };
+  {
+    db::DataSource BandPlan, Logbook;
+    BandPlan.setDatabaseName(bandPlanCopy);
+    BandPlan.Refresh();
+    app::RunUpdates(BandPlan, Logbook, collect, app::Updates::real(), settings);
+  }
+  out << "Band plan " << bandPlanPath << ":\n";
+  WriteDatabaseChanges(bandPlanPath, bandPlanCopy, out);
+  out << "Logbook " << logbookPath << ":\n";
+  WriteDatabaseChanges(logbookPath, logbookCopy, out);
+  out << "Messages:\n";
+  for (const std::string& message : messages) out << message << '\n';
+}
+
+}  // namespace console

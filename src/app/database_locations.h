@@ -1,0 +1,23 @@
+// Where the two databases lie: the band plan below the documents folder, the logbook as the
+// logging program's settings name it, both turned into paths this system can open.
+#pragma once
+
+#include <string>
+
+#include "logbook/update_logbook.h"
+
+namespace app {
+
+// The band plan below `myDocsPath`, exactly as the logging program builds it: the folder, then
+// "\BRAEWICK\Tarnlog\databases\bandplan.mdb"; nothing inserted or trimmed.
+std::string BandPlanPathIn(const std::string& myDocsPath);
+
+// A path with a drive letter ("C:\..." or "C:/...") as this system reaches it (platform::hostPath);
+// any other text unchanged.
+std::string LocalPath(const std::string& path);
+
+// `settings` with every value passed through LocalPath: the settings hold Windows paths of the
+// logging program, and the logbook is opened on this system.
+logbook::GetAppSettingFn LocalSettings(logbook::GetAppSettingFn settings);
+
+}  // namespace app

@@ -1,0 +1,25 @@
+#include "app/run_sequence.h"
+
+#include "app/database_locations.h"
+#include "bandplan/update_band_plan.h"
+
+namespace app {
+
+Updates Updates::real() { return Updates{bandplan::UpdateBandPlan, logbook::UpdateLogbook}; }
+
+void RunUpdates(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
+                const logbook::GetAppSettingFn& GetAppSetting) {
+  updates.bandPlan(BandPlan, MsgBox);
+  // Starts only once the band plan update has returned, its closing message answered.
+  updates.logbook(Logbook, LocalSettings(GetAppSetting), MsgBox);
+}
+
+bool StartRun(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
+              const logbook::GetAppSettingFn& GetAppSetting, const std::function<void()>& beforeWriting) {
+  if (MsgBox(kBackupQuestion, vbYesNoCancel, kTitle) != vbYes) return false;
+  if (beforeWriting) beforeWriting();
+  RunUpdates(BandPlan, Logbook, MsgBox, updates, GetAppSetting);
+  return true;
+}
+
+}  // namespace app

@@ -1,0 +1,383 @@
+// tarnlog-entity-update run as a process on copies of the fixtures: usage, the question on a
+// terminal and without one, the run, the preview, backups, the database locations and errors.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fake_prefix.h"
+#include "jet/database.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::FakePrefix;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Runs the program with `args`. Its input is `input` from a plain file, or, with `terminal`, the
+// same text typed on a pseudo-terminal.
+Result runProgram(const std::vector<std::string>& args, const fs::path& scratch, const std::string& input = "",
+                  bool terminal = false) {
+  fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt", inFile = scratch / "stdin.txt";
+  std::ofstream(inFile, std::ios::binary) << input;
+  int master = -1;
+  std::string slaveName;
+  if (terminal) {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(master, 0);
+    EXPECT_EQ(grantpt(master), 0);
+    EXPECT_EQ(unlockpt(master), 0);
+    slaveName = ptsname(master);
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = -1;
+    if (terminal) {
+      setsid();
+      in = open(slaveName.c_str(), O_RDWR);
+    } else {
+      in = open(inFile.c_str(), O_RDONLY);
+    }
+    int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv{const_cast<char*>(TARNLOG_CONSOLE_EXE)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(TARNLOG_CONSOLE_EXE, argv.data());
+    _exit(127);
+  }
+  if (terminal && !input.empty()) {
+    EXPECT_EQ(write(master, input.data(), input.size()), ssize_t(input.size()));
+  }
+  int status = 0;
+  for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 6000) {  // a minute: the program hangs, perhaps waiting for input
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "the program did not end";
+      break;
+    }
+    usleep(10000);
+  }
+  if (master >= 0) close(master);
+  Result r;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = readFile(outFile);
+  r.err = readFile(errFile);
+  return r;
+}
+
+// Every row of a table by its ID, read back with the engine.
+using Rows = std::map<long long, std::vector<jet::Value>>;
+Rows rowsOf(const fs::path& file, const std::string& table) {
+  jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
+  jet::Table& t = db.table(table);
+  int id = t.columnIndex("ID");
+  Rows rows;
+  for (jet::RowId rowId : t.rowIds()) {
+    std::vector<jet::Value> values = t.readRow(rowId);
+    rows[values[size_t(id)].i] = values;
+  }
+  return rows;
+}
+
+// The IDs whose rows differ between two versions of a table, or exist in one only.
+std::set<long long> differingIds(const Rows& a, const Rows& b) {
+  std::set<long long> ids;
+  for (const auto& [id, row] : a) {
+    auto it = b.find(id);
+    if (it == b.end() || it->second != row) ids.insert(id);
+  }
+  for (const auto& [id, row] : b) {
+    if (!a.count(id)) ids.insert(id);
+  }
+  return ids;
+}
+
+int countWhere(const fs::path& file, const std::string& table, const std::string& column, long long value) {
+  jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
+  jet::Table& t = db.table(table);
+  int c = t.columnIndex(column);
+  int n = 0;
+  for (jet::RowId rowId : t.rowIds()) n += t.readRow(rowId)[size_t(c)].i == value ? 1 : 0;
+  return n;
+}
+
+const std::string kQuestion = "Have you backed up your logbook and BandPlan.mdb?";
+const std::string kBandPlanDone = "PJ Entities have been checked and changed where necessary.";
+const std::string kLogbookDone = "68 PJ logbook records have been updated.";
+
+class ConsoleTest : public ::testing::Test {
+ protected:
+  ConsoleTest() {
+    dir = fake.root() / "work";
+    fs::create_directories(dir);
+    bandPlan = dir / "bandplan.mdb";
+    logbook = dir / "logbook.mdb";
+    copyFixture("bandplan.mdb", bandPlan);
+    copyFixture("logbook.mdb", logbook);
+    original = {readFile(bandPlan), readFile(logbook)};
+  }
+
+  static void copyFixture(const std::string& name, const fs::path& to) {
+    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+  }
+
+  Result run(std::vector<std::string> args, const std::string& input = "", bool terminal = false) {
+    return runProgram(args, fake.root(), input, terminal);
+  }
+  std::vector<std::string> paths() { return {"--bandplan", bandPlan.string(), "--logbook", logbook.string()}; }
+  std::vector<std::string> with(std::vector<std::string> args) {
+    for (const std::string& p : paths()) args.push_back(p);
+    return args;
+  }
+  bool untouched() { return readFile(bandPlan) == original[0] && readFile(logbook) == original[1]; }
+
+  FakePrefix fake;  // no documents folder or settings unless a test writes them
+  fs::path dir, bandPlan, logbook;
+  std::vector<std::string> original;
+};
+
+TEST_F(ConsoleTest, HelpVersionAndBadUsage) {
+  Result help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--bandplan", "--logbook", "--yes", "--dry-run", "--backup", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  Result version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tarnlog-entity-update 1.01\n");
+
+  for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+           {"--frobnicate"}, {"--bandplan"}, {"--backup="}, {"extra"}, {"--yes=no"}, {"--logbook", "a", "--logbook", "b"}}) {
+    Result r = run(with(bad));
+    EXPECT_EQ(r.status, 2) << bad[0];
+    EXPECT_TRUE(r.out.empty()) << bad[0];
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(untouched());
+}
+
+TEST_F(ConsoleTest, WithoutATerminalOrYesNothingIsWritten) {
+  Result r = run(with({"--backup", (dir / "backups").string()}), "yes\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+  EXPECT_TRUE(untouched());
+  EXPECT_FALSE(fs::exists(dir / "backups"));
+}
+
+TEST_F(ConsoleTest, QuestionAnsweredOnTheTerminal) {
+  for (const char* declined : {"no\n", "C\n", "\x04"}) {  // No, Cancel, end of input (Ctrl-D)
+    Result r = run(paths(), declined, true);
+    EXPECT_EQ(r.status, 0) << declined;
+    EXPECT_EQ(r.out.rfind(kQuestion + " [Yes/No/Cancel] ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("PJ"), std::string::npos) << r.out;
+    EXPECT_TRUE(untouched()) << declined;
+  }
+
+  Result yes = run(paths(), "maybe\n Yes \n", true);  // an unknown answer asks again
+  EXPECT_EQ(yes.status, 0) << yes.err;
+  EXPECT_EQ(yes.out, kQuestion + " [Yes/No/Cancel] " + kQuestion + " [Yes/No/Cancel] " + kBandPlanDone + "\n" +
+                         kLogbookDone + "\n");
+  EXPECT_EQ(countWhere(logbook, "MainLog", "DXCC", 517) + countWhere(logbook, "MainLog", "DXCC", 518) +
+                countWhere(logbook, "MainLog", "DXCC", 519) + countWhere(logbook, "MainLog", "DXCC", 520),
+            68);
+}
+
+TEST_F(ConsoleTest, YesRunsBothUpdatesAndASecondRunFindsNothingToDo) {
+  Result r = run(with({"--yes"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kQuestion + " Yes\n" + kBandPlanDone + "\n" + kLogbookDone + "\n");
+  EXPECT_TRUE(r.err.empty());
+  for (int entity : {517, 518, 519, 520}) EXPECT_EQ(countWhere(bandPlan, "prefixes", "DXCC", entity), 1) << entity;
+  for (const auto& [id, row] : rowsOf(bandPlan, "plink")) {
+    EXPECT_NE(row[2].i, 108) << id;
+    EXPECT_NE(row[2].i, 143) << id;
+  }
+  EXPECT_EQ(rowsOf(bandPlan, "plinkold").size(), 30u);
+
+  Result again = run(with({"-y"}));
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.out, kQuestion + " Yes\n" + kBandPlanDone +
+                           "\nNo PJ QSO's requiring changes on or after 10/10/2010 were found.\n");
+}
+
+TEST_F(ConsoleTest, DryRunShowsTheChangesOfTheRealRunAndWritesNothing) {
+  fs::path temp = fake.root() / "tmp";
+  fs::create_directories(temp);
+  setenv("TMPDIR", temp.c_str(), 1);
+  Result preview = run(with({"--dry-run", "--backup", (dir / "kept").string()}));
+  unsetenv("TMPDIR");
+  EXPECT_EQ(preview.status, 0) << preview.err;
+  EXPECT_TRUE(untouched());
+  EXPECT_TRUE(fs::is_empty(temp)) << "the copies were left behind";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "kept"), fs::directory_iterator()), 2);
+
+  std::vector<std::string> lines = linesOf(preview.out);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], kBandPlanDone);
+  EXPECT_EQ(lines[lines.size() - 1], kLogbookDone);
+  for (const char* counts : {"  prefixes: 4 added, 5 changed, 0 deleted", "  plink: 5 added, 0 changed, 10 deleted",
+                             "  plinkold: 10 added, 0 changed, 0 deleted", "  MainLog: 0 added, 68 changed, 0 deleted"}) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(), counts), lines.end()) << counts;
+  }
+  EXPECT_NE(preview.out.find("~ ID 108: End_Date: Null \u2192 #10/10/2010#; Deleted: False \u2192 True; "
+                             "Use: True \u2192 False"),
+            std::string::npos);
+  EXPECT_NE(preview.out.find("- ID 159: prefix=\"PJ2\", plink=143"), std::string::npos);
+
+  // The rows the preview names are exactly the rows the real run changes.
+  Rows prefixesBefore = rowsOf(bandPlan, "prefixes"), plinkBefore = rowsOf(bandPlan, "plink");
+  Rows mainLogBefore = rowsOf(logbook, "MainLog");
+  ASSERT_EQ(run(with({"--yes"})).status, 0);
+  auto named = [&](const std::string& table) {
+    std::set<long long> ids;
+    bool inTable = false;
+    std::regex row("    [+~-] ID (\\d+):.*");
+    for (const std::string& line : lines) {
+      if (line.rfind("  ", 0) == 0 && line[2] != ' ') inTable = line.rfind("  " + table + ":", 0) == 0;
+      std::smatch m;
+      if (inTable && std::regex_match(line, m, row)) ids.insert(std::stoll(m[1]));
+    }
+    return ids;
+  };
+  EXPECT_EQ(named("prefixes"), differingIds(prefixesBefore, rowsOf(bandPlan, "prefixes")));
+  EXPECT_EQ(named("plink"), differingIds(plinkBefore, rowsOf(bandPlan, "plink")));
+  EXPECT_EQ(named("MainLog"), differingIds(mainLogBefore, rowsOf(logbook, "MainLog")));
+}
+
+TEST_F(ConsoleTest, DryRunFailsWhereTheRealRunWould) {
+  fs::permissions(logbook, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  Result readOnly = run(with({"--dry-run"}));
+  EXPECT_EQ(readOnly.status, 1);
+  EXPECT_EQ(readOnly.err.rfind("Run-time error 3027: ", 0), 0u) << readOnly.err;
+  Result real = run(with({"--yes"}));
+  EXPECT_EQ(real.status, 1);
+  EXPECT_EQ(real.err.rfind("Run-time error 3027: ", 0), 0u) << real.err;
+  EXPECT_EQ(real.out, kQuestion + " Yes\n" + kBandPlanDone + "\n");  // the band plan was updated first
+
+  Result missing = run({"--dry-run", "--bandplan", (dir / "none.mdb").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "Run-time error 3024: Could not find file '" + (dir / "none.mdb").string() + "'.\n");
+}
+
+TEST_F(ConsoleTest, BackupIsTakenFirstAndRestoresTheOriginals) {
+  fs::path backups = dir / "backups" / "today";
+  Result r = run(with({"--yes", "--backup", backups.string()}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(untouched());
+  std::vector<fs::path> copies;
+  for (const auto& entry : fs::directory_iterator(backups)) copies.push_back(entry.path());
+  std::sort(copies.begin(), copies.end());
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_TRUE(std::regex_match(copies[0].filename().string(), std::regex("bandplan-\\d{8}-\\d{6}\\.mdb")));
+  EXPECT_TRUE(std::regex_match(copies[1].filename().string(), std::regex("logbook-\\d{8}-\\d{6}\\.mdb")));
+  std::vector<std::string> lines = linesOf(r.out);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[1], "Backed up to " + copies[0].string());  // after the question, before the updates
+  EXPECT_EQ(lines[3], kBandPlanDone);
+
+  fs::copy_file(copies[0], bandPlan, fs::copy_options::overwrite_existing);
+  fs::copy_file(copies[1], logbook, fs::copy_options::overwrite_existing);
+  EXPECT_TRUE(untouched());
+
+  // A second backup in the same second does not overwrite the first.
+  Result twice = run(with({"--yes", "--backup", backups.string()}));
+  Result thrice = run(with({"--yes", "--backup", backups.string()}));
+  EXPECT_EQ(thrice.status, 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(backups), fs::directory_iterator()), 6);
+  for (const auto& entry : fs::directory_iterator(backups)) {
+    bool isBandPlan = entry.path().filename().string().rfind("bandplan", 0) == 0;
+    if (isBandPlan) EXPECT_EQ(readFile(entry.path()).size(), original[0].size());
+  }
+}
+
+TEST_F(ConsoleTest, FailedBackupStopsBeforeAnythingIsWritten) {
+  std::ofstream(dir / "plain-file") << "x";
+  Result r = run(with({"--yes", "--backup", (dir / "plain-file" / "backups").string()}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("Run-time error 76: ", 0), 0u) << r.err;
+  EXPECT_EQ(r.out, kQuestion + " Yes\n");
+  EXPECT_TRUE(untouched());
+
+  Result noLogbook = run({"--yes", "--bandplan", bandPlan.string(), "--backup", (dir / "b").string()});
+  EXPECT_EQ(noLogbook.status, 1);
+  EXPECT_EQ(noLogbook.err, "Run-time error 3024: Could not find file ''.\n");  // no logbook setting
+  EXPECT_TRUE(untouched());
+}
+
+TEST_F(ConsoleTest, FindsTheDatabasesAsTheWindowDoes) {
+  fake.writeUserReg(
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+      "\"Personal\"=\"C:\\\\users\\\\bob\\\\Documents\"\n\n"
+      "[Software\\\\VB and VBA Program Settings\\\\Tarnlog\\\\Settings] 1\n"
+      "\"Logbook\"=\"C:\\\\Tarnlog\\\\LogBook.mdb\"\n");
+  fs::path documentsBandPlan = fake.driveC() / "users/bob/Documents/BRAEWICK/Tarnlog/Databases/BandPlan.mdb";
+  fs::path settingsLogbook = fake.driveC() / "tarnlog/logbook.mdb";
+  fs::create_directories(documentsBandPlan.parent_path());
+  fs::create_directories(settingsLogbook.parent_path());
+  copyFixture("bandplan.mdb", documentsBandPlan);
+  copyFixture("logbook.mdb", settingsLogbook);
+
+  Result r = run({"--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kQuestion + " Yes\n" + kBandPlanDone + "\n" + kLogbookDone + "\n");
+  EXPECT_EQ(countWhere(documentsBandPlan, "prefixes", "DXCC", 520), 1);
+  int reassigned = 0;
+  for (int entity : {517, 518, 519, 520}) reassigned += countWhere(settingsLogbook, "MainLog", "DXCC", entity);
+  EXPECT_EQ(reassigned, 68);
+  EXPECT_EQ(countWhere(settingsLogbook, "MainLog", "DXCC", 85) + countWhere(settingsLogbook, "MainLog", "DXCC", 255),
+            148 - 68);
+
+  // --logbook takes the place of the setting; the band plan still comes from the documents folder.
+  Result other = run({"--yes", "--logbook", logbook.string()});
+  EXPECT_EQ(other.status, 0) << other.err;
+  EXPECT_EQ(readFile(bandPlan), original[0]);
+  EXPECT_NE(readFile(logbook), original[1]);
+}
+
+TEST_F(ConsoleTest, MissingBandPlanEndsBeforeTheQuestion) {
+  Result r = run({"--yes"});  // no documents folder: the path literal alone
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  EXPECT_EQ(r.err.rfind("Run-time error 3024: Could not find file", 0), 0u) << r.err;
+}
+
+}  // namespace
