@@ -52,7 +52,16 @@ int compareEntries(const IndexEntry& a, const IndexEntry& b) {
   return a.row < b.row ? -1 : 1;
 }
 
-IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) {
+std::shared_ptr<const IndexNode> readIndexNodeShared(PageFile& file, const Format& f, uint32_t page) {
+  if (auto kept = file.decoded(page)) return std::static_pointer_cast<const IndexNode>(kept);
+  auto node = std::make_shared<const IndexNode>(decodeIndexNode(file, f, page));
+  file.keepDecoded(page, node);
+  return node;
+}
+
+IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) { return *readIndexNodeShared(file, f, page); }
+
+IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page) {
   PageRef pg = file.read(page);
   Bytes b(pg->data(), pg->size());
   IndexNode node;
@@ -73,8 +82,13 @@ IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) {
   const size_t room = pg->size() - f.indexEntries;
   const uint8_t* prefix = nullptr;  // the first entry, stored whole, holds the common prefix
   size_t last = 0;
-  for (size_t i = 0; i < maskLen * 8; ++i) {
-    if (!((pg->data()[f.indexBitmask + i / 8] >> (i % 8)) & 1)) continue;
+  const uint8_t* mask = pg->data() + f.indexBitmask;
+  size_t marks = 0;
+  for (size_t k = 0; k < maskLen; ++k) marks += size_t(__builtin_popcount(mask[k]));
+  node.entries.reserve(marks);
+  for (size_t byte = 0; byte < maskLen; ++byte) {
+   for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
+    const size_t i = byte * 8 + size_t(__builtin_ctz(bits));
     if (i <= last && !node.entries.empty()) corrupt("an index page's entry mask is out of order");
     if (i > room) corrupt("index entries run past their page");
     const uint8_t* stored = base + last;
@@ -101,6 +115,7 @@ IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) {
     }
     node.entries.push_back(std::move(entry));
     last = i;
+   }
   }
   if (last > room) corrupt("index entries run past their page");
   return node;
@@ -132,24 +147,53 @@ size_t indexNodeSize(const Format& f, const IndexNode& node) {
   return total;
 }
 
+namespace {
+
+// The bytes after an entry's key: its row address, and on nodes its child page.
+size_t trailerBytes(uint8_t* out, const IndexEntry& e, bool leaf) {
+  out[0] = uint8_t(e.row.page >> 16);
+  out[1] = uint8_t(e.row.page >> 8);
+  out[2] = uint8_t(e.row.page);
+  out[3] = e.row.row;
+  if (leaf) return 4;
+  out[4] = uint8_t(e.child >> 24);
+  out[5] = uint8_t(e.child >> 16);
+  out[6] = uint8_t(e.child >> 8);
+  out[7] = uint8_t(e.child);
+  return 8;
+}
+
+}  // namespace
+
 bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
-  const size_t trailer = node.leaf ? 4 : 8;
   const size_t n = node.entries.size();
-  // The common prefix of every entry on the page, stored once (in the first entry).
-  thread_local std::string first, cur;
+  // The common prefix of every entry on the page, stored once (in the first entry); each
+  // entry keeps at least one byte of its own.
+  uint8_t firstTrailer[8], trailer[8];
   size_t prefix = 0, raw = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const size_t len = node.entries[i].key.size() + trailer;
-    raw += len;
-    if (n == 1) break;
-    if (i == 0) {
-      entryBytesInto(first, node.entries[0], node.leaf);
-      prefix = len - 1;  // each entry keeps at least one byte of its own
-      continue;
+  if (n > 0) {
+    const std::string& k0 = node.entries[0].key;
+    const size_t t0 = trailerBytes(firstTrailer, node.entries[0], node.leaf);
+    auto byte0 = [&](size_t k) { return k < k0.size() ? uint8_t(k0[k]) : firstTrailer[k - k0.size()]; };
+    prefix = k0.size() + t0 - 1;
+    raw = k0.size() + t0;
+    for (size_t i = 1; i < n; ++i) {
+      const IndexEntry& e = node.entries[i];
+      const size_t t = trailerBytes(trailer, e, node.leaf);
+      const size_t len = e.key.size() + t;
+      raw += len;
+      size_t limit = std::min(prefix, len - 1);
+      size_t k = 0;
+      const size_t keys = std::min({limit, e.key.size(), k0.size()});
+      while (k < keys && e.key[k] == k0[k]) ++k;
+      if (k == keys) {
+        auto byteI = [&](size_t j) { return j < e.key.size() ? uint8_t(e.key[j]) : trailer[j - e.key.size()]; };
+        while (k < limit && byteI(k) == byte0(k)) ++k;
+      }
+      prefix = k;
     }
-    entryBytesInto(cur, node.entries[i], node.leaf);
-    prefix = commonPrefix(first, cur, std::min(prefix, len - 1));
   }
+  if (n <= 1) prefix = 0;
   const size_t total = raw - (n > 1 ? (n - 1) * prefix : 0);
   const size_t maskLen = f.indexEntries - f.indexBitmask;
   if (f.indexEntries + total > f.pageSize || total >= maskLen * 8) return false;
@@ -162,12 +206,21 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
   put32(page + f.indexNext, node.next);
   put32(page + f.indexTail, node.tail);
   put16(page + f.indexPrefixLength, uint16_t(prefix));
+  uint8_t* out = page + f.indexEntries;
   size_t pos = 0;
   for (size_t i = 0; i < n; ++i) {
-    entryBytesInto(cur, node.entries[i], node.leaf);
-    const size_t skip = i == 0 ? 0 : prefix;
-    std::memcpy(page + f.indexEntries + pos, cur.data() + skip, cur.size() - skip);
-    pos += cur.size() - skip;
+    const IndexEntry& e = node.entries[i];
+    const size_t t = trailerBytes(trailer, e, node.leaf);
+    size_t skip = i == 0 ? 0 : prefix;
+    if (skip < e.key.size()) {
+      std::memcpy(out + pos, e.key.data() + skip, e.key.size() - skip);
+      pos += e.key.size() - skip;
+      skip = 0;
+    } else {
+      skip -= e.key.size();
+    }
+    std::memcpy(out + pos, trailer + skip, t - skip);
+    pos += t - skip;
     page[f.indexBitmask + pos / 8] |= uint8_t(1 << (pos % 8));
   }
   return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,10 @@ struct IndexNode {
   std::vector<IndexEntry> entries;
 };
 
+// A node as its page holds it; decoded once, then kept until the page changes.
 IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page);
+std::shared_ptr<const IndexNode> readIndexNodeShared(PageFile& file, const Format& f, uint32_t page);
+IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page);
 
 // Serialises a node into a page image (prefix compression and entry mask included).
 // Returns false when the entries do not fit on one page.

@@ -28,19 +28,19 @@ std::vector<IndexWriter::Step> IndexWriter::descend(const IndexEntry& target) {
   uint32_t page = index_.rootPage;
   for (int depth = 0; depth < 32; ++depth) {
     Step s;
-    s.node = readIndexNode(file_, f_, page);
-    for (auto& p : path) if (p.node.page == page) corrupt("an index tree visits a page twice");
-    if (s.node.leaf) {
+    s.seen = readIndexNodeShared(file_, f_, page);
+    for (auto& p : path) if (p.view().page == page) corrupt("an index tree visits a page twice");
+    if (s.view().leaf) {
       path.push_back(std::move(s));
       return path;
     }
-    auto& es = s.node.entries;
+    const auto& es = s.view().entries;
     auto it = std::find_if(es.begin(), es.end(), [&](const IndexEntry& e) { return compareEntries(e, target) >= 0; });
     if (it != es.end()) {
       s.slot = int(it - es.begin());
       page = it->child;
-    } else if (s.node.tail != 0) {
-      page = s.node.tail;
+    } else if (s.view().tail != 0) {
+      page = s.view().tail;
     } else if (!es.empty()) {
       s.slot = int(es.size()) - 1;
       page = es.back().child;
@@ -60,6 +60,7 @@ bool IndexWriter::fits(const IndexNode& node) {
 
 void IndexWriter::store(const IndexNode& node) {
   if (!writeIndexNode(file_.modify(node.page), f_, node)) throw Error(err::kNotSupported, "An index entry is too large for an index page.");
+  file_.keepDecoded(node.page, std::make_shared<const IndexNode>(node));
 }
 
 uint32_t IndexWriter::newPage() {
@@ -119,9 +120,15 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
 }
 
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
-  IndexNode& node = path[level].node;
+  IndexNode& node = path[level].node();
   // Stored as it is when it fits; a page that does not is rewritten below in any case.
   if (writeIndexNode(file_.modify(node.page), f_, node)) {
+    // The stored node is kept as the page's decoded form; this step is done with it.
+    const uint32_t page = node.page;
+    auto kept = std::make_shared<const IndexNode>(std::move(node));
+    path[level].own.reset();
+    path[level].seen = kept;
+    file_.keepDecoded(page, std::move(kept));
     settleClean(path, level, newMax);
     return;
   }
@@ -184,7 +191,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   store(node);
 
   Step& parent = path[level - 1];
-  auto& pes = parent.node.entries;
+  auto& pes = parent.node().entries;
   size_t at = parent.slot >= 0 ? size_t(parent.slot) : pes.size();
   for (size_t k = 0; k < left.size(); ++k) pes.insert(pes.begin() + long(at + k), separator(left[k].max, left[k].page.page));
   if (parent.slot >= 0) {
@@ -193,7 +200,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
       pes[size_t(parent.slot)].key = newMax->key;
       pes[size_t(parent.slot)].row = newMax->row;
     }
-    bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == pes.size();
+    bool parentLast = parent.view().tail == 0 && size_t(parent.slot) + 1 == pes.size();
     settle(path, level - 1, parentLast ? newMax : std::nullopt);
   } else {
     settle(path, level - 1, newMax);
@@ -208,15 +215,15 @@ void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::option
     settleClean(path, level - 1, newMax);
     return;
   }
-  IndexEntry& pe = parent.node.entries[size_t(parent.slot)];
+  IndexEntry& pe = parent.node().entries[size_t(parent.slot)];
   pe.key = newMax->key;
   pe.row = newMax->row;
-  bool parentLast = parent.node.tail == 0 && size_t(parent.slot) + 1 == parent.node.entries.size();
+  bool parentLast = parent.node().tail == 0 && size_t(parent.slot) + 1 == parent.node().entries.size();
   settle(path, level - 1, parentLast ? newMax : std::nullopt);
 }
 
 void IndexWriter::detach(std::vector<Step>& path, size_t level) {
-  IndexNode& node = path[level].node;
+  IndexNode& node = path[level].node();
   if (level == 0) {
     // An empty root stays, as an empty leaf.
     node.leaf = true;
@@ -229,22 +236,22 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
   relink(node.next, true, node.prev);
   if (index_.usageMap != 0) setUsageMapPage(file_, f_, index_.usageMap, node.page, false);
   Step& parent = path[level - 1];
-  auto& pes = parent.node.entries;
+  auto& pes = parent.node().entries;
   std::optional<IndexEntry> newMax;
   if (parent.slot >= 0) {
     bool wasLast = size_t(parent.slot) + 1 == pes.size();
     pes.erase(pes.begin() + parent.slot);
-    if (wasLast && parent.node.tail == 0 && !pes.empty()) newMax = pes.back();
+    if (wasLast && parent.node().tail == 0 && !pes.empty()) newMax = pes.back();
   } else if (!pes.empty()) {
     // The last entry's child becomes the tail; its key was the subtree's new last key.
     IndexEntry last = pes.back();
     pes.pop_back();
-    parent.node.tail = last.child;
+    parent.node().tail = last.child;
     newMax = last;
   } else {
-    parent.node.tail = 0;
+    parent.node().tail = 0;
   }
-  if (pes.empty() && parent.node.tail == 0) {
+  if (pes.empty() && parent.node().tail == 0) {
     detach(path, level - 1);
     return;
   }
@@ -253,7 +260,7 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
 
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  IndexNode& leaf = path.back().node;
+  IndexNode& leaf = path.back().node();
   auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   bool last = pos == leaf.entries.end();
   leaf.entries.insert(pos, entry);
@@ -262,7 +269,7 @@ void IndexWriter::add(const IndexEntry& entry) {
 
 void IndexWriter::remove(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  IndexNode& leaf = path.back().node;
+  IndexNode& leaf = path.back().node();
   auto it = std::find_if(leaf.entries.begin(), leaf.entries.end(),
                          [&](const IndexEntry& e) { return compareEntries(e, entry) == 0; });
   if (it == leaf.entries.end()) corrupt("an index has no entry for a row of its table");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -25,9 +26,16 @@ class IndexWriter {
   bool findOther(const std::string& key, RowId self);
 
  private:
+  // A node on the way down: shared with the pager's decoded copy until it is changed.
   struct Step {
-    IndexNode node;
+    std::shared_ptr<const IndexNode> seen;
+    std::optional<IndexNode> own;
     int slot = -1;  // the entry of this node that leads down; -1: its tail
+    const IndexNode& view() const { return own ? *own : *seen; }
+    IndexNode& node() {
+      if (!own) own = *seen;
+      return *own;
+    }
   };
   std::vector<Step> descend(const IndexEntry& target);
   void store(const IndexNode& node);

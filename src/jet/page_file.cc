@@ -14,14 +14,19 @@ long gFailAfter = 0;  // 0: never
 bool gCrashOnFailure = false;
 bool gCrashed = false;  // an injected failure "killed" the process: nothing more is cleaned up
 
-constexpr char kLogMagic[8] = {'T', 'W', 'A', 'L', '0', '0', '0', '1'};
-constexpr size_t kLogHeader = 16;
+constexpr char kLogMagic[8] = {'T', 'W', 'A', 'L', '0', '0', '0', '2'};
+// Magic, page size, a reserved word, and the checksum of the file's first page when the log began.
+constexpr size_t kLogHeader = 24;
+// Written and synced before a checkpoint writes into the file: from then on, pages of the file
+// may be half-written, and only the log knows what they hold.
+constexpr uint32_t kCheckpointMagic = 0x54504B43;  // "CKPT"
+constexpr size_t kCheckpointMark = 12;
 constexpr uint32_t kRecordMagic = 0x314E5854;  // "TXN1"
 constexpr size_t kRecordHeader = 12;
 // Each page in a record: its number, the checksum of the bytes it replaces (0: a new page), its bytes.
 constexpr size_t kPageHeader = 12;
 // Past this size the log is copied into the file before it takes the next operation.
-constexpr uint64_t kCheckpointBytes = 8u << 20;
+constexpr uint64_t kCheckpointBytes = 32u << 20;
 
 // A checksum over whole words, chained from record to record.
 uint64_t chainSum(uint64_t h, const uint8_t* p, size_t n);
@@ -208,6 +213,7 @@ PageRef PageFile::read(uint32_t page) {
 
 uint8_t* PageFile::modify(uint32_t page) {
   if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  decoded_.erase(page);
   if (auto d = dirty_.find(page); d != dirty_.end()) return d->second->data();
   PageRef current = read(page);
   before_[page] = pageSum(current->data(), pageSize_);
@@ -219,12 +225,14 @@ uint8_t* PageFile::modify(uint32_t page) {
 uint32_t PageFile::append() {
   if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
   uint32_t page = pageCount();
+  decoded_.erase(page);
   dirty_[page] = std::make_shared<Page>(pageSize_, 0);
   before_[page] = 0;
   return page;
 }
 
 void PageFile::rollback() {
+  for (auto& [page, data] : dirty_) decoded_.erase(page);
   dirty_.clear();
   before_.clear();
 }
@@ -254,6 +262,11 @@ void PageFile::commit() {
       std::string h(kLogMagic, 8);
       append32(h, uint32_t(pageSize_));
       append32(h, 0);
+      Page first(pageSize_);
+      osRead(0, first.data(), pageSize_);
+      const uint64_t firstSum = pageSum(first.data(), pageSize_);
+      append32(h, uint32_t(firstSum));
+      append32(h, uint32_t(firstSum >> 32));
       osWrite(log_, 0, reinterpret_cast<const uint8_t*>(h.data()), h.size());
       logEnd_ = h.size();
       logSum_ = chainSum(0, reinterpret_cast<const uint8_t*>(h.data()), h.size());
@@ -298,12 +311,21 @@ void PageFile::commit() {
   logEnd_ += r.size();
   logSum_ = sum;
   committedPages_ = pagesAfter;
-  rollback();
+  dirty_.clear();
+  before_.clear();
 }
 
 void PageFile::checkpoint() {
   if (mode_ != Mode::ReadWrite || !log_.isOpen()) return;
   if (!logged_.empty()) {
+    std::string mark;
+    append32(mark, kCheckpointMagic);
+    const uint64_t sum = chainSum(logSum_, reinterpret_cast<const uint8_t*>(mark.data()), mark.size());
+    append32(mark, uint32_t(sum));
+    append32(mark, uint32_t(sum >> 32));
+    osWrite(log_, logEnd_, reinterpret_cast<const uint8_t*>(mark.data()), mark.size());
+    logEnd_ += mark.size();
+    logSum_ = sum;
     osSync(log_);
     std::vector<std::pair<uint32_t, uint64_t>> pages(logged_.begin(), logged_.end());
     std::sort(pages.begin(), pages.end());
@@ -350,6 +372,9 @@ void PageFile::recoverLog() {
   std::map<uint32_t, uint64_t> oldest;  // page -> checksum of what its first copy replaced
   uint32_t pagesAfter = 0;
   uint32_t psize = 0;
+  bool checkpointing = false;  // a checkpoint had begun: pages of the file may be torn
+  size_t end = 0;              // the end of the whole records
+  uint64_t endSum = 0;
   if (l.size() >= kLogHeader && std::memcmp(l.data(), kLogMagic, 8) == 0) {
     psize = b.u32(8);
     if (psize < 512 || psize > 65536) psize = 0;
@@ -371,13 +396,28 @@ void PageFile::recoverLog() {
       sum = s;
       off += size_t(length) + 8;
     }
+    checkpointing = off + kCheckpointMark <= l.size() && b.u32(off) == kCheckpointMagic &&
+                    chainSum(sum, b.data() + off, 4) == b.u64(off + 4);
+    end = off;
+    endSum = sum;
   }
-  // The log belongs to this file only if each page it holds is, in the file, still what the
-  // log's first copy replaced or already what its last copy holds (a checkpoint was under way).
-  // A log left beside another file (a backup put back in its place, say) would damage it.
+  // The log belongs to this file only if the file's first page is what it was when the log
+  // began, and, unless a checkpoint had begun, each page the log holds is in the file still what
+  // the log's first copy replaced or already what its last copy holds. A log left beside another
+  // file (a backup put back in its place, say) would damage it.
   const uint64_t filePages = psize ? uint64_t(std::max<int64_t>(file_.size(), 0)) / psize : 0;
   Page current(psize);
+  auto refuse = [&] {
+    throw Error(err::kNotDatabase, "The database '" + path_ + "' has a log of unfinished changes, '" + logPath() +
+                                       "', that does not belong to it. Move that file away and try again.");
+  };
+  if (psize != 0 && newest.count(0) == 0) {
+    if (filePages == 0) refuse();
+    osRead(0, current.data(), psize);
+    if (pageSum(current.data(), psize) != b.u64(16)) refuse();
+  }
   for (auto& [page, at] : newest) {
+    if (checkpointing && page != 0) continue;
     const uint64_t first = oldest[page];
     if (page >= filePages) {
       if (first == 0) continue;
@@ -385,9 +425,24 @@ void PageFile::recoverLog() {
       osRead(uint64_t(page) * psize, current.data(), psize);
       const uint64_t now = pageSum(current.data(), psize);
       if (now == first || now == pageSum(b.data() + at, psize)) continue;
+      if (checkpointing) continue;
     }
-    throw Error(err::kNotDatabase, "The database '" + path_ + "' has a log of unfinished changes, '" + logPath() +
-                                       "', that does not belong to it. Move that file away and try again.");
+    refuse();
+  }
+  if (mode_ == Mode::ReadWrite && !checkpointing && !newest.empty()) {
+    // Marked first, as a checkpoint is: a stop while the pages go in must not make the log
+    // look foreign to the file it half updated.
+    OsFile mark;
+    if (!mark.open(logPath(), OsFile::Open::ReadWrite)) {
+      throw Error(err::kDiskIo, "Cannot finish the log '" + logPath() + "': " + lastOsError().text + ".");
+    }
+    std::string m;
+    append32(m, kCheckpointMagic);
+    const uint64_t sum = chainSum(endSum, reinterpret_cast<const uint8_t*>(m.data()), m.size());
+    append32(m, uint32_t(sum));
+    append32(m, uint32_t(sum >> 32));
+    osWrite(mark, end, reinterpret_cast<const uint8_t*>(m.data()), m.size());
+    osSync(mark);
   }
   if (mode_ == Mode::ReadWrite) {
     for (auto& [page, at] : newest) osWrite(file_, uint64_t(page) * psize, b.data() + at, psize);

@@ -48,6 +48,16 @@ class PageFile {
   // A new zeroed page at the end of the file.
   uint32_t append();
 
+  // Something decoded from a page (an index node), kept beside it until the page changes.
+  std::shared_ptr<const void> decoded(uint32_t page) const {
+    auto d = decoded_.find(page);
+    return d == decoded_.end() ? nullptr : d->second;
+  }
+  void keepDecoded(uint32_t page, std::shared_ptr<const void> value) {
+    if (decoded_.size() >= 4096) decoded_.clear();  // bounded, as the page cache is
+    decoded_[page] = std::move(value);
+  }
+
   bool dirty() const { return !dirty_.empty(); }
   // Stores every changed page atomically: one checksummed record appended to the log
   // `<db>-wal`, which a later checkpoint copies into the file.
@@ -80,6 +90,7 @@ class PageFile {
   size_t pageSize_ = 0;
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;
+  std::unordered_map<uint32_t, std::shared_ptr<const void>> decoded_;
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
   std::unordered_map<uint32_t, PageRef> overlay_;  // read-only: pages of a log or journal left behind
   uint32_t committedPages_ = 0;  // pages in the file and its log together

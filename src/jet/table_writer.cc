@@ -59,8 +59,11 @@ struct Prepared {
   std::string bytes;
 };
 
-void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self) {
+// `old`: the row's values before a change; an index whose key stays as it was is not checked.
+void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self,
+                     const std::vector<Value>* old = nullptr) {
   for (auto& ri : def.realIndexes) {
+    if (old && rowKey(def, ri, *old) == rowKey(def, ri, values)) continue;
     bool primary = false;
     for (auto& li : def.indexes) primary = primary || (li.realIndex == ri.number && li.primary());
     if (primary || ri.required()) {
@@ -81,6 +84,17 @@ void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const
       throw Error(err::kDuplicateKey, "The changes were not made because they would create duplicate values in the index '" +
                                           indexName(def, ri) + "' of table '" + def.name + "'.");
     }
+  }
+}
+
+// A forwarding address must lead to a data page of the same table; anything else is damage
+// that writing through it would spread.
+void checkMovedRowPage(PageFile& file, const Format& f, const TableDef& def, RowId at) {
+  if (at.page == 0 || at.page >= file.pageCount()) corrupt("a moved row's address points outside the file");
+  PageRef pg = file.read(at.page);
+  DataPage dp(Bytes(pg->data(), pg->size()), f);
+  if (!dp.isData() || dp.owner() != def.page || at.row >= dp.rowCount()) {
+    corrupt("a moved row's address does not point into its table");
   }
 }
 
@@ -166,6 +180,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     if (homeSlot.lookup) {
       Bytes fwd = Bytes(homePage->data(), homePage->size()).sub(homeSlot.start, homeSlot.length);
       at = RowId::unpack(fwd.u32(0));
+      checkMovedRowPage(file, f, def, at);
     }
     PageRef hold;
     Bytes oldBytes = table_.rowBytes(id, hold);
@@ -175,7 +190,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     std::vector<Value> oldValues;
     for (size_t i = 0; i < def.columns.size(); ++i) oldValues.push_back(decodeField(file, f, def.columns[i], raw, i));
 
-    checkIndexRules(file, f, def, values, id);
+    checkIndexRules(file, f, def, values, id, &oldValues);
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
@@ -250,6 +265,7 @@ void TableWriter::remove(RowId id) {
       // The moved bytes go too, or readers that meet them at their new place would list them.
       Bytes fwd = Bytes(homePage->data(), homePage->size()).sub(homeSlot.start, homeSlot.length);
       RowId at = RowId::unpack(fwd.u32(0));
+      checkMovedRowPage(file, f, def, at);
       markRowDeleted(file.modify(at.page), f, at.row);
     }
     markRowDeleted(file.modify(id.page), f, id.row);
