@@ -54,7 +54,7 @@ int compareEntries(const IndexEntry& a, const IndexEntry& b) {
 
 std::shared_ptr<const IndexNode> readIndexNodeShared(PageFile& file, const Format& f, uint32_t page) {
   if (auto kept = file.decoded(page)) return std::static_pointer_cast<const IndexNode>(kept);
-  auto node = std::make_shared<const IndexNode>(decodeIndexNode(file, f, page));
+  auto node = std::make_shared<IndexNode>(decodeIndexNode(file, f, page));
   file.keepDecoded(page, node);
   return node;
 }

@@ -60,7 +60,7 @@ bool IndexWriter::fits(const IndexNode& node) {
 
 void IndexWriter::store(const IndexNode& node) {
   if (!writeIndexNode(file_.modify(node.page), f_, node)) throw Error(err::kNotSupported, "An index entry is too large for an index page.");
-  file_.keepDecoded(node.page, std::make_shared<const IndexNode>(node));
+  file_.keepDecoded(node.page, std::make_shared<IndexNode>(node));
 }
 
 uint32_t IndexWriter::newPage() {
@@ -120,12 +120,12 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
 }
 
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
-  IndexNode& node = path[level].node();
+  IndexNode& node = path[level].node(file_);
   // Stored as it is when it fits; a page that does not is rewritten below in any case.
   if (writeIndexNode(file_.modify(node.page), f_, node)) {
     // The stored node is kept as the page's decoded form; this step is done with it.
     const uint32_t page = node.page;
-    auto kept = std::make_shared<const IndexNode>(std::move(node));
+    auto kept = std::make_shared<IndexNode>(std::move(node));
     path[level].own.reset();
     path[level].seen = kept;
     file_.keepDecoded(page, std::move(kept));
@@ -191,7 +191,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   store(node);
 
   Step& parent = path[level - 1];
-  auto& pes = parent.node().entries;
+  auto& pes = parent.node(file_).entries;
   size_t at = parent.slot >= 0 ? size_t(parent.slot) : pes.size();
   for (size_t k = 0; k < left.size(); ++k) pes.insert(pes.begin() + long(at + k), separator(left[k].max, left[k].page.page));
   if (parent.slot >= 0) {
@@ -215,15 +215,15 @@ void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::option
     settleClean(path, level - 1, newMax);
     return;
   }
-  IndexEntry& pe = parent.node().entries[size_t(parent.slot)];
+  IndexEntry& pe = parent.node(file_).entries[size_t(parent.slot)];
   pe.key = newMax->key;
   pe.row = newMax->row;
-  bool parentLast = parent.node().tail == 0 && size_t(parent.slot) + 1 == parent.node().entries.size();
+  bool parentLast = parent.node(file_).tail == 0 && size_t(parent.slot) + 1 == parent.node(file_).entries.size();
   settle(path, level - 1, parentLast ? newMax : std::nullopt);
 }
 
 void IndexWriter::detach(std::vector<Step>& path, size_t level) {
-  IndexNode& node = path[level].node();
+  IndexNode& node = path[level].node(file_);
   if (level == 0) {
     // An empty root stays, as an empty leaf.
     node.leaf = true;
@@ -236,22 +236,22 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
   relink(node.next, true, node.prev);
   if (index_.usageMap != 0) setUsageMapPage(file_, f_, index_.usageMap, node.page, false);
   Step& parent = path[level - 1];
-  auto& pes = parent.node().entries;
+  auto& pes = parent.node(file_).entries;
   std::optional<IndexEntry> newMax;
   if (parent.slot >= 0) {
     bool wasLast = size_t(parent.slot) + 1 == pes.size();
     pes.erase(pes.begin() + parent.slot);
-    if (wasLast && parent.node().tail == 0 && !pes.empty()) newMax = pes.back();
+    if (wasLast && parent.node(file_).tail == 0 && !pes.empty()) newMax = pes.back();
   } else if (!pes.empty()) {
     // The last entry's child becomes the tail; its key was the subtree's new last key.
     IndexEntry last = pes.back();
     pes.pop_back();
-    parent.node().tail = last.child;
+    parent.node(file_).tail = last.child;
     newMax = last;
   } else {
-    parent.node().tail = 0;
+    parent.node(file_).tail = 0;
   }
-  if (pes.empty() && parent.node().tail == 0) {
+  if (pes.empty() && parent.node(file_).tail == 0) {
     detach(path, level - 1);
     return;
   }
@@ -260,7 +260,7 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
 
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  IndexNode& leaf = path.back().node();
+  IndexNode& leaf = path.back().node(file_);
   auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   bool last = pos == leaf.entries.end();
   leaf.entries.insert(pos, entry);
@@ -269,7 +269,7 @@ void IndexWriter::add(const IndexEntry& entry) {
 
 void IndexWriter::remove(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  IndexNode& leaf = path.back().node();
+  IndexNode& leaf = path.back().node(file_);
   auto it = std::find_if(leaf.entries.begin(), leaf.entries.end(),
                          [&](const IndexEntry& e) { return compareEntries(e, entry) == 0; });
   if (it == leaf.entries.end()) corrupt("an index has no entry for a row of its table");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/index_page.h"
+#include "jet/page_file.h"
 #include "jet/table_def.h"
 
 namespace jet {
@@ -32,8 +33,15 @@ class IndexWriter {
     std::optional<IndexNode> own;
     int slot = -1;  // the entry of this node that leads down; -1: its tail
     const IndexNode& view() const { return own ? *own : *seen; }
-    IndexNode& node() {
-      if (!own) own = *seen;
+    // The node to change. The pager's decoded copy goes, as the page is about to change; when
+    // nothing else holds it, it is taken over instead of copied.
+    IndexNode& node(PageFile& file) {
+      if (!own) {
+        file.forgetDecoded(seen->page);
+        if (seen.use_count() == 1) own = std::move(const_cast<IndexNode&>(*seen));
+        else own = *seen;
+        seen.reset();
+      }
       return *own;
     }
   };

@@ -10,7 +10,22 @@
 
 namespace jet {
 
-bool sameName(const std::string& a, const std::string& b) { return foldCase(a) == foldCase(b); }
+bool sameName(const std::string& a, const std::string& b) {
+  // Plain ASCII names, nearly all of them, compare without decoding.
+  auto ascii = [](const std::string& s) {
+    for (char c : s) if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+  };
+  if (!ascii(a) || !ascii(b)) return foldCase(a) == foldCase(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = char(x - 0x20);
+    if (y >= 'a' && y <= 'z') y = char(y - 0x20);
+    if (x != y) return false;
+  }
+  return true;
+}
 
 const Column* TableDef::findColumn(const std::string& n) const {
   for (auto& c : columns) if (sameName(c.name, n)) return &c;
