@@ -299,12 +299,31 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
     selected.push_back(std::move(s));
   };
 
+  // Only the columns the clause and the order name are decoded (memo values cost page reads).
+  std::vector<bool> needed(def.columns.size(), false);
+  if (where) {
+    std::vector<std::string> names;
+    collectNames(*where, names);
+    for (auto& n : names) needed[size_t(table.columnIndex(n))] = true;
+  }
+  for (size_t c : orderColumns) needed[c] = true;
+  jet::Database& db = table.database();
+  auto decodeNeeded = [&](jet::Bytes bytes) {
+    std::vector<jet::Value> row(def.columns.size());
+    const jet::RawRow raw = jet::splitRow(db.format(), def, bytes);
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (needed[i]) row[i] = jet::decodeField(db.file(), db.format(), def.columns[i], raw, i);
+    }
+    return row;
+  };
   if (walk) {
-    for (jet::RowId id : walkRows(table, *walk)) consider(id, table.readRow(id));
+    for (jet::RowId id : walkRows(table, *walk)) {
+      jet::PageRef hold;
+      consider(id, decodeNeeded(table.rowBytes(id, hold)));
+    }
   } else {
-    jet::Database& db = table.database();
     table.scan([&](jet::RowId id, jet::Bytes bytes) {
-      consider(id, jet::decodeRow(db.file(), db.format(), def, bytes));
+      consider(id, decodeNeeded(bytes));
       return true;
     });
   }

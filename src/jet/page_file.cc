@@ -26,7 +26,8 @@ constexpr size_t kRecordHeader = 12;
 // Each page in a record: its number, the checksum of the bytes it replaces (0: a new page), its bytes.
 constexpr size_t kPageHeader = 12;
 // Past this size the log is copied into the file before it takes the next operation.
-constexpr uint64_t kCheckpointBytes = 32u << 20;
+constexpr uint64_t kCheckpointBytes = 96u << 20;
+uint64_t gCheckpointBytes = kCheckpointBytes;
 
 // A checksum over whole words, chained from record to record.
 uint64_t chainSum(uint64_t h, const uint8_t* p, size_t n);
@@ -80,6 +81,8 @@ void PageFile::failAfterWrites(long n) {
   gFailAfter = n;
   gCrashed = false;
 }
+void PageFile::checkpointEvery(uint64_t bytes) { gCheckpointBytes = bytes == 0 ? kCheckpointBytes : bytes; }
+
 void PageFile::simulateCrashOnFailure(bool on) {
   gCrashOnFailure = on;
   gCrashed = false;
@@ -115,7 +118,7 @@ PageFile::~PageFile() {
   // Closing the file releases our lock. A process that "died" in a test leaves its log behind.
   if (mode_ != Mode::ReadWrite || gCrashed || !log_.isOpen()) return;
   try {
-    checkpoint();
+    carryLogIntoFile();
     log_.close();
     osRemoveFile(logPath());
     osSyncFolderOf(logPath());
@@ -249,7 +252,7 @@ void PageFile::readLogged(uint64_t offset, uint8_t* buf) const {
 void PageFile::commit() {
   if (dirty_.empty()) return;
   try {
-    if (logEnd_ >= kCheckpointBytes) checkpoint();
+    if (logEnd_ >= gCheckpointBytes) checkpoint();
     if (!log_.isOpen()) {
       if (!log_.open(logPath(), OsFile::Open::Replace)) {
         OsError e = lastOsError();
@@ -317,6 +320,11 @@ void PageFile::commit() {
 
 void PageFile::checkpoint() {
   if (mode_ != Mode::ReadWrite || !log_.isOpen()) return;
+  carryLogIntoFile();
+  resetLog();
+}
+
+void PageFile::carryLogIntoFile() {
   if (!logged_.empty()) {
     std::string mark;
     append32(mark, kCheckpointMagic);
@@ -329,20 +337,28 @@ void PageFile::checkpoint() {
     osSync(log_);
     std::vector<std::pair<uint32_t, uint64_t>> pages(logged_.begin(), logged_.end());
     std::sort(pages.begin(), pages.end());
-    Page buf(pageSize_);
+    // Runs of neighbouring pages go in one write each.
+    std::vector<uint8_t> run;
+    uint32_t runStart = 0;
+    auto flush = [&] {
+      if (!run.empty()) osWrite(file_, uint64_t(runStart) * pageSize_, run.data(), run.size());
+      run.clear();
+    };
     for (auto& [page, offset] : pages) {
-      const uint8_t* bytes;
+      if (!run.empty() && page != runStart + run.size() / pageSize_) flush();
+      if (run.empty()) runStart = page;
+      const size_t at = run.size();
+      run.resize(at + pageSize_);
       if (auto c = cache_.find(page); c != cache_.end()) {
-        bytes = c->second->data();
+        std::memcpy(run.data() + at, c->second->data(), pageSize_);
       } else {
-        readLogged(offset, buf.data());
-        bytes = buf.data();
+        readLogged(offset, run.data() + at);
       }
-      osWrite(file_, uint64_t(page) * pageSize_, bytes, pageSize_);
+      if (run.size() >= (1u << 20)) flush();
     }
+    flush();
     osSync(file_);
   }
-  resetLog();
 }
 
 // The file holds everything the log held: the log starts again, empty.

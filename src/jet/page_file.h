@@ -72,6 +72,8 @@ class PageFile {
   static void failAfterWrites(long n);
   // Tests: after a failure, keep the files as a killed process would leave them.
   static void simulateCrashOnFailure(bool on);
+  // Tests: carry the log into the file whenever it has grown past `bytes` (0: the usual size).
+  static void checkpointEvery(uint64_t bytes);
 
  private:
   void osRead(uint64_t offset, uint8_t* buf, size_t len) const;
@@ -80,6 +82,8 @@ class PageFile {
   void lockOrRefuse();
   void recoverJournal();
   void recoverLog();
+  // Syncs the log, marks it, writes its pages into the file and syncs the file.
+  void carryLogIntoFile();
   void readLogged(uint64_t offset, uint8_t* buf) const;
   void resetLog();
   std::string journalPath() const { return path_ + "-journal"; }
