@@ -140,6 +140,11 @@ dump() {
 for step in "--dry-run" "--yes" "--dry-run"; do
   run_windows "$step" >"$work/windows.out" 2>&1 || echo "exit status $?" >>"$work/windows.out"
   run_linux "$step" >"$work/linux.out" 2>&1 || echo "exit status $?" >>"$work/linux.out"
+  # The preview names each file by its path on its own system (/home/... or C:\...): the
+  # file names must agree, the folders cannot.
+  for f in "$work/linux.out" "$work/windows.out"; do
+    sed -E -i 's#^(Band plan|Logbook) .*[/\\]([^/\\]+):$#\1 \2:#' "$f"
+  done
   compare "messages of $step" "$work/linux.out" "$work/windows.out"
 done
 for db in "BRAEWICK/Tarnlog/databases/bandplan.mdb" "Tarnlog test logs/logbook.mdb"; do
