@@ -41,6 +41,14 @@ fi
 echo "== Wine prefix (the first start takes a while)"
 "$wine" wineboot --init >/dev/null 2>&1 || true
 wineserver -w || true
+# Wine links the user's Documents (and Desktop, ...) to the home folder; the tests write there,
+# so the throwaway prefix gets folders of its own.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm "$link"
+    mkdir -p "$link"
+  fi
+done
 
 echo "== Cross build"
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARNLOG_GUI=OFF \

@@ -34,6 +34,17 @@ class TempDir {
   std::string path_;
 };
 
+// A writable copy of a fixture database of fixtures/jet4, in a folder of its own.
+class FixtureCopy {
+ public:
+  explicit FixtureCopy(const std::string& name) : path_(dir_.copy("jet4/" + name)) {}
+  const std::string& path() const { return path_; }
+
+ private:
+  TempDir dir_;
+  std::string path_;
+};
+
 // Records every message box and answers with the next scripted answer (OK when none is left).
 struct ScriptedMsgBox {
   struct Shown { std::string prompt; int buttons; std::string title; };

@@ -1,6 +1,7 @@
 #include "jet/index_page.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "jet/bytes.h"
@@ -84,38 +85,38 @@ IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page) {
   size_t last = 0;
   const uint8_t* mask = pg->data() + f.indexBitmask;
   size_t marks = 0;
-  for (size_t k = 0; k < maskLen; ++k) marks += size_t(__builtin_popcount(mask[k]));
+  for (size_t k = 0; k < maskLen; ++k) marks += size_t(std::popcount(mask[k]));
   node.entries.reserve(marks);
   for (size_t byte = 0; byte < maskLen; ++byte) {
-   for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
-    const size_t i = byte * 8 + size_t(__builtin_ctz(bits));
-    if (i <= last && !node.entries.empty()) corrupt("an index page's entry mask is out of order");
-    if (i > room) corrupt("index entries run past their page");
-    const uint8_t* stored = base + last;
-    const size_t storedLen = i - last;
-    const size_t pl = prefix ? prefixLen : 0;
-    if (!prefix) {
-      if (prefixLen > storedLen) corrupt("an index page's common prefix is longer than its first entry");
-      prefix = stored;
+    for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
+      const size_t i = byte * 8 + size_t(std::countr_zero(bits));
+      if (i <= last && !node.entries.empty()) corrupt("an index page's entry mask is out of order");
+      if (i > room) corrupt("index entries run past their page");
+      const uint8_t* stored = base + last;
+      const size_t storedLen = i - last;
+      const size_t pl = prefix ? prefixLen : 0;
+      if (!prefix) {
+        if (prefixLen > storedLen) corrupt("an index page's common prefix is longer than its first entry");
+        prefix = stored;
+      }
+      const size_t fullLen = pl + storedLen;
+      if (fullLen < trailer) corrupt("an index entry is too short");
+      auto at = [&](size_t k) -> uint8_t { return k < pl ? prefix[k] : stored[k - pl]; };
+      IndexEntry entry;
+      const size_t keyLen = fullLen - trailer;
+      entry.key.resize(keyLen);
+      const size_t fromPrefix = std::min(pl, keyLen);
+      std::memcpy(entry.key.data(), prefix, fromPrefix);
+      if (keyLen > pl) std::memcpy(entry.key.data() + pl, stored, keyLen - pl);
+      entry.row.page = (uint32_t(at(keyLen)) << 16) | (uint32_t(at(keyLen + 1)) << 8) | at(keyLen + 2);
+      entry.row.row = at(keyLen + 3);
+      if (!node.leaf) {
+        entry.child = (uint32_t(at(keyLen + 4)) << 24) | (uint32_t(at(keyLen + 5)) << 16) |
+                      (uint32_t(at(keyLen + 6)) << 8) | at(keyLen + 7);
+      }
+      node.entries.push_back(std::move(entry));
+      last = i;
     }
-    const size_t fullLen = pl + storedLen;
-    if (fullLen < trailer) corrupt("an index entry is too short");
-    auto at = [&](size_t k) -> uint8_t { return k < pl ? prefix[k] : stored[k - pl]; };
-    IndexEntry entry;
-    const size_t keyLen = fullLen - trailer;
-    entry.key.resize(keyLen);
-    const size_t fromPrefix = std::min(pl, keyLen);
-    std::memcpy(entry.key.data(), prefix, fromPrefix);
-    if (keyLen > pl) std::memcpy(entry.key.data() + pl, stored, keyLen - pl);
-    entry.row.page = (uint32_t(at(keyLen)) << 16) | (uint32_t(at(keyLen + 1)) << 8) | at(keyLen + 2);
-    entry.row.row = at(keyLen + 3);
-    if (!node.leaf) {
-      entry.child = (uint32_t(at(keyLen + 4)) << 24) | (uint32_t(at(keyLen + 5)) << 16) |
-                    (uint32_t(at(keyLen + 6)) << 8) | at(keyLen + 7);
-    }
-    node.entries.push_back(std::move(entry));
-    last = i;
-   }
   }
   if (last > room) corrupt("index entries run past their page");
   return node;

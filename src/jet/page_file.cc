@@ -30,11 +30,6 @@ constexpr uint64_t kCheckpointBytes = 96u << 20;
 uint64_t gCheckpointBytes = kCheckpointBytes;
 
 // A checksum over whole words, chained from record to record.
-uint64_t chainSum(uint64_t h, const uint8_t* p, size_t n);
-
-// Never 0, which marks a page that did not exist.
-uint64_t pageSum(const uint8_t* p, size_t n) { return chainSum(0x9E3779B97F4A7C15ull, p, n) | 1; }
-
 uint64_t chainSum(uint64_t h, const uint8_t* p, size_t n) {
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
@@ -47,12 +42,8 @@ uint64_t chainSum(uint64_t h, const uint8_t* p, size_t n) {
   return h;
 }
 
-constexpr char kJournalMagic[8] = {'T', 'J', 'O', 'U', 'R', 'N', 'L', '1'};
-
-uint64_t fnv1a(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ull) {
-  for (size_t i = 0; i < n; ++i) { h ^= p[i]; h *= 1099511628211ull; }
-  return h;
-}
+// Never 0, which marks a page that did not exist.
+uint64_t pageSum(const uint8_t* p, size_t n) { return chainSum(0x9E3779B97F4A7C15ull, p, n) | 1; }
 
 #ifdef _WIN32
 constexpr const char* kSeparators = "/\\";
@@ -102,13 +93,11 @@ PageFile::PageFile(const std::string& path, Mode mode) : path_(path), mode_(mode
       throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + e.text + ".");
     }
     lockOrRefuse();
-    recoverJournal();
     recoverLog();
   } else {
     if (!file_.open(path, OsFile::Open::Read)) {
       throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + lastOsError().text + ".");
     }
-    recoverJournal();
     recoverLog();
   }
   fileSize_ = uint64_t(std::max<int64_t>(file_.size(), 0));
@@ -469,56 +458,6 @@ void PageFile::recoverLog() {
   } else {
     for (auto& [page, at] : newest) overlay_[page] = std::make_shared<Page>(b.data() + at, b.data() + at + psize);
     committedPages_ = std::max(committedPages_, pagesAfter);
-  }
-}
-
-// A journal is applied only when it is complete (its checksum holds): an incomplete one was
-// being written when the process stopped, before the database itself was touched.
-void PageFile::recoverJournal() {
-  std::string jpath = journalPath();
-  OsFile journal;
-  if (!journal.open(jpath, OsFile::Open::Read)) return;
-  std::string j(size_t(std::max<int64_t>(journal.size(), 0)), '\0');
-  size_t got = 0;
-  while (got < j.size()) {
-    int64_t r = journal.readAt(got, j.data() + got, j.size() - got);
-    if (r <= 0) break;
-    got += size_t(r);
-  }
-  journal.close();
-  j.resize(got);
-  Bytes b(j);
-  bool complete = j.size() >= 32 && std::memcmp(j.data(), kJournalMagic, 8) == 0;
-  uint32_t psize = 0, count = 0;
-  uint64_t origSize = 0;
-  if (complete) {
-    psize = b.u32(8);
-    origSize = b.u32(12) | (uint64_t(b.u32(16)) << 32);
-    count = b.u32(20);
-    complete = psize >= 512 && psize <= 65536 && j.size() == 24 + size_t(count) * (4 + psize) + 8 &&
-               fnv1a(b.data(), j.size() - 8) == b.u64(j.size() - 8);
-  }
-  if (!complete) {
-    if (mode_ == Mode::ReadWrite) osRemoveFile(jpath);
-    return;
-  }
-  size_t off = 24;
-  if (mode_ == Mode::ReadWrite) {
-    for (uint32_t i = 0; i < count; ++i, off += 4 + psize) {
-      osWrite(file_, uint64_t(b.u32(off)) * psize, b.data() + off + 4, psize);
-    }
-    if (!file_.truncate(origSize)) throw Error(err::kDiskIo, "Cannot restore '" + path_ + "' from its journal.");
-    osSync(file_);
-    osRemoveFile(jpath);
-    osSyncFolderOf(jpath);
-    cache_.clear();
-    fileSize_ = uint64_t(std::max<int64_t>(file_.size(), 0));
-    if (pageSize_) committedPages_ = uint32_t(fileSize_ / pageSize_);
-  } else {
-    for (uint32_t i = 0; i < count; ++i, off += 4 + psize) {
-      auto page = std::make_shared<Page>(b.data() + off + 4, b.data() + off + 4 + psize);
-      overlay_[b.u32(off)] = page;
-    }
   }
 }
 

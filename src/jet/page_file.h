@@ -80,13 +80,11 @@ class PageFile {
   void osWrite(OsFile& file, uint64_t offset, const uint8_t* buf, size_t len);
   void osSync(OsFile& file);
   void lockOrRefuse();
-  void recoverJournal();
   void recoverLog();
   // Syncs the log, marks it, writes its pages into the file and syncs the file.
   void carryLogIntoFile();
   void readLogged(uint64_t offset, uint8_t* buf) const;
   void resetLog();
-  std::string journalPath() const { return path_ + "-journal"; }
   std::string logPath() const { return path_ + "-wal"; }
 
   std::string path_;
@@ -97,7 +95,7 @@ class PageFile {
   std::unordered_map<uint32_t, PageRef> cache_;
   std::unordered_map<uint32_t, std::shared_ptr<const void>> decoded_;
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
-  std::unordered_map<uint32_t, PageRef> overlay_;  // read-only: pages of a log or journal left behind
+  std::unordered_map<uint32_t, PageRef> overlay_;  // read-only: pages of a log left behind
   uint32_t committedPages_ = 0;  // pages in the file and its log together
 
   OsFile log_;

@@ -1,6 +1,8 @@
 // The data source: opening, switching and closing databases and record sources.
 #include <gtest/gtest.h>
 
+#include "../error_number.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -31,14 +33,7 @@ class TempDir {
   std::string dir_;
 };
 
-int errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
 TEST(DataSourceTest, NothingOpenGivesClearErrors) {
   TempDir dir;

@@ -2,6 +2,8 @@
 // what our reader, our integrity check and mdbtools see, and refused statements change nothing.
 #include <gtest/gtest.h>
 
+#include "../error_number.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,14 +27,7 @@ using testing_support::integrityProblems;
 using testing_support::soundForEveryReader;
 using testing_support::TempDir;
 
-int errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
 std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

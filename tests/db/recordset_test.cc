@@ -1,6 +1,9 @@
 // Record sets over the fixture databases: query planning, navigation, finds and edits.
 #include <gtest/gtest.h>
 
+#include "../error_number.h"
+#include "../temp_copy.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -18,33 +21,12 @@
 
 namespace {
 
+using testing_support::FixtureCopy;
+
 namespace fs = std::filesystem;
 
-// A private copy of a fixture database, removed with the test.
-class FixtureCopy {
- public:
-  explicit FixtureCopy(const std::string& name) {
-    char tmpl[] = "/tmp/recordset-test-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    path_ = (fs::path(dir_) / name).string();
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, path_);
-    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
-  }
-  ~FixtureCopy() { fs::remove_all(dir_); }
-  const std::string& path() const { return path_; }
 
- private:
-  std::string dir_, path_;
-};
-
-int errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
 std::vector<int64_t> ids(db::Recordset& rs) {
   std::vector<int64_t> out;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../error_number.h"
+
 #include <map>
 
 #include "db/jet_date.h"
@@ -28,12 +30,7 @@ bool meets(const std::string& criterion, const Row& row) { return matches(parseE
 Value evalText(const std::string& text, const Row& row = {}) { return eval(parseExpression(text), lookup(row)); }
 
 int errorOf(const std::string& criterion, const Row& row) {
-  try {
-    meets(criterion, row);
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
+  return testing_support::errorNumber([&] { meets(criterion, row); });
 }
 
 double at(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {

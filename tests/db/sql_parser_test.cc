@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../error_number.h"
+
 #include "jet/error.h"
 
 namespace {
@@ -10,12 +12,7 @@ using namespace db::sql;
 using Op = Expr::Op;
 
 int errorOf(const std::string& sql) {
-  try {
-    parseStatement(sql);
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
+  return testing_support::errorNumber([&] { parseStatement(sql); });
 }
 
 int expressionErrorOf(const std::string& text) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../error_number.h"
+
 #include "db/jet_date.h"
 #include "jet/error.h"
 
@@ -20,12 +22,7 @@ Column col(ColumnType t, uint16_t size = 0) {
 }
 
 int errorOf(const Value& v, const Column& c) {
-  try {
-    db::convertForColumn(v, c);
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
+  return testing_support::errorNumber([&] { db::convertForColumn(v, c); });
 }
 
 double date(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
