@@ -24,6 +24,7 @@ if [ ${#sizes[@]} -eq 0 ]; then sizes=(100000 1000000); fi
 
 # Runs a command; prints "seconds peak-KB" of it (GNU time), its output to $work/out.
 measure() {
+  sync  # writes still in flight from an earlier step would be charged to this one
   /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/out" 2>"$work/err" || { cat "$work/err" >&2; return 1; }
   cat "$work/time"
 }
