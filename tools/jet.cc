@@ -51,12 +51,7 @@ void printSchema(jet::Table& t) {
 }
 
 void printRow(std::string& line, const std::vector<jet::Value>& values) {
-  line.clear();
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (i) line += ',';
-    line += jet::csvField(values[i]);
-  }
-  line += '\n';
+  line = jet::csvLine(values);
   std::fwrite(line.data(), 1, line.size(), stdout);
 }
 

@@ -20,13 +20,7 @@ void printSelect(jet::Database& db, const db::sql::Select& select) {
   line += '\n';
   std::fwrite(line.data(), 1, line.size(), stdout);
   for (; !rs->Eof(); rs->MoveNext()) {
-    const std::vector<jet::Value> values = rs->currentValues();
-    line.clear();
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (i) line += ',';
-      line += jet::csvField(values[i]);
-    }
-    line += '\n';
+    line = jet::csvLine(rs->currentValues());
     std::fwrite(line.data(), 1, line.size(), stdout);
   }
 }

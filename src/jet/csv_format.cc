@@ -79,4 +79,14 @@ std::string csvField(const Value& v) {
   return "";
 }
 
+std::string csvLine(const std::vector<Value>& values) {
+  std::string line;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i) line += ',';
+    line += csvField(values[i]);
+  }
+  line += '\n';
+  return line;
+}
+
 }  // namespace jet

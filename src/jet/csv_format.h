@@ -3,12 +3,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "jet/value.h"
 
 namespace jet {
 
 std::string csvField(const Value& v);
+// A row's fields, comma-separated, with the closing newline.
+std::string csvLine(const std::vector<Value>& values);
 std::string csvQuote(const std::string& text);
 // Shortest decimal text that reads back as the same double.
 std::string formatDouble(double d);

@@ -50,7 +50,14 @@ class OsFile {
   OsFile(const OsFile&) = delete;
   OsFile& operator=(const OsFile&) = delete;
   OsFile(OsFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kClosed; }
-  OsFile& operator=(OsFile&& other) noexcept;
+  OsFile& operator=(OsFile&& other) noexcept {
+    if (this != &other) {
+      close();
+      handle_ = other.handle_;
+      other.handle_ = kClosed;
+    }
+    return *this;
+  }
 
   // False when the file cannot be opened: lastOsError() tells why.
   bool open(const std::string& path, Open how);

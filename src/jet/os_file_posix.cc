@@ -66,15 +66,6 @@ bool osLockFileHeld(const std::string& path) {
   return held;
 }
 
-OsFile& OsFile::operator=(OsFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = kClosed;
-  }
-  return *this;
-}
-
 bool OsFile::open(const std::string& path, Open how) {
   close();
   int fd = -1;

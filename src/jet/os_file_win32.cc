@@ -110,15 +110,6 @@ bool osLockFileHeld(const std::string& path) {
   return held;
 }
 
-OsFile& OsFile::operator=(OsFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = kClosed;
-  }
-  return *this;
-}
-
 bool OsFile::open(const std::string& path, Open how) {
   close();
   DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
