@@ -19,16 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool equalsNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // The folder a drive letter stands for: the target of <prefix>/dosdevices/<letter>:.
 std::string driveRoot(char letter) {
   std::string link = winePrefix() + "/dosdevices/" + static_cast<char>(std::tolower(static_cast<unsigned char>(letter))) + ":";
@@ -46,7 +36,7 @@ std::string matchComponent(const std::string& folder, const std::string& compone
   if (fs::exists(fs::path(dir) / component, ec)) return component;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (equalsNoCase(name, component)) return name;
+    if (sameWindowsName(name, component)) return name;
   }
   return "";
 }

@@ -1,5 +1,6 @@
 #include "app/platform/wine_prefix.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #ifndef _WIN32
@@ -28,6 +29,14 @@ std::string winePrefix() {
 std::string wineUserRegistry() {
   std::string prefix = winePrefix();
   return prefix.empty() ? std::string() : prefix + "/user.reg";
+}
+
+bool sameWindowsName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
 }
 
 }  // namespace platform

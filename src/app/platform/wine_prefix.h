@@ -16,4 +16,7 @@ std::string winePrefix();
 // <prefix>/user.reg: the per-user registry of the prefix.
 std::string wineUserRegistry();
 
+// Windows compares file names, registry keys and value names without regard to (ASCII) letter case.
+bool sameWindowsName(const std::string& a, const std::string& b);
+
 }  // namespace platform

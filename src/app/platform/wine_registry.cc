@@ -1,7 +1,8 @@
 #include "app/platform/wine_registry.h"
 
-#include <cctype>
 #include <fstream>
+
+#include "app/platform/wine_prefix.h"
 
 namespace platform {
 namespace {
@@ -29,16 +30,6 @@ int hexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Wine writes UTF-16 surrogate pairs as two \x escapes; join them into one code point.
@@ -122,7 +113,7 @@ std::optional<std::string> readWineRegistryString(const std::string& regFile, co
     if (line[0] == '[') {
       size_t end = 0;
       std::string key = decodeWineString(line.substr(1), ']', end);
-      inKey = equalsNoCase(key, keyPath);
+      inKey = sameWindowsName(key, keyPath);
       continue;
     }
     if (!inKey) continue;
@@ -138,7 +129,7 @@ std::optional<std::string> readWineRegistryString(const std::string& regFile, co
     } else {
       continue;  // comments (#time=, ;;) and continuation lines of hex values
     }
-    if (pos >= line.size() || line[pos] != '=' || !equalsNoCase(valueName, name)) continue;
+    if (pos >= line.size() || line[pos] != '=' || !sameWindowsName(valueName, name)) continue;
     ++pos;
     if (pos >= line.size() || line[pos] != '"') return std::nullopt;  // dword:, hex:, str(2): ...
     size_t end = 0;
