@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-60}"
 build="${FUZZ_BUILD:-build-fuzz}"
-fixtures="${TARNLOG_FIXTURES:-$(cd .. && pwd)/shared/fixtures}"
+fixtures="${TARNLOG_FIXTURES:-$(pwd)/tests/fixtures}"
 jobs="${JOBS:-2}"
 targets=(read check edit)
 # Inputs stay below this size; the seeds are the fixtures that fit (up to 300 KB), with room for

@@ -4,14 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(cmake ninja-build g++ libgtest-dev qt6-base-dev mdbtools)
-missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""; [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
-  $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
-fi
+"$here/scripts/install-packages.sh" cmake ninja-build g++ libgtest-dev qt6-base-dev
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" --target tarnlog-entity-updater tarnlog-gen

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs="${JOBS:-2}"
-fixtures=$(cd "$root/../shared/fixtures" && pwd)
+fixtures="$root/tests/fixtures"
 
 for tool in x86_64-w64-mingw32-g++-posix cmake ninja; do
   command -v "$tool" >/dev/null || { echo "test-windows: $tool is missing" >&2; exit 1; }

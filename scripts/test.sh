@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: optimised with assertions kept, then under the
-# address and undefined-behaviour sanitizers. The fixtures are expected in ../shared/fixtures.
+# address and undefined-behaviour sanitizers. Installs the Debian packages it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+scripts/install-packages.sh cmake ninja-build g++ libgtest-dev googletest mdbtools mdbtools-dev \
+  qt6-base-dev xvfb xauth
 
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes dxcc_entities.inc, the entity table compiled into tarnlog-gen, from a CSV of entity facts.
 
-Usage: make_entities.py ENTITIES.csv > dxcc_entities.inc
+Usage: make_entities.py dxcc-entities.csv > dxcc_entities.inc
 """
 import csv
 import sys
