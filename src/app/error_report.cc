@@ -8,7 +8,7 @@
 namespace app {
 
 int ReportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::ostream& err) {
-  int number = 51;
+  int number = jet::err::kInternal;
   std::string description = "Internal error";
   try {
     std::rethrow_exception(failure);
@@ -16,7 +16,7 @@ int ReportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::
     number = e.number();
     description = e.description();
   } catch (const std::bad_alloc&) {
-    number = 7;
+    number = jet::err::kOutOfMemory;
     description = "Out of memory";
   } catch (const std::exception& e) {
     if (*e.what() != '\0') description = e.what();

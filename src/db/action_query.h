@@ -5,15 +5,13 @@
 #include <string>
 
 #include "db/sql_ast.h"
+#include "jet/error.h"
 
 namespace jet { class Database; }
 
 namespace db {
 
-namespace err {
-inline constexpr int kCannotExecuteSelect = 3065;  // Execute given a SELECT
-inline constexpr int kUnknownInsertField = 3127;   // INSERT INTO names a field the table lacks
-}  // namespace err
+namespace err = jet::err;  // the one table of error numbers
 
 // Parses and runs one action statement; returns the number of rows affected.
 // A SELECT fails with 3065; DROP and ALTER TABLE, which the engine cannot do yet, fail with 3251.

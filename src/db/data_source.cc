@@ -4,10 +4,6 @@
 
 namespace db {
 
-namespace {
-constexpr int kObjectNotSet = 91;  // the runtime's "Object variable or With block variable not set"
-}  // namespace
-
 DataSource::DataSource() = default;
 DataSource::~DataSource() = default;
 
@@ -26,7 +22,7 @@ void DataSource::Refresh() {
 
 db::Recordset& DataSource::Recordset() {
   if (!recordset_) {
-    throw jet::Error(kObjectNotSet,
+    throw jet::Error(jet::err::kObjectNotSet,
                      "Object variable or With block variable not set: the data source has no open record set.");
   }
   return *recordset_;
@@ -34,7 +30,7 @@ db::Recordset& DataSource::Recordset() {
 
 db::Database& DataSource::Database() {
   if (!database_) {
-    throw jet::Error(kObjectNotSet, "Object variable or With block variable not set: the data source has no open database.");
+    throw jet::Error(jet::err::kObjectNotSet, "Object variable or With block variable not set: the data source has no open database.");
   }
   return *database_;
 }

@@ -15,9 +15,6 @@ class DataSource {
   DataSource();
   ~DataSource();
 
-  // The connection kind is fixed.
-  static constexpr const char* Connect = "Access";
-
   // DatabaseName = path: the file that the next Refresh opens.
   void setDatabaseName(std::string path) { databaseName_ = std::move(path); }
   const std::string& DatabaseName() const { return databaseName_; }

@@ -9,12 +9,11 @@
 #include "db/sql_eval.h"
 #include "jet/data_page.h"
 #include "jet/table.h"
+#include "jet/error.h"
 
 namespace db {
 
-namespace err {
-inline constexpr int kTooFewParameters = 3061;  // a name in a query that is no field of its table
-}  // namespace err
+namespace err = jet::err;  // the one table of error numbers
 
 // Fails with 3061 ("Too few parameters. Expected N.") when `e` names columns the table lacks.
 void checkColumnNames(const jet::TableDef& def, const sql::Expr& e);

@@ -9,12 +9,11 @@
 
 #include "db/sql_ast.h"
 #include "jet/value.h"
+#include "jet/error.h"
 
 namespace db::sql {
 
-namespace err {
-inline constexpr int kInvalidPattern = 93;  // malformed LIKE pattern ("[a-" without ']')
-}  // namespace err
+namespace err = jet::err;  // the one table of error numbers
 
 // Fetches a column of the current row by name; throws for an unknown name.
 using FieldLookup = std::function<jet::Value(const std::string& column)>;

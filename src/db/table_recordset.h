@@ -10,16 +10,11 @@
 #include "db/sql_ast.h"
 #include "jet/data_page.h"
 #include "jet/database.h"
+#include "jet/error.h"
 
 namespace db {
 
-namespace err {
-inline constexpr int kNoAddNewOrEdit = 3020;    // Update or CancelUpdate without AddNew or Edit
-inline constexpr int kNotUpdatable = 3164;      // field cannot be updated (autonumber)
-inline constexpr int kRecordDeleted = 3167;     // the current row was deleted
-inline constexpr int kUnknownName = 3070;       // a name in FindFirst criteria that is no field
-inline constexpr int kInvalidOperation = 3219;  // a source that is no table and no SELECT
-}  // namespace err
+namespace err = jet::err;  // the one table of error numbers
 
 class TableRecordset : public Recordset {
  public:

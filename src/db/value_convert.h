@@ -9,13 +9,11 @@
 
 #include "jet/column.h"
 #include "jet/value.h"
+#include "jet/error.h"
 
 namespace db {
 
-namespace err {
-inline constexpr int kDivisionByZero = 11;     // division by zero in an expression
-inline constexpr int kConversion = 3421;       // data type conversion error on a field write
-}  // namespace err
+namespace err = jet::err;  // the one table of error numbers
 
 // The value as it is stored in a field of column c, converted the way Jet does when a program
 // assigns it: numbers to the column's width (rounding half to even, Overflow 6 outside the range),

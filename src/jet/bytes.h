@@ -26,7 +26,6 @@ class Bytes {
   }
   uint8_t u8(size_t off) const { need(off, 1); return data_[off]; }
   uint16_t u16(size_t off) const { need(off, 2); return uint16_t(data_[off] | (data_[off + 1] << 8)); }
-  uint32_t u24(size_t off) const { need(off, 3); return data_[off] | (data_[off + 1] << 8) | (uint32_t(data_[off + 2]) << 16); }
   uint32_t u32(size_t off) const {
     need(off, 4);
     return uint32_t(data_[off]) | (uint32_t(data_[off + 1]) << 8) | (uint32_t(data_[off + 2]) << 16) |
@@ -45,7 +44,6 @@ class Bytes {
 };
 
 inline void put16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-inline void put24(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); }
 inline void put32(uint8_t* p, uint32_t v) { put16(p, uint16_t(v)); put16(p + 2, uint16_t(v >> 16)); }
 inline void put64(uint8_t* p, uint64_t v) { put32(p, uint32_t(v)); put32(p + 4, uint32_t(v >> 32)); }
 

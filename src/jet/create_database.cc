@@ -20,7 +20,6 @@ namespace jet {
 
 namespace {
 
-constexpr int kDatabaseExists = 3204;
 
 // The header page of a new file, before masking.
 std::string headerPage(double created) {
@@ -129,7 +128,7 @@ void writeNewFile(const std::string& path, const std::string& bytes) {
   OsFile file;
   if (!file.open(path, OsFile::Open::CreateNew)) {
     OsError e = lastOsError();
-    if (e.kind == OsFailure::Exists) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
+    if (e.kind == OsFailure::Exists) throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
     throw Error(err::kCannotOpen, "Cannot create the file '" + path + "': " + e.text + ".");
   }
   size_t done = 0;
@@ -150,7 +149,7 @@ void writeNewFile(const std::string& path, const std::string& bytes) {
 
 void createDatabase(const std::string& path, double created) {
   if (created == 0) created = nowAsJetDate();
-  if (osPathInfo(path).exists) throw Error(kDatabaseExists, "Database '" + path + "' already exists.");
+  if (osPathInfo(path).exists) throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
   writeNewFile(path, headerPage(created) + globalMapPage());
   // Whatever fails from here on leaves no half-made file behind.
   struct Remove {

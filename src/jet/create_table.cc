@@ -12,7 +12,6 @@ namespace jet {
 
 namespace {
 
-constexpr int kTableExists = 3010;
 
 [[noreturn]] void badDesign(const std::string& table, const std::string& what) {
   throw Error(err::kInvalidArgument, "Cannot create table '" + table + "': " + what + ".");
@@ -111,7 +110,7 @@ uint32_t createTable(Database& db, const TableDesign& design) {
   TableLayout layout = layoutForDesign(design);
   for (auto& e : db.catalog()) {
     if ((e.type == 1 || e.type == 5 || e.type == 4 || e.type == 6) && sameName(e.name, design.name)) {
-      throw Error(kTableExists, "Table '" + design.name + "' already exists.");
+      throw Error(err::kTableExists, "Table '" + design.name + "' already exists.");
     }
   }
   PageFile& file = db.file();

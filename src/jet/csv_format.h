@@ -15,7 +15,5 @@ std::string csvLine(const std::vector<Value>& values);
 std::string csvQuote(const std::string& text);
 // Shortest decimal text that reads back as the same double.
 std::string formatDouble(double d);
-// Date as YYYY-MM-DD HH:MM:SS.
-std::string formatDate(double d);
 
 }  // namespace jet

@@ -35,7 +35,7 @@ uint16_t addRowToPage(uint8_t* page, const Format& f, const std::string& row, ui
   Bytes b(page, f.pageSize);
   uint16_t count = b.u16(f.dataRowCount);
   uint16_t free = b.u16(f.dataFreeSpace);
-  if (free < rowSpaceNeeded(row.size()) || count >= 255) throw Error(err::kNotSupported, "internal: the page has no room for the row");
+  if (free < rowSpaceNeeded(row.size()) || count >= 255) internalFault("the page has no room for the row");
   uint32_t top = count == 0 ? uint32_t(f.pageSize) : (b.u16(f.dataRowOffsets + 2 * (count - 1)) & kRowOffsetMask);
   // The free-space count of a damaged page may promise room the page does not have.
   if (top > f.pageSize || top < row.size() || top - row.size() < f.dataRowOffsets + 2 * (size_t(count) + 1)) {
@@ -56,7 +56,7 @@ void replaceRowOnPage(uint8_t* page, const Format& f, uint16_t row, const std::s
   RowSlot s = dp.slot(row);
   long delta = long(bytes.size()) - long(s.length);
   uint16_t free = b.u16(f.dataFreeSpace);
-  if (delta > long(free)) throw Error(err::kNotSupported, "internal: the page has no room for the grown row");
+  if (delta > long(free)) internalFault("the page has no room for the grown row");
   // Rows after this one (higher numbers) lie below it in the page: move them by -delta.
   uint32_t lowest = s.start;
   for (uint16_t r = row + 1; r < count; ++r) lowest = std::min<uint32_t>(lowest, b.u16(f.dataRowOffsets + 2 * r) & kRowOffsetMask);

@@ -8,7 +8,7 @@ namespace jet {
 
 void buildIndexTree(PageFile& file, const Format& f, const RealIndex& index, std::vector<IndexEntry> entries) {
   const IndexNode root = readIndexNode(file, f, index.rootPage);
-  if (!root.leaf || !root.entries.empty()) throw Error(err::kInvalidArgument, "internal: an index is built only once");
+  if (!root.leaf || !root.entries.empty()) internalFault("an index is built only once");
   if (entries.empty()) return;
   bool leaf = true;
   uint32_t tail = 0;  // the last child of the level being built, which has no entry

@@ -142,12 +142,6 @@ bool PageFit::fits() const {
   return f_.indexEntries + total <= f_.pageSize && total < maskLen * 8;
 }
 
-size_t indexNodeSize(const Format& f, const IndexNode& node) {
-  size_t total = 0;
-  for (auto& e : node.entries) total += e.key.size() + (node.leaf ? 4 : 8);
-  return total;
-}
-
 namespace {
 
 // The bytes after an entry's key: its row address, and on nodes its child page.

@@ -39,9 +39,6 @@ IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page);
 // Serialises a node into a page image (prefix compression and entry mask included).
 // Returns false when the entries do not fit on one page.
 bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node);
-// Bytes the node's entries need on one page (without prefix compression).
-size_t indexNodeSize(const Format& f, const IndexNode& node);
-
 int compareEntries(const IndexEntry& a, const IndexEntry& b);
 
 // Measures entries, added in key order, against one page, prefix compression counted.

@@ -54,11 +54,6 @@ int32_t TableWriter::takeAutoNumber() {
 
 namespace {
 
-struct Prepared {
-  std::vector<Value> stored;   // values as the row keeps them (long values as their row bytes)
-  std::string bytes;
-};
-
 // `old`: the row's values before a change; an index whose key stays as it was is not checked.
 void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self,
                      const std::vector<Value>* old = nullptr) {
@@ -129,7 +124,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     TableDef& def = table_.mutableDef();
     PageFile& file = db_.file();
     const Format& f = db_.format();
-    if (values.size() != def.columns.size()) throw Error(err::kInvalidArgument, "internal: a row has the wrong number of values");
+    if (values.size() != def.columns.size()) internalFault("a row has the wrong number of values");
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
       if (!c.autoNumber() || c.type != ColumnType::Long) continue;
@@ -169,7 +164,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     TableDef& def = table_.mutableDef();
     PageFile& file = db_.file();
     const Format& f = db_.format();
-    if (values.size() != def.columns.size()) throw Error(err::kInvalidArgument, "internal: a row has the wrong number of values");
+    if (values.size() != def.columns.size()) internalFault("a row has the wrong number of values");
     // Where the row's bytes live now: at home, or where its forwarding address points.
     PageRef homePage = file.read(id.page);
     DataPage home(Bytes(homePage->data(), homePage->size()), f);

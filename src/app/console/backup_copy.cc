@@ -10,10 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The runtime's numbers for these file failures.
-constexpr int kPathFileAccess = 75;
-constexpr int kPathNotFound = 76;
-
 }  // namespace
 
 std::string BackupName(const std::string& file, std::time_t when) {
@@ -33,7 +29,7 @@ std::vector<std::string> BackupFiles(const std::string& dir, const std::vector<s
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir)) {
-    throw jet::Error(kPathNotFound, "Path not found: cannot make the backup folder '" + dir + "'" +
+    throw jet::Error(jet::err::kPathNotFound, "Path not found: cannot make the backup folder '" + dir + "'" +
                                         (ec ? ": " + ec.message() : std::string()) + ".");
   }
   std::vector<std::string> copies;
@@ -48,7 +44,7 @@ std::vector<std::string> BackupFiles(const std::string& dir, const std::vector<s
     }
     bool copied = fs::copy_file(file, target, fs::copy_options::none, ec);
     if (!copied || ec || fs::file_size(target, ec) != fs::file_size(file)) {
-      throw jet::Error(kPathFileAccess, "Path/File access error: cannot copy '" + file + "' to '" + target.string() +
+      throw jet::Error(jet::err::kPathFileAccess, "Path/File access error: cannot copy '" + file + "' to '" + target.string() +
                                             "'" + (ec ? ": " + ec.message() : std::string()) + ".");
     }
     copies.push_back(target.string());

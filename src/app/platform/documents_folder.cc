@@ -26,11 +26,11 @@ SHGetFolderPathAFn folderPathEntry() {
   static SHGetFolderPathAFn entry = nullptr;
   if (entry == nullptr) {
     HMODULE module = LoadLibraryA("shfolder");
-    if (module == nullptr) throw jet::Error(53, "File not found: shfolder");
+    if (module == nullptr) throw jet::Error(jet::err::kSystemFileNotFound, "File not found: shfolder");
     // Through the generic function type, the one cast between function types that is meant to work.
     auto generic = reinterpret_cast<void (*)()>(GetProcAddress(module, "SHGetFolderPathA"));
     entry = reinterpret_cast<SHGetFolderPathAFn>(generic);
-    if (entry == nullptr) throw jet::Error(453, "Can't find DLL entry point SHGetFolderPathA in shfolder");
+    if (entry == nullptr) throw jet::Error(jet::err::kDllEntryPoint, "Can't find DLL entry point SHGetFolderPathA in shfolder");
   }
   return entry;
 }
