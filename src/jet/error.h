@@ -20,6 +20,7 @@ inline constexpr int kBadPassword = 3031;         // encrypted or password-prote
 inline constexpr int kAlreadyInUse = 3045;        // file held by another program
 inline constexpr int kDiskIo = 3043;              // disk or network error
 inline constexpr int kNotDatabase = 3049;         // damaged, or not a database at all
+inline constexpr int kLogNotCreated = 3050;       // no permission to create the log beside the file (Jet: could not lock file)
 inline constexpr int kCannotOpen = 3051;          // permission denied
 inline constexpr int kSyntaxQuery = 3075;         // syntax error in an expression
 inline constexpr int kTableNotFound = 3078;       // input table or query not found

@@ -299,6 +299,23 @@ TEST_F(ConsoleTest, DryRunFailsWhereTheRealRunWould) {
   Result missing = run({"--dry-run", "--bandplan", (dir / "none.mdb").string()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "Run-time error 3024: Could not find file '" + (dir / "none.mdb").string() + "'.\n");
+
+  // A folder where this user may not create the log (tests run as root: the runs drop to nobody).
+  copyFixture("bandplan.mdb", bandPlan);
+  copyFixture("logbook.mdb", logbook);
+  original = {readFile(bandPlan), readFile(logbook)};
+  for (const fs::path& f : {bandPlan, logbook}) fs::permissions(f, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
+  fs::permissions(fake.root(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  std::vector<std::string> unprivileged;
+  if (geteuid() == 0) unprivileged = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  for (const char* how : {"--dry-run", "--yes"}) {
+    Result r = runProgram(with({how}), fake.root(), "", false, unprivileged);
+    EXPECT_EQ(r.status, 1) << how;
+    EXPECT_EQ(r.err.rfind("Run-time error 3050: ", 0), 0u) << how << ": " << r.err;
+    EXPECT_NE(r.err.find(bandPlan.string() + "-wal"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(untouched());
 }
 
 // The process is killed, or finds the disk full, at each write call on the band plan's files in
