@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-packages.sh cmake ninja-build g++ libgtest-dev googletest mdbtools mdbtools-dev \
+scripts/install-packages.sh cmake ninja-build g++ libgtest-dev googletest mdbtools mdbtools-dev strace \
   qt6-base-dev xvfb xauth
 
 generator=()

@@ -1,8 +1,16 @@
 #include "bandplan/update_band_plan.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "db/database.h"
+#include "db/jet_date.h"
+#include "db/recordset.h"
 #include "db/value_convert.h"
 
 namespace bandplan {
@@ -30,8 +38,41 @@ struct NewEntity {
 
 const char* const kCutOver = "10/10/2010";
 
-// Adds the rows of the new entities that the prefixes table lacks; notes which were added and their IDs.
-void AddNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
+// The fields of a new entity row, in the order they are written, with the values passed.
+std::vector<std::pair<const char*, Value>> RowOf(const NewEntity& e) {
+  return {{"prefix", Text(e.prefix)},      {"Master_Prefix", Text(e.prefix)},
+          {"Country", Text(e.country)},    {"Abbreviation", Text("-x")},
+          {"Continent", Text(e.continent)}, {"CQ_Zone", Text(e.cqZone)},
+          {"ITU_Zone", Text("11")},        {"Latitude", Dbl(e.latitude)},
+          {"Longitude", e.longitude},      {"DXCC", Int16(int16_t(e.number))},
+          {"Time_Offset", Int16(4)},       {"Begin_Date", Text(kCutOver)},
+          {"Deleted", Bool(false)},        {"Use", Bool(true)}};
+}
+
+// Whether a stored field holds what writing `passed` into it stores (a Single keeps about
+// seven digits; a date field holds the date that the text names).
+bool Holds(const Value& stored, const Value& passed) {
+  if (stored.isNull()) return false;
+  if (stored.kind == Value::Kind::Text) return stored.s == (passed.kind == Value::Kind::Text ? passed.s : db::textOf(passed));
+  if (!stored.isNumeric()) return false;
+  std::optional<double> want = passed.kind != Value::Kind::Text ? std::optional<double>(db::numberOf(passed))
+                               : stored.kind == Value::Kind::Date ? db::parseJetDate(passed.s)
+                                                                  : db::parseNumber(passed.s);
+  return want && std::fabs(db::numberOf(stored) - *want) <= 1e-6 * std::max(1.0, std::fabs(*want));
+}
+
+// Whether the current row is exactly the row this update adds for `e`.
+bool IsRowOfThisUpdate(const db::Recordset& rs, const NewEntity& e) {
+  for (const auto& [name, value] : RowOf(e)) {
+    if (!Holds(rs.getField(name), value)) return false;
+  }
+  return true;
+}
+
+// Adds the rows of the new entities that the prefixes table lacks; notes which were added and
+// their IDs. An entity whose row an earlier run added, exactly as this one would, is noted as
+// Stored with that row's ID: if that run stopped before linking it, its links are still owed.
+void AddNewEntities(db::DataSource& BandPlan, bool Added[4], bool Stored[4], int32_t NewID[4]) {
   const NewEntity entities[4] = {
       {517, "PJ2", "Curacao", "SA", "09", 12.17, Int16(-69)},
       {518, "PJ7", "Sint Maarten", "NA", "08", 18.07, Dbl(-63.07)},
@@ -45,23 +86,16 @@ void AddNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
   for (int k = 0; k < 4; ++k) {
     const NewEntity& e = entities[k];
     rs.FindFirst("DXCC=" + std::to_string(e.number));
-    if (!rs.NoMatch()) continue;
+    if (!rs.NoMatch()) {
+      if (IsRowOfThisUpdate(rs, e)) {
+        Stored[k] = true;
+        NewID[k] = db::toLong(rs.getField("ID"));
+      }
+      continue;
+    }
     rs.AddNew();
     Added[k] = true;
-    rs.setField("prefix", Text(e.prefix));
-    rs.setField("Master_Prefix", Text(e.prefix));
-    rs.setField("Country", Text(e.country));
-    rs.setField("Abbreviation", Text("-x"));
-    rs.setField("Continent", Text(e.continent));
-    rs.setField("CQ_Zone", Text(e.cqZone));
-    rs.setField("ITU_Zone", Text("11"));
-    rs.setField("Latitude", Dbl(e.latitude));
-    rs.setField("Longitude", e.longitude);
-    rs.setField("DXCC", Int16(int16_t(e.number)));
-    rs.setField("Time_Offset", Int16(4));
-    rs.setField("Begin_Date", Text(kCutOver));
-    rs.setField("Deleted", Bool(false));
-    rs.setField("Use", Bool(true));
+    for (const auto& [name, value] : RowOf(e)) rs.setField(name, value);
     NewID[k] = db::toLong(rs.getField("ID"));
     rs.Update();
   }
@@ -87,8 +121,17 @@ void RetireEntities(db::DataSource& BandPlan) {
   }
 }
 
+// Whether plink links `prefix` to `id`.
+bool Linked(db::DataSource& BandPlan, const char* prefix, int32_t id) {
+  return BandPlan.Database()
+             .OpenRecordset(std::string("select * from plink where prefix = '") + prefix + "' and plink = " + std::to_string(id))
+             ->RecordCount() != 0;
+}
+
 // Rebuilds the prefix links: old links go, new entities get theirs, earlier links are recorded.
-void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t NewID[4]) {
+// An entity row stored by an earlier run gets the links that run did not store, so that a run
+// after any interruption ends as one uninterrupted run.
+void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const bool Stored[4], const int32_t NewID[4]) {
   BandPlan.Database().Execute("DELETE * FROM plink where plink = 108");
   BandPlan.Database().Execute("DELETE * FROM plink where plink = 143");
 
@@ -97,7 +140,7 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t
   struct Link { int entity; const char* prefix; };
   const Link links[5] = {{0, "PJ2"}, {1, "PJ7"}, {2, "PJ5"}, {2, "PJ6"}, {3, "PJ4"}};
   for (const Link& l : links) {
-    if (!Added[l.entity]) continue;
+    if (!Added[l.entity] && !(Stored[l.entity] && !Linked(BandPlan, l.prefix, NewID[l.entity]))) continue;
     db::Recordset& rs = BandPlan.Recordset();
     rs.AddNew();
     rs.setField("prefix", Text(l.prefix));
@@ -125,10 +168,11 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t
 
 void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
+  bool Stored[4] = {false, false, false, false};  // present as this update adds them
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
-  AddNewEntities(BandPlan, Added, NewID);
+  AddNewEntities(BandPlan, Added, Stored, NewID);
   RetireEntities(BandPlan);
-  RelinkPrefixes(BandPlan, Added, NewID);
+  RelinkPrefixes(BandPlan, Added, Stored, NewID);
   MsgBox("PJ Entities have been checked and changed where necessary.", app::vbOKOnly, app::kTitle);
 }
 

@@ -2,10 +2,12 @@
 
 #include "jet/error.h"
 #include "jet/text_codec.h"
+#include "jet/write_preconditions.h"
 
 namespace jet {
 
 Database::Database(const std::string& path, Mode mode) {
+  if (mode == Mode::ReadWrite) checkWriteAccess(path);
   file_ = std::make_unique<PageFile>(path, mode == Mode::ReadWrite ? PageFile::Mode::ReadWrite : PageFile::Mode::ReadOnly);
   header_ = parseHeader(file_->readPrefix(2048), path);
   if (mode == Mode::ReadWrite && !header_.format->jet4) {
@@ -21,6 +23,7 @@ Database::Database(const std::string& path, Mode mode) {
     if (e.number() == err::kNotDatabase) throw;
     throw Error(err::kNotDatabase, std::string("The database file is damaged: ") + e.what());
   }
+  if (mode == Mode::ReadWrite) checkLengthAgainstPageMaps(*this);
 }
 
 Database::~Database() = default;

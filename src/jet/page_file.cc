@@ -5,6 +5,7 @@
 
 #include "jet/bytes.h"
 #include "jet/error.h"
+#include "jet/lock_file.h"
 
 namespace jet {
 
@@ -44,19 +45,6 @@ uint64_t chainSum(uint64_t h, const uint8_t* p, size_t n) {
 
 // Never 0, which marks a page that did not exist.
 uint64_t pageSum(const uint8_t* p, size_t n) { return chainSum(0x9E3779B97F4A7C15ull, p, n) | 1; }
-
-#ifdef _WIN32
-constexpr const char* kSeparators = "/\\";
-#else
-constexpr const char* kSeparators = "/";
-#endif
-
-std::string lockFileOf(const std::string& path) {
-  auto dot = path.find_last_of('.');
-  auto slash = path.find_last_of(kSeparators);
-  std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
-  return base + ".ldb";
-}
 
 std::string readOnlyMessage(const std::string& path) {
   return "Cannot update. The database file '" + path + "' is read-only.";
@@ -117,12 +105,7 @@ PageFile::~PageFile() {
 }
 
 void PageFile::lockOrRefuse() {
-  std::string ldb = lockFileOf(path_);
-  if (osLockFileHeld(ldb)) {
-    file_.close();
-    throw Error(err::kAlreadyInUse, "The database '" + path_ + "' is in use by another program (its lock file '" + ldb +
-                                        "' is held). Close that program and try again.");
-  }
+  refuseIfLockFileHeld(path_);
   if (!file_.lockExclusive()) {
     file_.close();
     throw Error(err::kAlreadyInUse, lockedMessage(path_));

@@ -20,6 +20,7 @@
 
 #include "fake_prefix.h"
 #include "jet/database.h"
+#include "jet/integrity_check.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 // Runs the program with `args`. Its input is `input` from a plain file, or, with `terminal`, the
-// same text typed on a pseudo-terminal.
+// same text typed on a pseudo-terminal. A `launcher` (a command and its arguments) starts it.
 Result runProgram(const std::vector<std::string>& args, const fs::path& scratch, const std::string& input = "",
-                  bool terminal = false) {
+                  bool terminal = false, const std::vector<std::string>& launcher = {}) {
   fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt", inFile = scratch / "stdin.txt";
   std::ofstream(inFile, std::ios::binary) << input;
   int master = -1;
@@ -74,10 +75,12 @@ Result runProgram(const std::vector<std::string>& args, const fs::path& scratch,
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    std::vector<char*> argv{const_cast<char*>(TARNLOG_CONSOLE_EXE)};
+    std::vector<char*> argv;
+    for (const std::string& a : launcher) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(const_cast<char*>(TARNLOG_CONSOLE_EXE));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(TARNLOG_CONSOLE_EXE, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   if (terminal && !input.empty()) {
@@ -296,6 +299,69 @@ TEST_F(ConsoleTest, DryRunFailsWhereTheRealRunWould) {
   Result missing = run({"--dry-run", "--bandplan", (dir / "none.mdb").string()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "Run-time error 3024: Could not find file '" + (dir / "none.mdb").string() + "'.\n");
+
+  // A folder where this user may not create the log (tests run as root: the runs drop to nobody).
+  copyFixture("bandplan.mdb", bandPlan);
+  copyFixture("logbook.mdb", logbook);
+  original = {readFile(bandPlan), readFile(logbook)};
+  for (const fs::path& f : {bandPlan, logbook}) fs::permissions(f, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
+  fs::permissions(fake.root(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  std::vector<std::string> unprivileged;
+  if (geteuid() == 0) unprivileged = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  for (const char* how : {"--dry-run", "--yes"}) {
+    Result r = runProgram(with({how}), fake.root(), "", false, unprivileged);
+    EXPECT_EQ(r.status, 1) << how;
+    EXPECT_EQ(r.err.rfind("Run-time error 3050: ", 0), 0u) << how << ": " << r.err;
+    EXPECT_NE(r.err.find(bandPlan.string() + "-wal"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(untouched());
+}
+
+// The process is killed, or finds the disk full, at each write call on the band plan's files in
+// turn; the next run must end exactly where one uninterrupted run ends.
+TEST_F(ConsoleTest, ARunStoppedAtAnyWriteOfTheBandPlanIsFinishedByTheNextRun) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed (scripts/test.sh installs it)";
+  const std::string writes = "pwrite64,pwritev,pwritev2,write,writev";
+  const fs::path trace = fake.root() / "trace.txt";
+  auto strace = [&](const std::string& inject) {
+    std::vector<std::string> launcher{"strace", "-f", "-qq", "-o", trace.string(), "-P", bandPlan.string(),
+                                      "-P", bandPlan.string() + "-wal", "-e", "trace=" + writes};
+    if (!inject.empty()) launcher.insert(launcher.end(), {"-e", "inject=" + writes + ":" + inject});
+    return runProgram(with({"--yes"}), fake.root(), "", false, launcher);
+  };
+  auto restore = [&] {
+    copyFixture("bandplan.mdb", bandPlan);
+    copyFixture("logbook.mdb", logbook);
+    fs::remove(bandPlan.string() + "-wal");
+    fs::remove(logbook.string() + "-wal");
+  };
+  const char* tables[] = {"prefixes", "plink", "plinkold"};
+
+  // The reference run, traced: its write calls on the band plan are the places to stop at.
+  restore();
+  ASSERT_EQ(strace("").status, 0);
+  std::map<std::string, Rows> clean;
+  for (const char* t : tables) clean[t] = rowsOf(bandPlan, t);
+  const int writeCalls = int(linesOf(readFile(trace)).size());
+  ASSERT_GE(writeCalls, 20);  // one at least for each stored row of the update
+
+  for (const std::string how : {"signal=KILL", "error=ENOSPC"}) {
+    for (int n = 1; n <= writeCalls; ++n) {
+      restore();
+      Result stopped = strace(how + ":when=" + std::to_string(n));
+      if (how == "signal=KILL") {
+        ASSERT_EQ(stopped.status, -1) << "not killed at write call " << n << ": " << stopped.err;
+      }
+      Result again = run(with({"--yes"}));
+      ASSERT_EQ(again.status, 0) << how << " at write call " << n << ": " << again.err;
+      for (const char* t : tables) {
+        EXPECT_EQ(differingIds(rowsOf(bandPlan, t), clean[t]), std::set<long long>{}) << t << ", " << how << " at write call " << n;
+      }
+      jet::Database db(bandPlan.string(), jet::Database::Mode::ReadOnly);
+      EXPECT_EQ(jet::checkDatabase(db), std::vector<std::string>{}) << how << " at write call " << n;
+    }
+  }
 }
 
 TEST_F(ConsoleTest, BackupIsTakenFirstAndRestoresTheOriginals) {

@@ -575,8 +575,7 @@ TEST(InterruptedRun, EveryStopLeavesWholeStepsAndAFullRunFinishesTheJob) {
       if (!run.error) wantPrompts.push_back(std::to_string(logbookOps) + kLogbookDone);
       if (prompts != wantPrompts) findings.add("the stopped run showed other messages", n, where + ", shown " + std::to_string(prompts.size()));
 
-      // A full run afterwards ends as one uninterrupted run, except that an entity row stored
-      // without its links keeps none.
+      // A full run afterwards ends as one uninterrupted run.
       ScriptedMsgBox again;
       runBoth(f, again);
       State s2;
@@ -584,15 +583,7 @@ TEST(InterruptedRun, EveryStopLeavesWholeStepsAndAFullRunFinishesTheJob) {
         std::string problems = load(label, path, knowns, s2);
         if (!problems.empty()) findings.add("the integrity check fails after the second run", n, where + "\n" + path + ":\n" + problems);
       }
-      std::set<std::pair<std::string, long long>> unlinked;
-      for (size_t i = 0; i < ops.size(); ++i) {
-        if (ops[i].entity >= 0 && st[size_t(ops[i].entity)] == Seen::Present && st[i] != Seen::Present) {
-          for (auto& r : ops[i].rows) unlinked.insert(r);
-        }
-      }
-      auto finalRows = [&](const std::string& t, long long id) -> const Values* {
-        return unlinked.count({t, id}) ? nullptr : find(after, t, id);
-      };
+      auto finalRows = [&](const std::string& t, long long id) { return find(after, t, id); };
       std::string diff = differences(s2, before, after, finalRows, true);
       if (!diff.empty()) findings.add("the second run ends in another state", n, where + "\n" + diff);
 

@@ -11,6 +11,8 @@
 #include "db/data_source.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/lock_file.h"
+#include "jet/write_preconditions.h"
 
 namespace console {
 namespace {
@@ -45,12 +47,15 @@ class TempFolder {
   fs::path path_;
 };
 
-// A writable copy of the database at `original`, which is first opened as the real run would
-// open it, so that a missing, damaged or read-only file fails the same way.
+// A writable copy of the database at `original`, which is first checked as the real run would
+// open it, so that a missing, damaged, unreadable, read-only or locked file, or one whose folder
+// has no room for the log, fails the same way.
 std::string copyForPreview(const std::string& original, const fs::path& copy) {
-  { jet::Database check(original, jet::Database::Mode::ReadOnly); }
-  if ((fs::status(original).permissions() & fs::perms::owner_write) == fs::perms::none) {
-    throw jet::Error(jet::err::kReadOnly, "Cannot update. The database file '" + original + "' is read-only.");
+  jet::checkWriteAccess(original);
+  jet::refuseIfLockFileHeld(original);
+  {
+    jet::Database check(original, jet::Database::Mode::ReadOnly);
+    jet::checkLengthAgainstPageMaps(check);
   }
   std::error_code ec;
   if (!fs::copy_file(original, copy, fs::copy_options::overwrite_existing, ec) || ec) {

@@ -1,0 +1,151 @@
+// Opening a database for writing refuses, before anything is written and with an error that says
+// why: a file held through its lock file, one this user may not read or write, one whose folder
+// takes no log, and one cut shorter than its own page maps.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet_test_support.h"
+
+namespace jet {
+namespace {
+
+using testing::ScratchDir;
+using testing::fixturePath;
+
+// Opens `path` for writing and closes it: "" when that works, else "number: description".
+std::string openForWriting(const std::string& path) {
+  try {
+    Database db(path, Database::Mode::ReadWrite);
+    return "";
+  } catch (const Error& e) {
+    return std::to_string(e.number()) + ": " + e.what();
+  }
+}
+
+// openForWriting in a child process that runs as the user nobody when this one is root (as the
+// tests are in CI), so that file permissions apply to it.
+std::string openForWritingUnprivileged(const std::string& path) {
+  int out[2];
+  if (::pipe(out) != 0) return "no pipe";
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::close(out[0]);
+    std::string result = "cannot run as nobody";
+    if (::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)) {
+      result = openForWriting(path);
+    }
+    (void)!::write(out[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(out[1]);
+  std::string result;
+  char buf[512];
+  for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) result.append(buf, size_t(n));
+  ::close(out[0]);
+  ::waitpid(child, nullptr, 0);
+  return result;
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+// A copy of a fixture that every user may read and write, in a folder every user may enter.
+std::string sharedCopy(const ScratchDir& dir, const std::string& fixture, const std::string& name) {
+  ::chmod(dir.path().c_str(), 0777);
+  std::string path = dir.copy(fixturePath(fixture), name);
+  ::chmod(path.c_str(), 0666);
+  return path;
+}
+
+TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
+  ScratchDir dir;
+  std::string path = sharedCopy(dir, "jet4/bandplan.mdb", "bandplan.mdb");
+  std::string ldb = dir.path() + "/bandplan.ldb";
+  testing::writeFile(ldb, std::string(64, '\0'));
+  std::filesystem::create_directory(dir.path() + "/elsewhere");
+  std::string link = dir.path() + "/elsewhere/named.mdb";
+  std::filesystem::create_symlink(path, link);
+
+  // Held with a BSD lock (flock) rather than a record lock; through the link as well.
+  int fd = ::open(ldb.c_str(), O_RDWR);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << openForWriting(path);
+  std::string viaLink = openForWriting(link);
+  EXPECT_TRUE(startsWith(viaLink, "3045: ")) << viaLink;
+  EXPECT_NE(viaLink.find(ldb), std::string::npos) << "names the lock file beside the real file: " << viaLink;
+  ::close(fd);
+  EXPECT_EQ(openForWriting(link), "");
+
+  // A lock file this user cannot open cannot be checked: it counts as held.
+  ::chmod(ldb.c_str(), 0200);
+  std::string unreadable = openForWritingUnprivileged(path);
+  EXPECT_TRUE(startsWith(unreadable, "3045: ")) << unreadable;
+  EXPECT_NE(unreadable.find("cannot be checked"), std::string::npos) << unreadable;
+  // A lock file left behind by a program that ended is no lock.
+  ::chmod(ldb.c_str(), 0666);
+  EXPECT_EQ(openForWritingUnprivileged(path), "");
+}
+
+TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
+  ScratchDir dir;
+  std::string writeOnly = sharedCopy(dir, "jet4/bandplan.mdb", "write-only.mdb");
+  ::chmod(writeOnly.c_str(), 0222);
+  std::string result = openForWritingUnprivileged(writeOnly);
+  EXPECT_TRUE(startsWith(result, "3051: ")) << result;
+  EXPECT_NE(result.find("no permission to read"), std::string::npos) << result;
+
+  std::string othersRead = sharedCopy(dir, "jet4/bandplan.mdb", "others-read.mdb");
+  ::chmod(othersRead.c_str(), 0644);
+  result = openForWritingUnprivileged(othersRead);
+  EXPECT_TRUE(startsWith(result, "3027: ")) << result;
+  EXPECT_NE(result.find("no permission to write"), std::string::npos) << result;
+
+  // A folder where the log cannot be created: refused at the open, nothing written.
+  std::string folder = dir.path() + "/read-only-folder";
+  std::filesystem::create_directory(folder);
+  std::string inFolder = folder + "/bandplan.mdb";
+  std::filesystem::copy_file(fixturePath("jet4/bandplan.mdb"), inFolder);
+  ::chmod(inFolder.c_str(), 0666);
+  ::chmod(folder.c_str(), 0555);
+  const std::string before = testing::readFile(inFolder);
+  result = openForWritingUnprivileged(inFolder);
+  EXPECT_TRUE(startsWith(result, "3050: ")) << result;
+  EXPECT_NE(result.find(inFolder + "-wal"), std::string::npos) << result;
+  EXPECT_EQ(testing::readFile(inFolder), before);
+  ::chmod(folder.c_str(), 0755);
+}
+
+TEST(OpenForWriting, AFileShorterThanItsPageMapsIsRefusedUntouched) {
+  ScratchDir dir;
+  // Every writable fixture opens: the check refuses no sound file.
+  for (const std::string& fixture : testing::fixtureDatabases()) {
+    if (fixture.find("V1997") != std::string::npos) continue;  // Access 97: never written
+    std::string copy = dir.copy(fixture, "sound.mdb");
+    EXPECT_EQ(openForWriting(copy), "") << fixture;
+  }
+  for (const char* fixture : {"jet4/logbook.mdb", "jet4/bandplan.mdb"}) {
+    for (int missing : {1, 2}) {
+      std::string path = dir.copy(fixturePath(fixture), "short.mdb");
+      std::filesystem::resize_file(path, std::filesystem::file_size(path) - 4096u * unsigned(missing));
+      const std::string before = testing::readFile(path);
+      std::string result = openForWriting(path);
+      EXPECT_TRUE(startsWith(result, "3049: ")) << fixture << " short by " << missing << ": " << result;
+      EXPECT_EQ(testing::readFile(path), before);
+      EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace jet
