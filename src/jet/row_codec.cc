@@ -202,6 +202,17 @@ std::string encodeFixed(const Column& c, const Value& v) {
       break;
     }
     case ColumnType::Guid: out = parseGuid(v.s); break;
+    case ColumnType::Text: {
+      // Fixed-length text is UTF-16LE without compression, padded with blanks as Access pads it.
+      const std::string units = utf8ToUtf16le(v.s);
+      if (units.size() > out.size()) {
+        throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
+                                        std::to_string(out.size() / 2) + " characters).");
+      }
+      std::memcpy(p, units.data(), units.size());
+      for (size_t i = units.size(); i + 1 < out.size(); i += 2) p[i] = ' ';
+      break;
+    }
     default:
       if (v.s.size() > out.size()) throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
       std::memcpy(p, v.s.data(), v.s.size());
@@ -239,7 +250,7 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       std::string bytes = encodeFixed(c, v);
       std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
     } else {
-      if (c.type == ColumnType::Text && utf8ToUtf32(v.s).size() > size_t(c.size / 2)) {
+      if (c.type == ColumnType::Text && utf8ToUtf16le(v.s).size() > c.size) {
         throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
                                         std::to_string(c.size / 2) + " characters).");
       }

@@ -204,14 +204,53 @@ TEST(TableWriter, RefusalsLeaveTheFileUnchanged) {
       w.insert({Value::null(), Value::text("ABCDEFGHIJK"), Value::long_(1)});
       FAIL();
     } catch (const Error& e) { EXPECT_EQ(numberOf(e), err::kTooSmall); }
-    // A character the key encoder cannot place exactly is refused, not stored with a wrong key.
+    // Text that is not UTF-8 has no key: refused, not stored with a wrong one.
     try {
-      w.insert({Value::null(), Value::text("\xCE\xA9"), Value::long_(1)});
+      w.insert({Value::null(), Value::text("PJ\xC3"), Value::long_(1)});
       FAIL();
-    } catch (const Error& e) { EXPECT_NE(numberOf(e), 0); }
+    } catch (const Error& e) { EXPECT_EQ(numberOf(e), err::kInvalidArgument); }
     EXPECT_EQ(problems(db), "");
   }
   EXPECT_EQ(testing::readFile(path), before);
+}
+
+// Fixed-length text is UTF-16 like any other: 'Î' in a Text(1) column of a file Access made.
+TEST(TableWriter, FixedLengthTextKeepsEveryCharacter) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("access-made/fixedTextTestV2003.mdb"), "fixed.mdb");
+  const std::vector<std::string> flags = {"\xC3\x8E", "\xCE\xA9", "\xE6\xBC\xA2", "N"};
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    Table& t = db.table("users");
+    ASSERT_TRUE(t.def().findColumn("c_flag_")->fixed());
+    TableWriter w(db, t);
+    for (size_t i = 0; i < flags.size(); ++i) {
+      w.insert({Value::long_(77 + int(i)), Value::text("login" + std::to_string(i)), Value::text("pwd"), Value::text("-1"),
+                Value::text("Name " + flags[i]), Value::long_(1), Value::long_(2), Value::long_(3), Value::text(flags[i]),
+                Value::date(40000.5)});
+    }
+    // Two characters, or one that takes two UTF-16 units, do not fit.
+    for (const char* wide : {"NY", "\xF0\x9F\x98\x80"}) {
+      try {
+        w.insert({Value::long_(90), Value::text("x"), Value::text("x"), Value::text("x"), Value::text("x"), Value::long_(1),
+                  Value::long_(2), Value::long_(3), Value::text(wide), Value::date(40000.5)});
+        ADD_FAILURE() << wide;
+      } catch (const Error& e) { EXPECT_EQ(e.number(), err::kTooSmall); }
+    }
+  }
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(problems(db), "");
+  EXPECT_TRUE(testing::storedKeyMismatches(db).empty());
+  int status = 0;
+  auto cells = testing::parseCsv(testing::runCommand("mdb-export " + testing::shellQuote(path) + " users", &status));
+  ASSERT_EQ(cells.size(), 3 + flags.size());
+  Table& t = db.table("users");
+  std::vector<RowId> ids = t.rowIds();
+  ASSERT_EQ(ids.size(), 2 + flags.size());
+  for (size_t i = 0; i < flags.size(); ++i) {
+    EXPECT_EQ(t.readRow(ids[2 + i])[8], Value::text(flags[i]));
+    EXPECT_EQ(cells[3 + i][8].text, flags[i]);
+  }
 }
 
 TEST(TableWriter, LockedReadOnlyAndOldFilesAreRefused) {
