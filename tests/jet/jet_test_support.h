@@ -23,6 +23,11 @@ std::string fixturePath(const std::string& relative);
 // Entries whose key the encoder refuses (column types it cannot encode) count in `refused`.
 std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked = nullptr, size_t* refused = nullptr);
 
+// The differences between a table's rows as the engine reads them and as mdb-export prints them,
+// matched as multisets: exact cells must agree, floating-point ones within a relative 1e-9.
+// Empty when they agree.
+std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string& table);
+
 // A fresh folder under the system's temporary folder, removed with the object.
 class ScratchDir {
  public:
