@@ -52,10 +52,10 @@ bool isFloating(ColumnType t) {
 
 bool knownType(ColumnType t) { return std::string(columnTypeName(t)) != "Unknown"; }
 
-// A cell as mdbtools writes it; Null stays distinct from empty text. mdbtools handles text and
-// binary values as C strings, which end at their first zero byte.
+// A cell as mdbtools writes it. mdbtools handles text and binary values as C strings, which end
+// at their first zero byte, and prints empty text like Null.
 CsvCell ourCell(const Column& c, const Value& v) {
-  if (v.isNull()) return {};
+  if (v.isNull() || (v.kind == Value::Kind::Text && v.s.empty())) return {};
   std::string text = csvField(v);
   if (v.kind == Value::Kind::Text) text = v.s.substr(0, v.s.find('\0'));
   if (c.type == ColumnType::Binary) {
