@@ -9,8 +9,8 @@
 //                  dropped; a character of kind kUnprintableExt adds its modifier to the last
 //                  accent byte instead (or starts the section with it);
 //   markers        after 01 01: two bits (2 or 3) per character of the kInternationalExt kinds,
-//                  three to a byte under 80, trailing 3s dropped, closed by FF 02 80 FF 80
-//                  (and FF when unprintables follow);
+//                  trailing 3s dropped, three to a byte whose top bits are 10, closed by
+//                  FF 02 80 FF 80 (and FF when unprintables follow);
 //   unprintables   after 01 (01 01 01 without markers): per character a big-endian word
 //                  8000 | (7 + 4 * slot), the byte 06 and the character's code.
 // The key closes with 00. A descending column stores all of it inverted (the closing 00
