@@ -179,6 +179,14 @@ std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& de
   return out;
 }
 
+namespace {
+
+void requireUtf8(const Column& c, const std::string& utf8) {
+  if (!isValidUtf8(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
+}
+
+}  // namespace
+
 std::string encodeFixed(const Column& c, const Value& v) {
   std::string out(fixedWidth(c), '\0');
   uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
@@ -204,6 +212,7 @@ std::string encodeFixed(const Column& c, const Value& v) {
     case ColumnType::Guid: out = parseGuid(v.s); break;
     case ColumnType::Text: {
       // Fixed-length text is UTF-16LE without compression, padded with blanks as Access pads it.
+      requireUtf8(c, v.s);
       const std::string units = utf8ToUtf16le(v.s);
       if (units.size() > out.size()) {
         throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
@@ -221,6 +230,7 @@ std::string encodeFixed(const Column& c, const Value& v) {
 }
 
 std::string encodeText(const Format& f, const Column& c, const std::string& utf8) {
+  requireUtf8(c, utf8);
   return encodeJet4Text(utf8, c.compressedText);
 }
 

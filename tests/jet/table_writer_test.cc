@@ -363,6 +363,12 @@ TEST(TableWriter, FixedLengthTextKeepsEveryCharacter) {
         ADD_FAILURE() << wide;
       } catch (const Error& e) { EXPECT_EQ(e.number(), err::kTooSmall); }
     }
+    // Text that is not UTF-8 is refused in a column without an index too.
+    try {
+      w.insert({Value::long_(91), Value::text("x"), Value::text("p\xE9"), Value::text("x"), Value::text("x"), Value::long_(1),
+                Value::long_(2), Value::long_(3), Value::text("N"), Value::date(40000.5)});
+      ADD_FAILURE() << "broken UTF-8 was stored";
+    } catch (const Error& e) { EXPECT_EQ(e.number(), err::kInvalidArgument); }
   }
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(problems(db), "");
