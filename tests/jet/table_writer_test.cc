@@ -170,7 +170,11 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           ASSERT_FALSE(repeats) << "a repeated key in a unique index was accepted";
           model[id] = t.readRow(id);
           const std::vector<Value> stored = asStored(cols, v);
-          for (size_t k = 0; k < cols.size(); ++k) if (!cols[k].autoNumber()) ASSERT_EQ(model[id][k], stored[k]) << cols[k].name;
+          for (size_t k = 0; k < cols.size(); ++k) {
+            if (!cols[k].autoNumber()) {
+              ASSERT_EQ(model[id][k], stored[k]) << cols[k].name;
+            }
+          }
         } else if (op < 8) {
           auto it = std::next(model.begin(), long(rng() % model.size()));
           v = fresh(it->second);
@@ -210,7 +214,9 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
       for (auto& ic : ri.columns) chosen = chosen && !def.columnByNumber(ic.columnNumber)->autoNumber();
       uniqueOnValues = uniqueOnValues || chosen;
     }
-    if (uniqueOnValues && ops >= 100) EXPECT_GT(lookalikesRefused, 0);
+    if (uniqueOnValues && ops >= 100) {
+      EXPECT_GT(lookalikesRefused, 0);
+    }
   }
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(checkDatabase(db), problemsBefore);
