@@ -43,6 +43,7 @@ struct Column {
   uint16_t sortOrder = 0;     // text sort order (1033 = General)
   uint16_t codePage = 0;
   bool compressedText = false;  // Jet 4 text stored with Unicode compression
+  bool access97 = false;        // of an Access 97 file: code page text, Access 97 text keys
 
   bool fixed() const { return (flags & 0x01) != 0; }
   bool autoNumber() const { return (flags & 0x04) != 0; }

@@ -32,7 +32,7 @@ uint16_t storedSize(const ColumnSpec& c, const std::string& table) {
 }
 
 void checkName(const std::string& table, const std::string& name, const char* what) {
-  if (name.empty() || name.size() > 64) badDesign(table, std::string("a ") + what + " name must have 1 to 64 characters");
+  if (name.empty() || utf8ToUtf16le(name).size() > 2 * 64) badDesign(table, std::string("a ") + what + " name must have 1 to 64 characters");
   if (name.front() == ' ') badDesign(table, std::string("the ") + what + " name '" + name + "' starts with a space");
   for (char ch : name) {
     if (ch == '.' || ch == '!' || ch == '`' || ch == '[' || ch == ']' || (unsigned char)ch < 0x20) {

@@ -179,7 +179,11 @@ void appendValue(std::string& out, const Column& column, bool ascending, const V
                                             "': its text sort order " + std::to_string(column.sortOrder) +
                                             " is not General.");
       }
-      appendGeneralTextKey(out, v.s, ascending);
+      if (column.access97) {
+        appendGeneral97TextKey(out, v.s, ascending);
+      } else {
+        appendGeneralTextKey(out, v.s, ascending);
+      }
       return;
     case ColumnType::Guid:
       if (v.kind != Value::Kind::Guid && v.kind != Value::Kind::Text) mismatch(column, "a GUID");

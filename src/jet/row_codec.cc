@@ -179,6 +179,14 @@ std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& de
   return out;
 }
 
+namespace {
+
+void requireUtf8(const Column& c, const std::string& utf8) {
+  if (!isValidUtf8(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
+}
+
+}  // namespace
+
 std::string encodeFixed(const Column& c, const Value& v) {
   std::string out(fixedWidth(c), '\0');
   uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
@@ -202,6 +210,18 @@ std::string encodeFixed(const Column& c, const Value& v) {
       break;
     }
     case ColumnType::Guid: out = parseGuid(v.s); break;
+    case ColumnType::Text: {
+      // Fixed-length text is UTF-16LE without compression, padded with blanks as Access pads it.
+      requireUtf8(c, v.s);
+      const std::string units = utf8ToUtf16le(v.s);
+      if (units.size() > out.size()) {
+        throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
+                                        std::to_string(out.size() / 2) + " characters).");
+      }
+      std::memcpy(p, units.data(), units.size());
+      for (size_t i = units.size(); i + 1 < out.size(); i += 2) p[i] = ' ';
+      break;
+    }
     default:
       if (v.s.size() > out.size()) throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
       std::memcpy(p, v.s.data(), v.s.size());
@@ -210,6 +230,7 @@ std::string encodeFixed(const Column& c, const Value& v) {
 }
 
 std::string encodeText(const Format& f, const Column& c, const std::string& utf8) {
+  requireUtf8(c, utf8);
   return encodeJet4Text(utf8, c.compressedText);
 }
 
@@ -239,7 +260,7 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       std::string bytes = encodeFixed(c, v);
       std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
     } else {
-      if (c.type == ColumnType::Text && utf8ToUtf32(v.s).size() > size_t(c.size / 2)) {
+      if (c.type == ColumnType::Text && utf8ToUtf16le(v.s).size() > c.size) {
         throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
                                         std::to_string(c.size / 2) + " characters).");
       }

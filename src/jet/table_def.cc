@@ -123,6 +123,7 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     } else {
       col.sortOrder = c.u16(9);
       col.codePage = c.u16(11);
+      col.access97 = true;
     }
     def.columns.push_back(col);
     pos += f.columnSize;

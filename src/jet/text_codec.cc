@@ -75,6 +75,29 @@ std::string utf32ToUtf8(const std::u32string& s) {
   return out;
 }
 
+bool isValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    int extra;
+    char32_t cp;
+    if (c < 0x80) { ++i; continue; }
+    if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
+    else return false;
+    if (i + size_t(extra) >= s.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const auto b = static_cast<unsigned char>(s[i + k]);
+      if ((b & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += size_t(extra) + 1;
+  }
+  return true;
+}
+
 std::string utf8ToUtf16le(const std::string& s) {
   std::string out;
   for (char32_t c : utf8ToUtf32(s)) {

@@ -9,7 +9,10 @@
 namespace jet {
 
 std::string utf16leToUtf8(Bytes b);
+// Converts UTF-8 to UTF-16LE; broken sequences become U+FFFD.
 std::string utf8ToUtf16le(const std::string& s);
+// Whether `s` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+bool isValidUtf8(const std::string& s);
 std::string cp1252ToUtf8(const std::string& s);
 std::u32string utf8ToUtf32(const std::string& s);
 std::string utf32ToUtf8(const std::u32string& s);

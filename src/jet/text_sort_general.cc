@@ -1,19 +1,29 @@
-// Text index keys in the Jet 4 "General" sort order.
+// Text index keys in the "General" sort orders.
 //
-// A key body has up to three sections:
-//   inline codes   one code per sortable character (case folded, accents stripped),
-//                  closed by 0x01;
-//   accent codes   one byte per inline character, 0x02 for "no accent", trailing
-//                  0x00..0x02 bytes dropped; left out entirely when nothing is left;
-//   unprintables   introduced by 01 01 01; per character a big-endian word
-//                  0x8000 | (7 + 4 * slot), the byte 0x06 and the character's code.
-// The key closes with 0x00. A descending column stores all of it inverted (the
-// closing 0x00 becoming 0xFF) followed by one more 0x00.
+// Both start from the first 255 UTF-16 units of the value with trailing blanks (U+0020) left
+// out, so 'x', 'x ' and 'x  ' have one key, and give each character its codes from the tables.
+//
+// Jet 4. A key body has up to four sections:
+//   inline codes   one code per sortable character (case folded, accents stripped), closed by 01;
+//   accent codes   one byte per inline character, 02 for "no accent", trailing 00..02 bytes
+//                  dropped; a character of kind kUnprintableExt adds its modifier to the last
+//                  accent byte instead (or starts the section with it);
+//   markers        after 01 01: two bits (2 or 3) per character of the kInternationalExt kinds,
+//                  trailing 3s dropped, three to a byte whose top bits are 10, closed by
+//                  FF 02 80 FF 80 (and FF when unprintables follow);
+//   unprintables   after 01 (01 01 01 without markers): per character a big-endian word
+//                  8000 | (7 + 4 * slot), the byte 06 and the character's code.
+// The key closes with 00. A descending column stores all of it inverted (the closing 00
+// becoming FF) followed by one more 00. Surrogates have computed inline codes and accent 3F.
+//
+// Access 97. Inline codes, then either 00 or a string of four-bit accent codes: 0, per accented
+// character a 2 for every "significant" character since the last accent, then its accent, and
+// a closing 0, padded to whole bytes. A descending column stores all of it inverted.
 
 #include "jet/text_sort_general.h"
 
 #include <cstdint>
-#include <cstdio>
+#include <vector>
 
 #include "jet/error.h"
 #include "jet/text_sort_general_table.h"
@@ -21,26 +31,27 @@
 namespace jet {
 namespace {
 
+using Kind = SortCode::Kind;
+
 constexpr char kEndInline = 0x01;
 constexpr char kEndKey = 0x00;
-constexpr char kNoAccent = 0x02;
+constexpr uint8_t kNoAccent = 0x02;
 constexpr char kUnprintableMark = 0x06;
-
-std::string describe(char32_t ch) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(ch));
-  return buf;
-}
+constexpr uint8_t kSurrogateAccent = 0x3F;
+constexpr uint8_t kMarkerStart = 0x80;
+constexpr uint8_t kMarkerTrimmed = 0x03;
+constexpr char kMarkerSuffix[] = {'\xFF', '\x02', '\x80', '\xFF', '\x80'};
+constexpr char kMarkerUnprintableSuffix = '\xFF';
 
 [[noreturn]] void badUtf8() {
   throw Error(err::kInvalidArgument, "Text value for an index key is not valid UTF-8.");
 }
 
-// Decodes at most `limit` characters of UTF-8.
-std::u32string decodeUtf8(std::string_view s, size_t limit) {
-  std::u32string out;
+// The UTF-16 units of the value that take part in its key.
+std::u16string keyUnits(std::string_view s) {
+  std::u16string out;
   size_t i = 0;
-  while (i < s.size() && out.size() < limit) {
+  while (i < s.size() && out.size() < kMaxIndexedTextChars) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     int extra;
     char32_t ch;
@@ -67,73 +78,170 @@ std::u32string decodeUtf8(std::string_view s, size_t limit) {
     }
     static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
     if (ch < kMin[extra] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) badUtf8();
-    out.push_back(ch);
+    if (ch >= 0x10000) {
+      const char32_t v = ch - 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));  // may fall past the limit
+    } else {
+      out.push_back(static_cast<char16_t>(ch));
+    }
     i += extra + 1;
   }
+  if (out.size() > kMaxIndexedTextChars) out.resize(kMaxIndexedTextChars);
+  while (!out.empty() && out.back() == u' ') out.pop_back();
   return out;
 }
 
-}  // namespace
-
-void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending) {
-  const std::u32string chars = decodeUtf8(utf8, kMaxIndexedTextChars);
-  const size_t start = out.size();
-
-  std::string accents;
-  size_t accentChars = 0;  // inline characters the accent section accounts for
-  std::string unprintables;
-  size_t inlineChars = 0;
-
-  for (char32_t ch : chars) {
-    const GeneralSortCode* code = ch <= 0xFFFF ? generalSortCode(ch) : nullptr;
-    if (code == nullptr) {
-      throw Error(err::kNotSupported, "Cannot build an index key for text containing the character " +
-                                          describe(ch) + ": it is not in the General sort order tables.");
-    }
-    switch (code->kind) {
-      case GeneralSortCode::Kind::kIgnored:
-        break;
-      case GeneralSortCode::Kind::kSimple:
-        out += code->code;
-        ++inlineChars;
-        break;
-      case GeneralSortCode::Kind::kAccented:
-        out += code->code;
-        if (accentChars < inlineChars) {
-          accents.append(inlineChars - accentChars, kNoAccent);
-          accentChars = inlineChars;
-        }
-        accents += code->accent;
-        ++accentChars;
-        ++inlineChars;
-        break;
-      case GeneralSortCode::Kind::kUnprintable: {
-        // The slot counts accent bytes written so far plus the plain characters
-        // since, as if the accent section were complete up to here.
-        const size_t slot = accents.size() + (inlineChars - accentChars);
-        const auto word = static_cast<uint16_t>(0x8000 | (7 + 4 * slot));
-        unprintables += static_cast<char>(word >> 8);
-        unprintables += static_cast<char>(word & 0xFF);
-        unprintables += kUnprintableMark;
-        unprintables += code->code;
-        break;
-      }
-    }
+// Surrogates are not in the tables: their inline codes follow from the unit itself.
+SortCode surrogateCode(char16_t unit) {
+  int code;
+  if (unit < 0xDC00) {
+    code = unit - 10238;
+  } else {
+    // Low surrogates step down by two after the first 8 units of each 1024 and then every 254.
+    const int pos = (unit - 0xDC00) % 1024;
+    const int offset = pos < 8 ? 9992 : pos < 8 + 254 ? 9990 : pos < 8 + 2 * 254 ? 9988 : pos < 8 + 3 * 254 ? 9986 : 9984;
+    code = unit - offset;
   }
+  SortCode c;
+  c.kind = Kind::kInternational;
+  c.inlineSize = 2;
+  c.inline_[0] = static_cast<uint8_t>(code >> 8);
+  c.inline_[1] = static_cast<uint8_t>(code & 0xFF);
+  c.extraSize = 1;
+  c.extra[0] = kSurrogateAccent;
+  return c;
+}
 
-  out += kEndInline;
-  while (!accents.empty() && static_cast<unsigned char>(accents.back()) <= kNoAccent) accents.pop_back();
-  out += accents;
-  if (!unprintables.empty()) {
-    out.append(3, kEndInline);
-    out += unprintables;
-  }
-
+void finish(std::string& out, size_t start, bool ascending) {
   if (!ascending) {
     out += kEndKey;
     for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
   }
   out += kEndKey;
+}
+
+}  // namespace
+
+void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending) {
+  const std::u16string units = keyUnits(utf8);
+  const size_t start = out.size();
+
+  std::string accents;
+  size_t accentChars = 0;     // inline characters the accent section accounts for
+  size_t accentPrefix = 0;    // a modifier that opened the accent section stands for no character
+  bool anyAccent = false;
+  std::string unprintables;
+  std::vector<uint8_t> markers;
+  size_t inlineChars = 0;
+
+  for (char16_t unit : units) {
+    const SortCode code = unit >= 0xD800 && unit <= 0xDFFF ? surrogateCode(unit) : generalSortCode(unit);
+    const size_t at = inlineChars;
+    switch (code.kind) {
+      case Kind::kIgnored:
+        continue;
+      case Kind::kSimple:
+      case Kind::kSignificant:
+        out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
+        ++inlineChars;
+        continue;
+      case Kind::kInternational:
+      case Kind::kInternationalExt2:
+      case Kind::kInternationalExt3:
+        out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
+        ++inlineChars;
+        if (code.extraSize > 0) {
+          anyAccent = true;
+          if (accentChars < at) {
+            accents.append(at - accentChars, static_cast<char>(kNoAccent));
+            accentChars = at;
+          }
+          accents.append(reinterpret_cast<const char*>(code.extra), code.extraSize);
+          ++accentChars;
+        }
+        if (code.kind != Kind::kInternational) markers.push_back(code.kind == Kind::kInternationalExt2 ? 2 : 3);
+        continue;
+      case Kind::kUnprintableExt:
+        anyAccent = true;
+        if (accentChars < at) {
+          accents.append(at - accentChars, static_cast<char>(kNoAccent));
+          accentChars = at;
+        }
+        if (accents.empty()) {
+          accents += static_cast<char>(code.inline_[0]);
+          accentPrefix = 1;
+        } else {
+          accents.back() = static_cast<char>(static_cast<uint8_t>(accents.back()) + code.inline_[0]);
+        }
+        continue;
+      case Kind::kUnprintable: {
+        // The slot counts the accent bytes so far plus the characters since, as if the accent
+        // section were complete up to here.
+        const size_t slot = anyAccent ? accents.size() + (at - accentChars) - accentPrefix : at;
+        const auto word = static_cast<uint16_t>(0x8000 | (7 + 4 * slot));
+        unprintables += static_cast<char>(word >> 8);
+        unprintables += static_cast<char>(word & 0xFF);
+        unprintables += kUnprintableMark;
+        unprintables.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
+        continue;
+      }
+    }
+  }
+
+  out += kEndInline;
+  while (!accents.empty() && static_cast<uint8_t>(accents.back()) <= kNoAccent) accents.pop_back();
+  out += accents;
+  if (!markers.empty() || !unprintables.empty()) {
+    out.append(2, kEndInline);
+    if (!markers.empty()) {
+      while (!markers.empty() && markers.back() == kMarkerTrimmed) markers.pop_back();
+      for (size_t i = 0; i < markers.size(); i += 3) {
+        uint8_t b = kMarkerStart;
+        for (size_t k = 0; k < 3 && i + k < markers.size(); ++k) b = static_cast<uint8_t>(b | markers[i + k] << (2 * (2 - k)));
+        out += static_cast<char>(b);
+      }
+      out.append(kMarkerSuffix, sizeof kMarkerSuffix);
+      if (!unprintables.empty()) out += kMarkerUnprintableSuffix;
+    }
+    if (!unprintables.empty()) {
+      out += kEndInline;
+      out += unprintables;
+    }
+  }
+  finish(out, start, ascending);
+}
+
+void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascending) {
+  const std::u16string units = keyUnits(utf8);
+  const size_t start = out.size();
+
+  std::vector<uint8_t> nibbles;
+  size_t significant = 0;  // significant characters since the last accent
+  for (char16_t unit : units) {
+    const SortCode code = general97SortCode(general97Byte(unit));
+    out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
+    if (code.kind == Kind::kSignificant) {
+      ++significant;
+    } else if (code.kind == Kind::kInternational) {
+      if (nibbles.empty()) nibbles.push_back(0);
+      nibbles.insert(nibbles.end(), significant, kNoAccent);
+      nibbles.push_back(code.extra[0] & 0x0F);
+      significant = 0;
+    }
+  }
+  if (nibbles.empty()) {
+    out += kEndKey;
+  } else {
+    nibbles.push_back(0);
+    for (size_t i = 0; i < nibbles.size(); i += 2) {
+      const uint8_t lo = i + 1 < nibbles.size() ? nibbles[i + 1] : 0;
+      out += static_cast<char>(nibbles[i] << 4 | lo);
+    }
+  }
+  if (!ascending) {
+    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
+  }
 }
 
 }  // namespace jet

@@ -1,5 +1,5 @@
-// Text index keys in the Jet 4 "General" sort order (sort order 1033, version 0),
-// the order Access 2000-2003 gives text and memo columns by default.
+// Text index keys in the "General" sort orders: Jet 4's (sort order 1033, version 0), the
+// order Access 2000-2003 gives text and memo columns by default, and Access 97's.
 #pragma once
 
 #include <cstddef>
@@ -8,11 +8,14 @@
 
 namespace jet {
 
-// Access indexes only this many leading characters of a text or memo value.
+// Access indexes only this many leading characters (UTF-16 units) of a text or memo value.
 inline constexpr size_t kMaxIndexedTextChars = 255;
 
-// Appends the key bytes of a non-null text value (UTF-8), without the leading flag
-// byte. Characters the sort tables do not cover raise kNotSupported.
+// Appends the Jet 4 key bytes of a non-null text value (UTF-8), without the leading flag byte.
+// Trailing blanks do not count. Raises kInvalidArgument for broken UTF-8.
 void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending);
+
+// The same for a column of an Access 97 file, whose text is in code page 1252.
+void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascending);
 
 }  // namespace jet

@@ -159,6 +159,68 @@ TEST_F(Create, TableOfEveryTypeReadsBackEverywhere) {
   EXPECT_EQ(cells[11][11].text, std::string(160, 'l'));  // on a long-value page
 }
 
+// Names and text beyond Latin-1 are stored as UTF-16 wherever they go: the catalog, the
+// definition's names, short text, and memos inline, on one long-value page and on several.
+TEST_F(Create, NonLatinNamesAndTextReadBackEverywhere) {
+  using T = ColumnType;
+  const std::string table = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\xBC\xA2\xE5\xAD\x97";  // Greek, CJK
+  const std::string name = "\xD0\x98\xD0\xBC\xD1\x8F";                                          // Cyrillic
+  const std::string notes = "Gr\xC3\xB6\xC3\x9F\xC3\xA9";                                       // Latin-1
+  const std::string index = "\xCE\x94\xCE\xB5\xCE\xAF\xCE\xBA\xF0\x9F\x98\x80";           // and outside the BMP
+  createDatabase(path);
+  const std::vector<std::string> texts = {
+      "\xD0\x9C\xD0\xB8\xD1\x80", "\xCE\xB1\xE1\xBD\xB6", "\xE6\xBC\xA2\xE3\x81\x98", "x\xF0\x9F\x98\x80",
+      "\xC3\x8E", "plain"};
+  std::vector<std::string> memos;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    // Inline, on one long-value page, and on several; 3 characters a piece, never compressible.
+    std::string m = "short \xCE\xB2";
+    for (int k = 0; k < (i % 3 == 0 ? 0 : i % 3 == 1 ? 300 : 3000); ++k) m += "\xE6\x96\x87\xCE\xB2\xC3\xA9";
+    memos.push_back(m);
+  }
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    createTable(db, {table, {{"ID", T::Long, 0, true}, {name, T::Text, 20}, {notes, T::Memo}}, {{index, {{name}}, false, true}}});
+    Table& t = db.table(table);
+    TableWriter w(db, t);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      w.insert({Value::null(), Value::text(texts[i]), Value::text(memos[i])});
+    }
+    // Unique: case and trailing blanks make no new key.
+    try {
+      w.insert({Value::null(), Value::text("\xD0\xBC\xD0\x98\xD0\xA0  "), Value::null()});
+      ADD_FAILURE() << "a duplicate in a unique index was stored";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), err::kDuplicateKey);
+    }
+  }
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_TRUE(checkDatabase(db).empty());
+  EXPECT_TRUE(testing::storedKeyMismatches(db).empty());
+  Table& t = db.table(table);
+  ASSERT_NE(t.def().findColumn(name), nullptr);
+  ASSERT_NE(t.def().findIndex(index), nullptr);
+  int status = 0;
+  EXPECT_EQ(runCommand("mdb-tables -1 " + shellQuote(path), &status), table + "\n");
+  std::string schema = runCommand("mdb-schema " + shellQuote(path) + " 2>/dev/null", &status);
+  for (const std::string& n : {table, name, notes}) EXPECT_NE(schema.find("[" + n + "]"), std::string::npos) << n << schema;
+  auto cells = testing::parseCsv(runCommand("mdb-export " + shellQuote(path) + " " + shellQuote(table), &status));
+  ASSERT_EQ(cells.size(), texts.size() + 1);
+  EXPECT_EQ(cells[0][1].text, name);
+  std::vector<RowId> ids = t.rowIds();
+  ASSERT_EQ(ids.size(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    std::vector<Value> row = t.readRow(ids[i]);
+    EXPECT_EQ(row[1], Value::text(texts[i]));
+    // mdbtools prints each half of a character outside the BMP as '?'.
+    std::string shown = texts[i];
+    if (size_t at = shown.find('\xF0'); at != std::string::npos) shown.replace(at, 4, "??");
+    EXPECT_EQ(cells[i + 1][1].text, shown);
+    EXPECT_EQ(row[2], Value::text(memos[i])) << "memo of row " << i;
+    EXPECT_EQ(cells[i + 1][2].text, memos[i]) << "memo of row " << i;
+  }
+}
+
 TEST_F(Create, WideTableSpansSeveralDefinitionPages) {
   createDatabase(path);
   TableDesign design{"Wide", {}, {}};

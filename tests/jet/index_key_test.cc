@@ -11,9 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "jet/database.h"
 #include "jet/error.h"
+#include "jet/text_sort_general_table.h"
+#include "jet_test_support.h"
 
 namespace jet {
 namespace {
@@ -44,6 +48,15 @@ std::string key(ColumnType type, const Value& v, bool ascending = true) {
 
 std::string textKey(const std::string& s, bool ascending = true) {
   return key(ColumnType::Text, Value::text(s), ascending);
+}
+
+// The key of a text column of an Access 97 file.
+std::string key97(const std::string& s, bool ascending = true) {
+  Column c = column(ColumnType::Text);
+  c.access97 = true;
+  std::string out;
+  appendIndexKey(out, c, ascending, Value::text(s));
+  return hex(out);
 }
 
 int errorNumber(const std::function<void()>& f) {
@@ -78,6 +91,13 @@ TEST(IndexKeyText, MatchesStoredEntries) {
       {"\x03" "DirData", "7f4f59694f4a6d4a010101018007060500"},
       {"3L9\x1D" "52\x02_AB(\xC2\xA5\x05!!V",
        "7f3c5e48403a2b034a4c1434a9090971010101018013061a801b0604802f060700"},
+      // Access: Cyrillic, Greek with its extended accents, and CJK with kana (the marker section).
+      {"\xD0\x9C\xD0\xB8\xD1\x80", "7f7943793b79480100"},
+      {"\xCF\xB0\xCE\xB1\xE1\xBD\xB6 \xCF\x84\xE1\xBD\xB9\xCF\x84' \xE1\xBC\x90\xCE\xB3\xE1\xBD\xBC "
+       "\xCE\x9A\xE1\xBD\xBB\xCF\xB0\xCE\xBB\xCF\x89\xCF\x80\xCE\xB1",
+       "7f7915790c07791e791e07790e077915791579167923791b790c0103020202020202020203010101801b068000"},
+      {"\xE6\xBC\xA2\xE5\xAD\x97\xE4\xBB\xAE\xE5\x90\x8D\xE4\xBA\xA4\xE3\x81\x98\xE3\x82\x8A\xE6\x96\x87",
+       "7fc0b6acaca00da5479fbe7f137f43b6f6010202020202030101ff0280ff8000"},
       // Written by the Java library the project fixtures come from.
       {"3D2/C", "7f3c4f3a1e4d0100"},
       {"Cote d'Ivoire", "7f4d646d51074f59716459695101010101801f068000"},
@@ -151,6 +171,92 @@ TEST(IndexKeyText, WindowsExtrasAndDescending) {
   }
 }
 
+TEST(IndexKeyText, Access97Order) {
+  // Access 97: one code a character, then 00 (no accents anywhere).
+  EXPECT_EQ(key97("a"), "7f6000");
+  EXPECT_EQ(key97("abcdefg"), "7f6061626466676800");
+  EXPECT_EQ(key97("MSP_PROJECTS"), "7f6f76732c7375726b6662777600");
+  EXPECT_EQ(key97("a", false), "809fff");
+  // Accents follow as four-bit codes: each accent after a 2 for every letter that could carry
+  // one since the last, between 0s.
+  EXPECT_EQ(key97("\xC3\xA9"), "7f66" "0400");
+  EXPECT_EQ(key97("ab\xC3\xA9"), "7f606166" "0240");  // b never has an accent: no 2 for it
+  // Characters of code page 1252 above Latin-1 use their byte's codes; others count for nothing.
+  EXPECT_EQ(key97("\xE2\x82\xAC"), "7f1000");                // euro sign, byte 80
+  EXPECT_EQ(key97("\xC5\x92"), key97("oe"));                 // OE ligature, byte 8C
+  EXPECT_EQ(key97("a\xD0\x9C"), key97("a"));
+  // Keys order as Access 97 sorts: case and accents count only after the letters.
+  const std::vector<std::string> sorted = {"", "a", "A", "\xC3\xA1", "ab", "\xC3\xA1" "b", "b", "z"};
+  for (size_t i = 0; i + 1 < sorted.size(); ++i) {
+    EXPECT_LE(key97(sorted[i]), key97(sorted[i + 1])) << sorted[i] << " / " << sorted[i + 1];
+    EXPECT_GE(key97(sorted[i], false), key97(sorted[i + 1], false)) << sorted[i] << " / " << sorted[i + 1];
+  }
+}
+
+// The packed tables hold exactly the sort-code facts they are generated from.
+TEST(IndexKeyText, SortTablesHoldTheFacts) {
+  const std::string dir = testing::fixturePath("../../tools/gen/sort-codes/");
+  auto lines = [&](const std::string& name) {
+    std::vector<std::string> out;
+    std::string text = testing::readFile(dir + name), line;
+    for (char ch : text) {
+      if (ch == '\n') out.push_back(std::exchange(line, "")); else if (ch != '\r') line += ch;
+    }
+    return out;
+  };
+  auto bytes = [](std::string hexText) {
+    if (hexText.size() % 2) hexText = "0" + hexText;
+    std::string out;
+    for (size_t i = 0; i < hexText.size(); i += 2) out += char(std::stoi(hexText.substr(i, 2), nullptr, 16));
+    return out;
+  };
+  // The line a table entry would have been written from.
+  auto line = [&](const SortCode& c) {
+    const std::string in(reinterpret_cast<const char*>(c.inline_), c.inlineSize);
+    const std::string extra(reinterpret_cast<const char*>(c.extra), c.extraSize);
+    switch (c.kind) {
+      case SortCode::Kind::kIgnored: return std::string("X");
+      case SortCode::Kind::kSimple: return "S" + hex(in);
+      case SortCode::Kind::kSignificant: return "G" + hex(in);
+      case SortCode::Kind::kInternational: return "I" + hex(in) + "," + hex(extra);
+      case SortCode::Kind::kUnprintable: return "U" + hex(in);
+      case SortCode::Kind::kUnprintableExt: return "P" + hex(in);
+      case SortCode::Kind::kInternationalExt2: return "Z" + hex(in) + "," + hex(extra) + ",1";
+      case SortCode::Kind::kInternationalExt3: return "Z" + hex(in) + "," + hex(extra) + ",";
+    }
+    return std::string("?");
+  };
+  // Facts as our line shape: hex in lower case, every byte with both digits.
+  auto normal = [&](const std::string& fact) {
+    std::string out(1, fact[0]);
+    size_t start = 1;
+    for (int field = 0; start <= fact.size() && fact.size() > 1; ++field) {
+      size_t end = std::min(fact.find(',', start), fact.size());
+      const std::string f = fact.substr(start, end - start);
+      out += (field ? "," : "") + (fact[0] == 'Z' && field == 2 ? f : hex(bytes(f)));
+      start = end + 1;
+    }
+    return out;
+  };
+  std::vector<std::string> jet4 = lines("index_codes_genleg.txt"), ext = lines("index_codes_ext_genleg.txt");
+  jet4.insert(jet4.end(), ext.begin(), ext.end());
+  ASSERT_EQ(jet4.size(), 0x10000u - 0x800u);
+  size_t next = 0;
+  for (char32_t ch = 0; ch <= 0xFFFF; ++ch) {
+    if (ch >= 0xD800 && ch <= 0xDFFF) continue;
+    ASSERT_EQ(line(generalSortCode(char16_t(ch))), normal(jet4[next++])) << std::hex << unsigned(ch);
+  }
+  const std::vector<std::string> gen97 = lines("index_codes_gen_97.txt");
+  ASSERT_EQ(gen97.size(), 256u);
+  for (unsigned b = 0; b < 256; ++b) ASSERT_EQ(line(general97SortCode(uint8_t(b))), normal(gen97[b])) << b;
+  for (const std::string& m : lines("index_mappings_ext_gen_97.txt")) {
+    if (m.empty()) continue;
+    const size_t comma = m.find(',');
+    EXPECT_EQ(general97Byte(char32_t(std::stoul(m.substr(0, comma)))), std::stoul(m.substr(comma + 1))) << m;
+  }
+  EXPECT_EQ(general97Byte(U'\u0416'), 0);
+}
+
 TEST(IndexKeyText, LimitsAndRefusals) {
   // Only the first 255 characters count, for text and memo alike.
   const std::string longText(300, 'q');
@@ -159,10 +265,21 @@ TEST(IndexKeyText, LimitsAndRefusals) {
   EXPECT_EQ(hex(memoKey), textKey(std::string(255, 'q')));
   EXPECT_NE(textKey(std::string(255, 'q')), textKey(std::string(254, 'q')));
 
-  // Characters outside the tables (Cyrillic, CJK, outside the BMP) are refused.
-  EXPECT_EQ(errorNumber([] { textKey("\xD0\x9C\xD0\xB8\xD1\x80"); }), err::kNotSupported);
-  EXPECT_EQ(errorNumber([] { textKey("\xE6\xBC\xA2"); }), err::kNotSupported);
-  EXPECT_EQ(errorNumber([] { textKey("x\xF0\x9F\x98\x80"); }), err::kNotSupported);
+  // Trailing blanks do not count (other white space does), in Jet 4 and Access 97 keys alike.
+  EXPECT_EQ(textKey("x "), textKey("x"));
+  EXPECT_EQ(textKey("x   "), textKey("x"));
+  EXPECT_EQ(textKey("   "), textKey(""));
+  EXPECT_NE(textKey(" x"), textKey("x"));
+  EXPECT_NE(textKey("x\t"), textKey("x"));
+  EXPECT_EQ(key97("PJ2T "), key97("PJ2T"));
+  // The limit counts UTF-16 units, blanks included, before the blanks are dropped.
+  EXPECT_EQ(textKey(std::string(255, 'q') + "r"), textKey(std::string(255, 'q')));
+  EXPECT_EQ(textKey(std::string(254, 'q') + "  r"), textKey(std::string(254, 'q')));
+  // A character outside the BMP takes two units; one that starts at unit 255 is cut in half.
+  EXPECT_NE(textKey(std::string(253, 'q') + "\xF0\x9F\x98\x80"), textKey(std::string(253, 'q')));
+  EXPECT_NE(textKey(std::string(254, 'q') + "\xF0\x9F\x98\x80"), textKey(std::string(254, 'q')));
+  // Surrogates: computed inline codes and accent 3F (U+1F600 is D83D DE00).
+  EXPECT_EQ(textKey("\xF0\x9F\x98\x80"), "7fb03fb6fc013f3f00");
   // Broken UTF-8.
   EXPECT_EQ(errorNumber([] { textKey("\xC3"); }), err::kInvalidArgument);
   EXPECT_EQ(errorNumber([] { textKey("\xC0\x80"); }), err::kInvalidArgument);
@@ -259,6 +376,27 @@ TEST(IndexKeyOther, RejectsValuesThatDoNotFit) {
   EXPECT_EQ(errorNumber([] { key(ColumnType::Single, Value::double_(1e39)); }), err::kOverflow);
   EXPECT_EQ(errorNumber([] { key(ColumnType::Numeric, Value::decimal("12")); }), err::kNotSupported);
   EXPECT_EQ(errorNumber([] { key(ColumnType::Ole, Value::binary("x")); }), err::kNotSupported);
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// Every entry Access (97 to 2003) stored in the fixtures' indexes, against the key of its row.
+TEST(IndexKeyStored, EveryStoredKeyEqualsItsRowsKey) {
+  size_t total = 0;
+  for (const auto& path : testing::fixtureDatabases()) {
+    Database db(path, Database::Mode::ReadOnly);
+    size_t checked = 0, refused = 0;
+    const std::vector<std::string> mismatches = testing::storedKeyMismatches(db, &checked, &refused);
+    std::string shown;
+    for (size_t i = 0; i < mismatches.size() && i < 20; ++i) shown += "\n  " + mismatches[i];
+    EXPECT_TRUE(mismatches.empty()) << path << ": " << mismatches.size() << " of " << checked << " keys differ" << shown;
+    total += checked;
+  }
+  EXPECT_GT(total, 1000u);
 }
 
 }  // namespace

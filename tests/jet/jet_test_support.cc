@@ -3,12 +3,21 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
+
+#include "jet/csv_format.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/index_tree.h"
+#include "jet/row_codec.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +31,171 @@ std::vector<std::string> fixtureDatabases() {
     }
   }
   std::sort(out.begin(), out.end());
+  return out;
+}
+
+namespace {
+
+std::string hexBytes(const std::string& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+bool isFloating(ColumnType t) {
+  return t == ColumnType::Single || t == ColumnType::Double || t == ColumnType::Currency || t == ColumnType::Numeric;
+}
+
+bool knownType(ColumnType t) { return std::string(columnTypeName(t)) != "Unknown"; }
+
+// A cell as mdbtools writes it. mdbtools handles text and binary values as C strings, which end
+// at their first zero byte, and prints empty text like Null.
+CsvCell ourCell(const Column& c, const Value& v) {
+  if (v.isNull() || (v.kind == Value::Kind::Text && v.s.empty())) return {};
+  std::string text = csvField(v);
+  if (v.kind == Value::Kind::Text) text = v.s.substr(0, v.s.find('\0'));
+  if (c.type == ColumnType::Binary) {
+    text = csvField(Value::binary(v.s.substr(0, v.s.find('\0'))));
+    if (text.empty()) return {};
+  }
+  // mdbtools leaves out one of the dashes of a GUID: compare them without.
+  if (v.kind == Value::Kind::Guid) std::erase(text, '-');
+  return {text, v.kind == Value::Kind::Text || v.kind == Value::Kind::Binary || v.kind == Value::Kind::Date ||
+                    v.kind == Value::Kind::Guid};
+}
+
+// mdbtools writes a GUID as the hex of its text.
+std::string unhex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+bool sameNumber(const std::string& a, const std::string& b) {
+  char* endA = nullptr;
+  char* endB = nullptr;
+  double x = std::strtod(a.c_str(), &endA), y = std::strtod(b.c_str(), &endB);
+  if (*endA || *endB || a.empty() || b.empty()) return a == b;
+  return x == y || std::fabs(x - y) <= 1e-9 * std::max(std::fabs(x), std::fabs(y));
+}
+
+}  // namespace
+
+std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string& table) {
+  Table& t = db.table(table);
+  const TableDef& def = t.def();
+  std::vector<std::vector<CsvCell>> ours;
+  t.scan([&](RowId, Bytes row) {
+    std::vector<CsvCell> cells;
+    std::vector<Value> values = decodeRow(db.file(), db.format(), def, row);
+    for (size_t i = 0; i < values.size(); ++i) cells.push_back(ourCell(def.columns[i], values[i]));
+    ours.push_back(std::move(cells));
+    return true;
+  });
+  int status = 0;
+  std::string csv = runCommand("mdb-export -T '%Y-%m-%d %H:%M:%S' -b hex " + shellQuote(db.path()) + " " +
+                                   shellQuote(table) + " 2>/dev/null",
+                               &status);
+  if (status != 0) return {"mdb-export failed"};
+  auto theirs = parseCsv(csv);
+  if (theirs.empty()) return {"no header from mdb-export"};
+  theirs.erase(theirs.begin());
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (def.columns[i].type != ColumnType::Guid) continue;
+    for (auto& r : theirs) if (i < r.size() && !r[i].text.empty() && r[i].text[0] != '{') r[i].text = unhex(r[i].text);
+    for (auto& r : theirs) if (i < r.size()) std::erase(r[i].text, '-');
+  }
+  // mdbtools cannot print the column type Access keeps in MSysAccessObjects: leave it out.
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (knownType(def.columns[i].type)) continue;
+    for (auto& r : ours) r[i] = {};
+    for (auto& r : theirs) if (i < r.size()) r[i] = {};
+  }
+
+  std::vector<std::string> out;
+  if (ours.size() != theirs.size()) {
+    out.push_back("row counts differ: " + std::to_string(ours.size()) + " here, " + std::to_string(theirs.size()) +
+                  " in mdb-export");
+  }
+  auto exactPart = [&](const std::vector<CsvCell>& row) {
+    std::string key;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (isFloating(def.columns[i].type) || !knownType(def.columns[i].type)) continue;
+      key += (row[i].quoted ? "q" : "u") + std::to_string(row[i].text.size()) + ":" + row[i].text;
+    }
+    return key;
+  };
+  std::multimap<std::string, const std::vector<CsvCell>*> pool;
+  for (const auto& row : theirs) {
+    if (row.size() != def.columns.size()) return {"mdb-export row with the wrong number of cells"};
+    pool.emplace(exactPart(row), &row);
+  }
+  for (const auto& row : ours) {
+    auto [lo, hi] = pool.equal_range(exactPart(row));
+    auto match = hi;
+    for (auto it = lo; it != hi && match == hi; ++it) {
+      bool same = true;
+      for (size_t i = 0; i < def.columns.size() && same; ++i) {
+        if (isFloating(def.columns[i].type)) same = sameNumber(row[i].text, (*it->second)[i].text);
+      }
+      if (same) match = it;
+    }
+    if (match == hi) {
+      std::string shown;
+      for (const auto& c : row) shown += (shown.empty() ? "" : ",") + c.text;
+      out.push_back("mdb-export has no row like ours: " + shown);
+      continue;
+    }
+    pool.erase(match);
+  }
+  return out;
+}
+
+std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked, size_t* refused) {
+  std::vector<std::string> out;
+  size_t compared = 0, notEncoded = 0;
+  for (const auto& name : db.tableNames(true)) {
+    Table& t = db.table(name);
+    const TableDef& def = t.def();
+    for (const auto& ri : def.realIndexes) {
+      std::string indexName = "#" + std::to_string(ri.number);
+      for (const auto& li : def.indexes) {
+        if (li.realIndex == ri.number) indexName = li.name;
+      }
+      try {
+      walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const IndexEntry& e) {
+        const std::string where = name + " / " + indexName + " / row " + std::to_string(e.row.page) + ":" +
+                                  std::to_string(e.row.row);
+        std::optional<std::string> key;
+        try {
+          key = rowKey(def, ri, t.readRow(e.row));
+        } catch (const Error& err) {
+          if (err.number() != err::kNotSupported) {
+            out.push_back(where + ": " + err.what());
+          } else {
+            ++notEncoded;
+          }
+          return true;
+        }
+        ++compared;
+        if (!key) {
+          out.push_back(where + ": listed, but its row has only Nulls in an index that leaves them out");
+        } else if (*key != e.key) {
+          out.push_back(where + ": stored " + hexBytes(e.key) + ", computed " + hexBytes(*key));
+        }
+        return true;
+      });
+      } catch (const Error& err) {
+        out.push_back(name + " / " + indexName + ": cannot be read: " + err.what());
+      }
+    }
+  }
+  if (checked) *checked = compared;
+  if (refused) *refused = notEncoded;
   return out;
 }
 

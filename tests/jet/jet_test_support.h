@@ -7,11 +7,26 @@
 
 #include "jet/value.h"
 
+namespace jet {
+class Database;
+}
+
 namespace jet::testing {
 
 // Every database among the fixtures (access-made/*.mdb and jet4/*.mdb), sorted.
 std::vector<std::string> fixtureDatabases();
 std::string fixturePath(const std::string& relative);
+
+// Walks every leaf entry of every index of every table and compares its key bytes with the key
+// the encoder builds from the values of the row it points at. Returns one line per mismatch
+// ("table / index / row: stored ... computed ..."); `checked` counts the entries compared.
+// Entries whose key the encoder refuses (column types it cannot encode) count in `refused`.
+std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked = nullptr, size_t* refused = nullptr);
+
+// The differences between a table's rows as the engine reads them and as mdb-export prints them,
+// matched as multisets: exact cells must agree, floating-point ones within a relative 1e-9.
+// Empty when they agree.
+std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string& table);
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class ScratchDir {

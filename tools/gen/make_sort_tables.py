@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Writes src/jet/text_sort_general_table.cc, the per-character codes of the two "General" text
+sort orders, from the sort-code facts in tools/gen/sort-codes/.
+
+Usage: make_sort_tables.py tools/gen/sort-codes > src/jet/text_sort_general_table.cc
+
+Run by hand when the facts change; the build uses the committed output.
+
+Each character becomes one packed record: a header byte, then its inline bytes, then its extra
+bytes. The header holds the kind in its low four bits and inline length * 3 + extra length in its
+high four bits. A record of kind kNext stands for a simple character whose inline code is the one
+before it plus one, which folds the long runs of the large scripts into one byte a character.
+Records are decoded from the start of their block of 32 characters; the block table holds the
+offset of every block.
+"""
+import os
+import sys
+
+# Kind numbers, as text_sort_general_table.h declares them.
+IGNORED, SIMPLE, INTERNATIONAL, UNPRINTABLE, UNPRINTABLE_EXT, INTERNATIONAL_EXT2, INTERNATIONAL_EXT3, \
+    SIGNIFICANT, NEXT = range(9)
+BLOCK = 32
+
+
+def hex_bytes(field):
+    """A code field: hexadecimal digits whose leading zero may be missing."""
+    if field == '':
+        return b''
+    if len(field) % 2:
+        field = '0' + field
+    return bytes.fromhex(field)
+
+
+def parse(line):
+    """One line of a codes file: (kind, inline bytes, extra bytes)."""
+    kind, fields = line[0], (line[1:].split(',') if len(line) > 1 else [])
+    if kind == 'X':
+        return IGNORED, b'', b''
+    if kind == 'S':
+        return SIMPLE, hex_bytes(fields[0]), b''
+    if kind == 'G':
+        return SIGNIFICANT, hex_bytes(fields[0]), b''
+    if kind == 'I':
+        return INTERNATIONAL, hex_bytes(fields[0]), hex_bytes(fields[1])
+    if kind == 'U':
+        # The code goes into the unprintable section; it is kept where inline bytes go.
+        return UNPRINTABLE, hex_bytes(fields[0]), b''
+    if kind == 'P':
+        # A modifier added to the accent byte before it; kept where inline bytes go.
+        modifier = hex_bytes(fields[0])
+        assert len(modifier) == 1, line
+        return UNPRINTABLE_EXT, modifier, b''
+    if kind == 'Z':
+        crazy = INTERNATIONAL_EXT2 if fields[2] == '1' else INTERNATIONAL_EXT3
+        return crazy, hex_bytes(fields[0]), hex_bytes(fields[1])
+    raise ValueError('unknown line kind: ' + line)
+
+
+def read_lines(path):
+    with open(path, encoding='ascii') as f:
+        return [line.rstrip('\r\n') for line in f]
+
+
+def pack(codes):
+    """codes: a list of (kind, inline, extra) per character. Returns (blob, block offsets)."""
+    blob = bytearray()
+    blocks = []
+    prev = None
+    for i, (kind, inline, extra) in enumerate(codes):
+        if i % BLOCK == 0:
+            blocks.append(len(blob))
+            prev = None
+        if (kind == SIMPLE and prev is not None and prev[0] == SIMPLE and len(prev[1]) == len(inline)
+                and int.from_bytes(inline, 'big') == int.from_bytes(prev[1], 'big') + 1):
+            blob.append(NEXT)
+        else:
+            assert len(inline) <= 4 and len(extra) <= 2, (i, inline, extra)
+            blob.append(kind | ((len(inline) * 3 + len(extra)) << 4))
+            blob += inline + extra
+        prev = (kind, inline, extra)
+    return bytes(blob), blocks
+
+
+def c_bytes(name, blob):
+    out = ['const unsigned char %s[%d] = {' % (name, len(blob))]
+    for i in range(0, len(blob), 24):
+        out.append('    ' + ','.join('0x%02x' % b for b in blob[i:i + 24]) + ',')
+    out.append('};')
+    return out
+
+
+def c_words(name, ctype, values, per_line=12):
+    out = ['const %s %s[%d] = {' % (ctype, name, len(values))]
+    for i in range(0, len(values), per_line):
+        out.append('    ' + ','.join(str(v) for v in values[i:i + per_line]) + ',')
+    out.append('};')
+    return out
+
+
+def main():
+    src = sys.argv[1]
+    # Jet 4: U+0000..U+00FF, then the rest of the BMP without the surrogates, one line each.
+    low = read_lines(os.path.join(src, 'index_codes_genleg.txt'))
+    ext = read_lines(os.path.join(src, 'index_codes_ext_genleg.txt'))
+    assert len(low) == 0x100 and len(ext) == 0x10000 - 0x100 - 0x800, (len(low), len(ext))
+    lines = iter(low + ext)
+    jet4 = []
+    for cp in range(0x10000):
+        # Surrogates have no line; their codes are computed.
+        jet4.append((IGNORED, b'', b'') if 0xD800 <= cp <= 0xDFFF else parse(next(lines)))
+    # Access 97: one line per byte of the code page.
+    gen97 = [parse(line) for line in read_lines(os.path.join(src, 'index_codes_gen_97.txt'))]
+    assert len(gen97) == 0x100
+    mappings = []
+    for line in read_lines(os.path.join(src, 'index_mappings_ext_gen_97.txt')):
+        if line.strip():
+            cp, byte = (int(x) for x in line.split(','))
+            mappings.append((cp, byte))
+    mappings.sort()
+
+    blob4, blocks4 = pack(jet4)
+    blob97, blocks97 = pack(gen97)
+    out = [
+        '// Generated by tools/gen/make_sort_tables.py from tools/gen/sort-codes/; do not edit.',
+        '// Per-character codes of the "General" text sort orders of Jet 4 and Access 97, packed',
+        '// (the layout is described in the generator and read by text_sort_general_table.h).',
+        '',
+        '#include "jet/text_sort_general_table.h"',
+        '',
+        'namespace jet::sort_tables {',
+        '',
+    ]
+    out += c_words('kGeneralBlocks', 'uint32_t', blocks4) + ['']
+    out += c_bytes('kGeneralCodes', blob4) + ['']
+    out += c_words('kGeneral97Blocks', 'uint32_t', blocks97) + ['']
+    out += c_bytes('kGeneral97Codes', blob97) + ['']
+    out.append('// Characters beyond Latin-1 that stand for a byte of code page 1252 (0x80..0x9F).')
+    out.append('const General97Mapping kGeneral97Mappings[%d] = {' % len(mappings))
+    for i in range(0, len(mappings), 6):
+        out.append('    ' + ' '.join('{0x%04X, 0x%02X},' % m for m in mappings[i:i + 6]))
+    out.append('};')
+    out += ['', '}  // namespace jet::sort_tables']
+    sys.stdout.write('\n'.join(out) + '\n')
+
+
+if __name__ == '__main__':
+    main()
