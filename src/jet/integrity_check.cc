@@ -105,8 +105,7 @@ class Checker {
       for (const auto& ic : def.realIndexes[k].columns) {
         const Column* c = def.columnByNumber(ic.columnNumber);
         expected[k].parts.push_back({c, ic.ascending});
-        // Our key encoder builds the text keys of Jet 4 files only.
-        if (c->isTextual() && !f_.jet4) expected[k].textKeysKnown = false;
+        if (!encodesStoredKeys(f_, *c)) expected[k].textKeysKnown = false;
       }
     }
     uint32_t live = 0;

@@ -136,4 +136,21 @@ void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascendin
   out += kEndKey;
 }
 
+void appendGeneralTextKeyStart(std::string& out, std::string_view utf8, bool ascending) {
+  const size_t start = out.size();
+  bool complete = true;
+  for (char32_t ch : decodeUtf8(utf8, kMaxIndexedTextChars)) {
+    const GeneralSortCode* code = ch <= 0xFFFF ? generalSortCode(ch) : nullptr;
+    if (code == nullptr) {
+      complete = false;
+      break;
+    }
+    if (code->kind == GeneralSortCode::Kind::kSimple || code->kind == GeneralSortCode::Kind::kAccented) out += code->code;
+  }
+  if (complete) out += kEndInline;  // no inline code holds this byte
+  if (!ascending) {
+    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
+  }
+}
+
 }  // namespace jet

@@ -15,4 +15,9 @@ inline constexpr size_t kMaxIndexedTextChars = 255;
 // byte. Characters the sort tables do not cover raise kNotSupported.
 void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending);
 
+// Appends the bytes that the key of `utf8` starts with, and so does the key of every text that
+// differs from it only in letter case, accents or unprintable characters: the inline codes and
+// their end, or, where a character is not in the tables, the codes of the characters before it.
+void appendGeneralTextKeyStart(std::string& out, std::string_view utf8, bool ascending);
+
 }  // namespace jet

@@ -261,5 +261,32 @@ TEST(IndexKeyOther, RejectsValuesThatDoNotFit) {
   EXPECT_EQ(errorNumber([] { key(ColumnType::Ole, Value::binary("x")); }), err::kNotSupported);
 }
 
+// A lookup walks from a text key's start: every text that differs only in letter case, accents
+// or unprintable characters has a key beginning with it, other text has not.
+TEST(IndexKeyText, KeyStartIsSharedByTextThatDiffersOnlyInCaseAccentsOrUnprintables) {
+  const Column text = column(ColumnType::Text);
+  for (bool ascending : {true, false}) {
+    std::string start;
+    appendIndexKeyStart(start, text, ascending, Value::text("\u00C4rger"));
+    for (const char* same : {"\u00C4rger", "\u00E4RGER", "arger", "ar\x03ger"}) {
+      std::string whole;
+      appendIndexKey(whole, text, ascending, Value::text(same));
+      EXPECT_EQ(whole.compare(0, start.size(), start), 0) << same << (ascending ? "" : " descending");
+    }
+    for (const char* other : {"argers", "arge", "\u00C4rgex"}) {
+      std::string whole;
+      appendIndexKey(whole, text, ascending, Value::text(other));
+      EXPECT_NE(whole.compare(0, start.size(), start), 0) << other << (ascending ? "" : " descending");
+    }
+  }
+  // Characters the tables lack (as any beyond U+FFFF) end the start; those before them narrow it.
+  std::string cut, before;
+  appendIndexKeyStart(cut, text, true, Value::text("ab\U0001F600c"));
+  appendIndexKey(before, text, true, Value::text("ab"));
+  EXPECT_EQ(hex(cut), hex(before.substr(0, cut.size())));
+  EXPECT_LT(cut.size(), before.size());
+  EXPECT_EQ(errorNumber([&] { appendIndexKey(before, text, true, Value::text("ab\U0001F600c")); }), err::kNotSupported);
+}
+
 }  // namespace
 }  // namespace jet
