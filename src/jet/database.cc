@@ -2,6 +2,7 @@
 
 #include "jet/error.h"
 #include "jet/text_codec.h"
+#include "jet/usage_map.h"
 
 namespace jet {
 
@@ -21,6 +22,7 @@ Database::Database(const std::string& path, Mode mode) {
     if (e.number() == err::kNotDatabase) throw;
     throw Error(err::kNotDatabase, std::string("The database file is damaged: ") + e.what());
   }
+  knownPages_ = file_->pageCount();
 }
 
 Database::~Database() = default;
@@ -54,8 +56,15 @@ Table& Database::table(const std::string& name) {
   throw Error(err::kTableNotFound, "The database engine cannot find the input table or query '" + name + "'.");
 }
 
+void Database::commit() {
+  const uint32_t pages = file_->pageCount();
+  for (uint32_t p = knownPages_; p < pages; ++p) setUsageMapPage(*file_, format(), kFreePageMap, p, false);
+  file_->commit();
+  knownPages_ = pages;
+}
+
 void Database::operationDone() {
-  if (batch_ == 0) file_->commit();
+  if (batch_ == 0) commit();
 }
 
 void Database::operationFailed() {
@@ -65,7 +74,7 @@ void Database::operationFailed() {
 void Database::endBatch() {
   if (batch_ > 0 && --batch_ == 0) {
     try {
-      file_->commit();
+      commit();
     } catch (...) {
       reload();
       throw;
@@ -75,6 +84,7 @@ void Database::endBatch() {
 
 void Database::reload() {
   file_->rollback();
+  knownPages_ = file_->pageCount();
   catalog_ = readCatalog(*file_, format());
   for (auto& [key, t] : tables_) {
     TableDef def = readTableDef(*file_, format(), t->def().page);

@@ -41,6 +41,10 @@ class Checker {
     for (const auto& e : db_.catalog()) {
       if (e.isTable()) checkTable(db_.table(e.name), e.isSystem());
     }
+    // Access would hand such a page out again and overwrite what is on it.
+    for (const auto& [page, user] : users_) {
+      if (free_.count(page)) problem(pageName(page) + " is used by " + user + " but the database lists it as free");
+    }
     return std::move(problems_);
   }
 
@@ -58,11 +62,10 @@ class Checker {
   // Pages the database lists as free are nobody's, whatever rows they still hold: Access frees
   // the pages of a table it compacts or drops without clearing them.
   void readPageOwners() {
-    std::vector<uint32_t> free = readFreePages(file_, f_);
-    std::set<uint32_t> isFree(free.begin(), free.end());
+    for (uint32_t p : readFreePages(file_, f_)) free_.insert(p);
     uint32_t count = file_.pageCount();
     for (uint32_t p = 1; p < count; ++p) {
-      if (isFree.count(p)) continue;
+      if (free_.count(p)) continue;
       PageRef pg = file_.read(p);
       DataPage dp(Bytes(pg->data(), pg->size()), f_);
       if (dp.isData()) ownedBy_[dp.owner()].push_back(p);
@@ -262,6 +265,7 @@ class Checker {
   const Format& f_;
   std::vector<std::string> problems_;
   std::map<uint32_t, std::string> users_;
+  std::set<uint32_t> free_;  // the pages the database lists as free
   std::unordered_map<uint32_t, std::vector<uint32_t>> ownedBy_;
 };
 
