@@ -117,9 +117,9 @@ KeyValue keyValue(const jet::Format& f, const Column& c, const Value& lit, Bound
       return integralKey(x, lo, hi, kind, [](int64_t v) { return Value::long_(int32_t(v)); });
     }
     case ColumnType::Currency: {
-      // The evaluator compares a currency as its ten-thousandths divided out; below 2^53 / 10^4
-      // every such quotient names one amount.
-      if (!numericLiteral(lit) || std::fabs(x) > 9.0e11) return k;
+      // The evaluator compares a currency as its ten-thousandths divided out; below 10^11 such
+      // quotients lie further apart than doubles there, so each names one amount.
+      if (!numericLiteral(lit) || std::fabs(x) > 1.0e11) return k;
       double units = std::round(x * 10000);
       if (kind == BoundKind::Equal) {
         if (units / 10000 != x) return nothing();
