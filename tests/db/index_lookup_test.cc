@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
