@@ -23,8 +23,8 @@ std::vector<uint32_t> varOffsets(const Format& f, const TableDef& def, Bytes row
     for (size_t i = 0; i <= count; ++i) offs.push_back(row.u16(len - maskSize - 4 - 2 * i));
   } else {
     // One-byte offsets, and before the count a jump table: entry k names the first offset that
-    // lies 256 * (k + 1) bytes further on. The row's length, not its data, sets the number of
-    // entries, so the last ones may be unused (0xFF); the offsets still lie before all of them.
+    // is 256 * (k + 1) or more. The row's length, not its data, sets the number of entries, so
+    // the last ones may be unused (0xFF); the offsets lie before all of them all the same.
     if (len < maskSize + 1) corrupt("a row is too short for its offset table");
     const size_t rowEnd = len - 1;
     const uint8_t count = row.u8(rowEnd - maskSize);
