@@ -33,14 +33,15 @@ void collectNames(const sql::Expr& e, std::vector<std::string>& out) {
                                                ". (Unknown name '" + unknown.front() + "'.)");
 }
 
-// What a literal bound becomes as a key value of the column.
+// What a literal bound becomes as key values of the column.
 enum class KeyUse { Use, Nothing, Unusable };
 enum class BoundKind { Equal, Low, High };
 
 struct KeyValue {
   KeyUse use = KeyUse::Unusable;
-  bool open = false;  // a bound that limits nothing
-  Value value;
+  bool open = false;          // a bound that limits nothing
+  bool start = false;         // the keys' start only: text that case, accents or more may vary
+  std::vector<Value> values;  // equality: every stored value equal to the literal (0 and -0)
 };
 
 bool numericLiteral(const Value& v) {
@@ -52,22 +53,59 @@ double literalNumber(const Value& v) {
   return (v.kind == Kind::Single || v.kind == Kind::Double || v.kind == Kind::Date) ? v.d : double(v.i);
 }
 
-// Text keys of the General order ignore letter case as the evaluator does; plain ASCII text is
-// the case where both agree exactly, so other text is left to a scan.
+// Text keys of the General order ignore letter case as the evaluator does; for plain ASCII text
+// both agree exactly. Other text is found by the start its keys share with every text equal to
+// it (letters that fold together have one code), and the evaluator sorts out the rest.
 bool plainAscii(const std::string& s) {
   if (s.size() > 255) return false;
   for (unsigned char c : s) if (c < 0x20 || c > 0x7E) return false;
   return true;
 }
 
-KeyValue keyValue(const Column& c, const Value& lit, BoundKind kind) {
+KeyValue use(Value v) {
   KeyValue k;
-  if (lit.isNull()) {
-    if (kind == BoundKind::Equal) return k;  // Unusable
-    k.use = KeyUse::Use;
-    k.open = true;
-    return k;
+  k.use = KeyUse::Use;
+  k.values.push_back(std::move(v));
+  return k;
+}
+
+KeyValue nothing() {
+  KeyValue k;
+  k.use = KeyUse::Nothing;
+  return k;
+}
+
+KeyValue open() {
+  KeyValue k;
+  k.use = KeyUse::Use;
+  k.open = true;
+  return k;
+}
+
+// Integers of a column's range (Byte, Integer, Long; Currency in ten-thousandths).
+KeyValue integralKey(double x, double lo, double hi, BoundKind kind, Value (*make)(int64_t)) {
+  if (kind == BoundKind::Equal) {
+    if (x != std::floor(x) || x < lo || x > hi) return nothing();
+    return use(make(int64_t(x)));
   }
+  const double v = kind == BoundKind::Low ? std::ceil(x) : std::floor(x);
+  if (kind == BoundKind::Low ? v > hi : v < lo) return nothing();
+  if (kind == BoundKind::Low ? v < lo : v > hi) return open();
+  return use(make(int64_t(v)));
+}
+
+// Floating point keys: equality finds both zeros, which compare equal but differ in their bits.
+KeyValue realKey(double x, Value (*make)(double)) {
+  KeyValue k = use(make(x));
+  if (x == 0) k.values.push_back(make(-x));
+  return k;
+}
+
+KeyValue keyValue(const jet::Format& f, const Column& c, const Value& lit, BoundKind kind) {
+  KeyValue k;
+  if (lit.isNull()) return kind == BoundKind::Equal ? k : open();
+  const double x = numericLiteral(lit) ? literalNumber(lit) : 0;
+  if (numericLiteral(lit) && !std::isfinite(x)) return k;
   switch (c.type) {
     case ColumnType::Byte:
     case ColumnType::Integer:
@@ -75,61 +113,90 @@ KeyValue keyValue(const Column& c, const Value& lit, BoundKind kind) {
       if (!numericLiteral(lit)) return k;
       const double lo = c.type == ColumnType::Byte ? 0 : c.type == ColumnType::Integer ? -32768.0 : -2147483648.0;
       const double hi = c.type == ColumnType::Byte ? 255 : c.type == ColumnType::Integer ? 32767.0 : 2147483647.0;
-      const double x = literalNumber(lit);
-      if (!std::isfinite(x)) return k;
-      double v = 0;
+      return integralKey(x, lo, hi, kind, [](int64_t v) { return Value::long_(int32_t(v)); });
+    }
+    case ColumnType::Currency: {
+      // The evaluator compares a currency as its ten-thousandths divided out; below 10^11 such
+      // quotients lie further apart than doubles there, so each names one amount.
+      if (!numericLiteral(lit) || std::fabs(x) > 1.0e11) return k;
+      double units = std::round(x * 10000);
       if (kind == BoundKind::Equal) {
-        if (x != std::floor(x) || x < lo || x > hi) { k.use = KeyUse::Nothing; return k; }
-        v = x;
+        if (units / 10000 != x) return nothing();
       } else if (kind == BoundKind::Low) {
-        v = std::ceil(x);
-        if (v > hi) { k.use = KeyUse::Nothing; return k; }
-        if (v < lo) { k.use = KeyUse::Use; k.open = true; return k; }
-      } else {
-        v = std::floor(x);
-        if (v < lo) { k.use = KeyUse::Nothing; return k; }
-        if (v > hi) { k.use = KeyUse::Use; k.open = true; return k; }
+        if (units / 10000 < x) ++units;
+      } else if (units / 10000 > x) {
+        --units;
       }
-      k.use = KeyUse::Use;
-      k.value = Value::long_(int32_t(v));
-      return k;
+      return use(Value::currency(int64_t(units)));
+    }
+    case ColumnType::Single: {
+      if (!numericLiteral(lit) || std::fabs(x) > 3.0e38) return k;
+      float v = float(x);
+      if (kind == BoundKind::Equal) {
+        if (double(v) != x) return nothing();
+        return realKey(double(v), [](double d) { return Value::single(float(d)); });
+      }
+      if (kind == BoundKind::Low && double(v) < x) v = std::nextafter(v, INFINITY);
+      if (kind == BoundKind::High && double(v) > x) v = std::nextafter(v, -INFINITY);
+      return use(Value::single(v));
     }
     case ColumnType::Double:
-    case ColumnType::DateTime: {
-      if (!numericLiteral(lit) || !std::isfinite(literalNumber(lit))) return k;
-      k.use = KeyUse::Use;
-      k.value = Value::double_(literalNumber(lit));
-      return k;
-    }
+    case ColumnType::DateTime:
+      if (!numericLiteral(lit)) return k;
+      if (kind == BoundKind::Equal) return realKey(x, Value::double_);
+      return use(Value::double_(x));
     case ColumnType::Text: {
-      if (lit.kind != Kind::Text || !plainAscii(lit.s)) return k;
-      if (c.sortOrder != 1033 && c.sortOrder != 0) return k;
-      k.use = KeyUse::Use;
-      k.value = lit;
-      return k;
+      if (lit.kind != Kind::Text || (c.sortOrder != 1033 && c.sortOrder != 0)) return k;
+      KeyValue text = use(lit);
+      text.start = !plainAscii(lit.s);
+      if (text.start && kind != BoundKind::Equal) return k;
+      return text;
+    }
+    case ColumnType::Guid: {
+      // A GUID equals text of its own shape only; ranges are left to a scan.
+      if (lit.kind != Kind::Text || kind != BoundKind::Equal) return k;
+      try {
+        std::string probe;
+        jet::appendIndexKey(probe, c, true, lit);
+      } catch (const jet::Error& e) {
+        if (e.number() == jet::err::kTypeMismatch) return nothing();
+        throw;
+      }
+      return use(lit);
     }
     default:
       return k;
   }
 }
 
-// One index walk: several exact first-column keys, or a key range.
+// One index walk: exact keys over the index's leading columns, or a key range.
 struct Walk {
   const jet::LogicalIndex* index = nullptr;
   const jet::RealIndex* real = nullptr;
-  const Column* column = nullptr;
+  const Column* column = nullptr;  // the index's first column
   bool forWhere = false;
-  bool nothing = false;           // no row can match
+  bool nothing = false;            // no row can match
   bool equality = false;
-  std::vector<std::string> keys;  // equality: sorted first-column keys
-  std::string from;               // range: start key
+  size_t keyColumns = 0;           // equality: how many leading columns the keys cover
+  std::vector<std::string> keys;   // equality: sorted
+  std::string from;                // range: start key
   std::optional<std::string> high;
 };
 
-std::string columnKey(const Column& c, const Value& v) {
+// At most this many exact keys for one walk (the product of the values of each column).
+constexpr size_t kMaxKeys = 256;
+
+std::string columnKey(const Column& c, bool ascending, const Value& v, bool start = false) {
   std::string key;
-  jet::appendIndexKey(key, c, true, v);
+  if (start) jet::appendIndexKeyStart(key, c, ascending, v);
+  else jet::appendIndexKey(key, c, ascending, v);
   return key;
+}
+
+const jet::RealIndex* realIndexOf(const jet::TableDef& def, const jet::LogicalIndex& li) {
+  if (li.realIndex < 0 || size_t(li.realIndex) >= def.realIndexes.size()) return nullptr;
+  const jet::RealIndex& ri = def.realIndexes[size_t(li.realIndex)];
+  return ri.columns.empty() ? nullptr : &ri;
 }
 
 // Indexes whose first column is `column`, ascending; the one with the fewest columns first.
@@ -137,65 +204,122 @@ const jet::LogicalIndex* indexOn(const jet::TableDef& def, const Column& column,
   const jet::LogicalIndex* best = nullptr;
   size_t bestColumns = 0;
   for (auto& li : def.indexes) {
-    if (li.realIndex < 0 || size_t(li.realIndex) >= def.realIndexes.size()) continue;
-    const jet::RealIndex& ri = def.realIndexes[li.realIndex];
-    if (ri.columns.empty() || ri.columns[0].columnNumber != column.number || !ri.columns[0].ascending) continue;
-    if (needEveryRow && ri.ignoreNulls()) continue;
-    if (!best || ri.columns.size() < bestColumns) {
+    const jet::RealIndex* ri = realIndexOf(def, li);
+    if (!ri || ri->columns[0].columnNumber != column.number || !ri->columns[0].ascending) continue;
+    if (needEveryRow && ri->ignoreNulls()) continue;
+    if (!best || ri->columns.size() < bestColumns) {
       best = &li;
-      bestColumns = ri.columns.size();
+      bestColumns = ri->columns.size();
     }
   }
   return best;
 }
 
-std::optional<Walk> walkForTerm(const jet::TableDef& def, const sql::SargTerm& term) {
+const sql::SargTerm* equalityOn(const std::vector<sql::SargTerm>& terms, const Column& c) {
+  for (auto& t : terms) {
+    if (t.isEquality() && jet::sameName(t.column, c.name)) return &t;
+  }
+  return nullptr;
+}
+
+// The exact keys of one index that the equalities on its leading columns give, or nothing
+// when its first column has none that the keys can express.
+std::optional<Walk> equalityWalk(const jet::Format& f, const jet::TableDef& def, const jet::LogicalIndex& li,
+                                 const std::vector<sql::SargTerm>& terms) {
+  const jet::RealIndex* ri = realIndexOf(def, li);
+  if (!ri) return std::nullopt;
+  Walk w;
+  w.index = &li;
+  w.real = ri;
+  w.column = def.columnByNumber(ri->columns[0].columnNumber);
+  w.forWhere = true;
+  w.equality = true;
+  w.keys = {std::string()};
+  for (const jet::IndexColumn& ic : ri->columns) {
+    const Column* c = def.columnByNumber(ic.columnNumber);
+    const sql::SargTerm* term = equalityOn(terms, *c);
+    if (!term) break;
+    std::vector<std::string> parts;
+    bool usable = true, start = false;
+    for (const Value& lit : term->values) {
+      KeyValue k = keyValue(f, *c, lit, BoundKind::Equal);
+      if (k.use == KeyUse::Unusable) usable = false;
+      start = start || k.start;
+      for (const Value& v : k.values) parts.push_back(columnKey(*c, ic.ascending, v, k.start));
+    }
+    if (!usable) break;
+    ++w.keyColumns;
+    if (parts.empty()) {
+      w.nothing = true;
+      break;
+    }
+    if (w.keys.size() * parts.size() > kMaxKeys) {
+      --w.keyColumns;
+      break;
+    }
+    std::vector<std::string> longer;
+    for (const std::string& head : w.keys) {
+      for (const std::string& part : parts) longer.push_back(head + part);
+    }
+    w.keys = std::move(longer);
+    if (start) break;  // what follows a key's start is not known
+  }
+  if (w.keyColumns == 0) return std::nullopt;
+  std::sort(w.keys.begin(), w.keys.end());
+  w.keys.erase(std::unique(w.keys.begin(), w.keys.end()), w.keys.end());
+  return w;
+}
+
+std::optional<Walk> rangeWalk(const jet::Format& f, const jet::TableDef& def, const sql::SargTerm& term) {
   const Column* c = def.findColumn(term.column);
   if (!c) return std::nullopt;
   const jet::LogicalIndex* li = indexOn(def, *c, false);
   if (!li) return std::nullopt;
-  Walk w;
-  w.index = li;
-  w.real = &def.realIndexes[li->realIndex];
-  w.column = c;
-  w.forWhere = true;
-  if (term.isEquality()) {
-    w.equality = true;
-    for (auto& lit : term.values) {
-      KeyValue k = keyValue(*c, lit, BoundKind::Equal);
-      if (k.use == KeyUse::Unusable) return std::nullopt;
-      if (k.use == KeyUse::Use) w.keys.push_back(columnKey(*c, k.value));
-    }
-    std::sort(w.keys.begin(), w.keys.end());
-    w.keys.erase(std::unique(w.keys.begin(), w.keys.end()), w.keys.end());
-    w.nothing = w.keys.empty();
-    return w;
-  }
   // Text keys order by the General sort, which need not agree with the evaluator's order.
   if (c->type == ColumnType::Text) return std::nullopt;
-  KeyValue low = keyValue(*c, term.low, BoundKind::Low);
-  KeyValue high = keyValue(*c, term.high, BoundKind::High);
+  Walk w;
+  w.index = li;
+  w.real = realIndexOf(def, *li);
+  w.column = c;
+  w.forWhere = true;
+  KeyValue low = keyValue(f, *c, term.low, BoundKind::Low);
+  KeyValue high = keyValue(f, *c, term.high, BoundKind::High);
   if (low.use == KeyUse::Unusable || high.use == KeyUse::Unusable) return std::nullopt;
   if (low.use == KeyUse::Nothing || high.use == KeyUse::Nothing) {
     w.nothing = true;
     return w;
   }
-  w.from = low.open ? std::string(1, '\x7F') : columnKey(*c, low.value);  // past the Nulls
-  if (!high.open) w.high = columnKey(*c, high.value);
+  w.from = low.open ? std::string(1, '\x7F') : columnKey(*c, true, low.values[0]);  // past the Nulls
+  if (!high.open) w.high = columnKey(*c, true, high.values[0]);
   return w;
 }
 
-std::optional<Walk> chooseWalk(const jet::TableDef& def, const sql::Expr* where,
+std::optional<Walk> chooseWalk(const jet::Format& f, const jet::TableDef& def, const sql::Expr* where,
                                const std::vector<sql::OrderTerm>& orderBy) {
   if (where) {
-    std::optional<Walk> range;
-    for (auto& term : sql::sargableTerms(*where)) {
-      std::optional<Walk> w = walkForTerm(def, term);
-      if (!w) continue;
-      if (w->equality || w->nothing) return w;
-      if (!range) range = w;
+    const std::vector<sql::SargTerm> terms = sql::sargableTerms(*where);
+    // Equalities first: the index whose keys cover the most columns, then the narrowest one;
+    // on a tie the column named first in the clause.
+    std::optional<Walk> best;
+    for (const sql::SargTerm& term : terms) {
+      if (!term.isEquality()) continue;
+      for (const jet::LogicalIndex& li : def.indexes) {
+        const jet::RealIndex* ri = realIndexOf(def, li);
+        if (!ri || !jet::sameName(def.columnByNumber(ri->columns[0].columnNumber)->name, term.column)) continue;
+        std::optional<Walk> w = equalityWalk(f, def, li, terms);
+        if (!w) continue;
+        if (w->nothing) return w;
+        if (!best || w->keyColumns > best->keyColumns ||
+            (w->keyColumns == best->keyColumns && w->real->columns.size() < best->real->columns.size())) {
+          best = std::move(w);
+        }
+      }
     }
-    if (range) return range;
+    if (best) return best;
+    for (const sql::SargTerm& term : terms) {
+      if (term.isEquality()) continue;
+      if (std::optional<Walk> w = rangeWalk(f, def, term)) return w;
+    }
   }
   if (orderBy.size() == 1 && !orderBy[0].descending) {
     const Column* c = def.findColumn(orderBy[0].column);
@@ -203,7 +327,7 @@ std::optional<Walk> chooseWalk(const jet::TableDef& def, const sql::Expr* where,
       if (const jet::LogicalIndex* li = indexOn(def, *c, true)) {
         Walk w;
         w.index = li;
-        w.real = &def.realIndexes[li->realIndex];
+        w.real = realIndexOf(def, *li);
         w.column = c;
         return w;
       }
@@ -215,7 +339,7 @@ std::optional<Walk> chooseWalk(const jet::TableDef& def, const sql::Expr* where,
 // Whether reading along the walk already gives the ORDER BY order.
 bool walkGivesOrder(const std::optional<Walk>& w, const std::vector<sql::OrderTerm>& orderBy) {
   if (orderBy.empty()) return true;
-  if (!w || orderBy.size() != 1 || orderBy[0].descending) return false;
+  if (!w || orderBy.size() != 1 || orderBy[0].descending || !w->real->columns[0].ascending) return false;
   if (w->column->type == ColumnType::Text || w->column->type == ColumnType::Memo) return false;
   return jet::sameName(w->column->name, orderBy[0].column);
 }
@@ -260,9 +384,9 @@ sql::FieldLookup rowLookup(const jet::TableDef& def, const std::vector<jet::Valu
   };
 }
 
-QueryPlan planQuery(const jet::TableDef& def, const sql::Expr* where, const std::vector<sql::OrderTerm>& orderBy) {
+QueryPlan planQuery(jet::Table& table, const sql::Expr* where, const std::vector<sql::OrderTerm>& orderBy) {
   QueryPlan plan;
-  std::optional<Walk> w = chooseWalk(def, where, orderBy);
+  std::optional<Walk> w = chooseWalk(table.database().format(), table.def(), where, orderBy);
   if (w) {
     plan.index = w->index->name;
     plan.column = w->column->name;
@@ -280,7 +404,7 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   for (auto& t : orderBy) if (!def.findColumn(t.column)) unknown.push_back(t.column);
   if (!unknown.empty()) tooFewParameters(unknown);
 
-  std::optional<Walk> walk = useIndexes ? chooseWalk(def, where, orderBy) : std::nullopt;
+  std::optional<Walk> walk = useIndexes ? chooseWalk(table.database().format(), def, where, orderBy) : std::nullopt;
   const bool sort = !walkGivesOrder(walk, orderBy);
 
   // Order columns' values of each selected row, kept only when sorting in memory.

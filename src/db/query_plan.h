@@ -21,7 +21,8 @@ void checkColumnNames(const jet::TableDef& def, const sql::Expr& e);
 // Looks columns up by name in a row of the table (values in def.columns order); throws 3061.
 sql::FieldLookup rowLookup(const jet::TableDef& def, const std::vector<jet::Value>& row);
 
-// How the rows are found: by walking an index (its name) or by scanning (empty).
+// How the rows are found: by walking an index (its name) or by scanning (empty). Equalities on
+// an index's leading columns give exact keys; a range on an ascending first column a key range.
 struct QueryPlan {
   std::string index;
   std::string column;          // the index's first column
@@ -29,7 +30,7 @@ struct QueryPlan {
   bool sortInMemory = false;   // ORDER BY is not satisfied by the reading order
 };
 
-QueryPlan planQuery(const jet::TableDef& def, const sql::Expr* where, const std::vector<sql::OrderTerm>& orderBy);
+QueryPlan planQuery(jet::Table& table, const sql::Expr* where, const std::vector<sql::OrderTerm>& orderBy);
 
 // The addresses of the rows meeting `where` (all rows when null), ordered by `orderBy`.
 // Names the table lacks fail with 3061. With useIndexes false the table is scanned.

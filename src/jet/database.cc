@@ -3,6 +3,7 @@
 #include "jet/error.h"
 #include "jet/text_codec.h"
 #include "jet/write_preconditions.h"
+#include "jet/usage_map.h"
 
 namespace jet {
 
@@ -24,6 +25,7 @@ Database::Database(const std::string& path, Mode mode) {
     throw Error(err::kNotDatabase, std::string("The database file is damaged: ") + e.what());
   }
   if (mode == Mode::ReadWrite) checkLengthAgainstPageMaps(*this);
+  knownPages_ = file_->pageCount();
 }
 
 Database::~Database() = default;
@@ -57,8 +59,15 @@ Table& Database::table(const std::string& name) {
   throw Error(err::kTableNotFound, "The database engine cannot find the input table or query '" + name + "'.");
 }
 
+void Database::commit() {
+  const uint32_t pages = file_->pageCount();
+  for (uint32_t p = knownPages_; p < pages; ++p) setUsageMapPage(*file_, format(), kFreePageMap, p, false);
+  file_->commit();
+  knownPages_ = pages;
+}
+
 void Database::operationDone() {
-  if (batch_ == 0) file_->commit();
+  if (batch_ == 0) commit();
 }
 
 void Database::operationFailed() {
@@ -68,7 +77,7 @@ void Database::operationFailed() {
 void Database::endBatch() {
   if (batch_ > 0 && --batch_ == 0) {
     try {
-      file_->commit();
+      commit();
     } catch (...) {
       reload();
       throw;
@@ -78,6 +87,7 @@ void Database::endBatch() {
 
 void Database::reload() {
   file_->rollback();
+  knownPages_ = file_->pageCount();
   catalog_ = readCatalog(*file_, format());
   for (auto& [key, t] : tables_) {
     TableDef def = readTableDef(*file_, format(), t->def().page);

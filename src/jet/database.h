@@ -49,6 +49,11 @@ class Database {
   std::vector<CatalogEntry> catalog_;
   std::map<std::string, std::unique_ptr<Table>> tables_;
   int batch_ = 0;
+  // Pages below this the database's free-page map already knows; pages appended since are
+  // taken out of it as they are committed, so that Access does not hand them out again.
+  uint32_t knownPages_ = 0;
+
+  void commit();
 };
 
 // One atomic operation made of many writes (a statement, a new table): commit() stores them

@@ -11,7 +11,8 @@ const Format kJet3 = {
     /*columnSize*/ 18, /*colType*/ 0, /*colNumber*/ 1, /*colVarIndex*/ 3, /*colMisc*/ 7, /*colFlags*/ 13,
     /*colFixedOffset*/ 14, /*colSize*/ 16,
     /*realIndexSize*/ 39, /*logicalIndexSize*/ 20,
-    /*indexPrev*/ 0x08, /*indexNext*/ 0x0C, /*indexTail*/ 0x10, /*indexPrefixLength*/ 0x14, /*indexBitmask*/ 0x16, /*indexEntries*/ 0xF8,
+    /*indexPrev*/ 0x08, /*indexNext*/ 0x0C, /*indexTail*/ 0x10, /*indexPrefixLength*/ 0x14, /*indexPrefixLengthSize*/ 1,
+    /*indexBitmask*/ 0x16, /*indexEntries*/ 0xF8,
     /*rowColumnCountSize*/ 1,
 };
 
@@ -24,7 +25,8 @@ const Format kJet4 = {
     /*columnSize*/ 25, /*colType*/ 0, /*colNumber*/ 5, /*colVarIndex*/ 7, /*colMisc*/ 11, /*colFlags*/ 15,
     /*colFixedOffset*/ 21, /*colSize*/ 23,
     /*realIndexSize*/ 52, /*logicalIndexSize*/ 28,
-    /*indexPrev*/ 0x0C, /*indexNext*/ 0x10, /*indexTail*/ 0x14, /*indexPrefixLength*/ 0x18, /*indexBitmask*/ 0x1B, /*indexEntries*/ 0x1E0,
+    /*indexPrev*/ 0x0C, /*indexNext*/ 0x10, /*indexTail*/ 0x14, /*indexPrefixLength*/ 0x18, /*indexPrefixLengthSize*/ 2,
+    /*indexBitmask*/ 0x1B, /*indexEntries*/ 0x1E0,
     /*rowColumnCountSize*/ 2,
 };
 

@@ -36,6 +36,7 @@ struct Format {
   // Index pages.
   size_t indexPrev, indexNext, indexTail;
   size_t indexPrefixLength;
+  size_t indexPrefixLengthSize;  // 1 byte in Jet 3, 2 in Jet 4; a flag byte follows it
   size_t indexBitmask;
   size_t indexEntries;
   // Rows.

@@ -144,6 +144,15 @@ std::string guidBytes(const Column& column, std::string_view text) {
   return bytes;
 }
 
+void requireGeneralText(const Column& column, const Value& v) {
+  if (v.kind != Value::Kind::Text) mismatch(column, "a text");
+  if (column.sortOrder != kGeneralSortOrder && column.sortOrder != 0) {
+    throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name +
+                                        "': its text sort order " + std::to_string(column.sortOrder) +
+                                        " is not General.");
+  }
+}
+
 void appendValue(std::string& out, const Column& column, bool ascending, const Value& v) {
   switch (column.type) {
     case ColumnType::Byte:
@@ -173,12 +182,7 @@ void appendValue(std::string& out, const Column& column, bool ascending, const V
       return;
     case ColumnType::Text:
     case ColumnType::Memo:
-      if (v.kind != Value::Kind::Text) mismatch(column, "a text");
-      if (column.sortOrder != kGeneralSortOrder && column.sortOrder != 0) {
-        throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name +
-                                            "': its text sort order " + std::to_string(column.sortOrder) +
-                                            " is not General.");
-      }
+      requireGeneralText(column, v);
       if (column.access97) {
         appendGeneral97TextKey(out, v.s, ascending);
       } else {
@@ -220,6 +224,17 @@ void appendIndexKey(std::string& out, const Column& column, bool ascending, cons
   }
   out += ascending ? kAscValue : kDescValue;
   appendValue(out, column, ascending, value);
+}
+
+void appendIndexKeyStart(std::string& out, const Column& column, bool ascending, const Value& value) {
+  if (!column.isTextual() || value.isNull()) return appendIndexKey(out, column, ascending, value);
+  requireGeneralText(column, value);
+  out += ascending ? kAscValue : kDescValue;
+  if (column.access97) {
+    appendGeneral97TextKeyStart(out, value.s, ascending);
+  } else {
+    appendGeneralTextKeyStart(out, value.s, ascending);
+  }
 }
 
 std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jet/column.h"
+#include "jet/format.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
 
@@ -17,6 +18,11 @@ namespace jet {
 // sort order. Raises kNotSupported for column types or characters we cannot
 // encode exactly, kTypeMismatch or kOverflow for values that do not fit the column.
 void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value);
+
+// Appends the bytes that the key of `value` starts with, and so does the key of every text that
+// differs from it only in letter case, accents or unprintable characters. For values of other
+// types, the whole key.
+void appendIndexKeyStart(std::string& out, const Column& column, bool ascending, const Value& value);
 
 struct IndexKeyPart {
   const Column* column;

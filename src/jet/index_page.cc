@@ -76,7 +76,7 @@ IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page) {
   node.prev = b.u32(f.indexPrev);
   node.next = b.u32(f.indexNext);
   node.tail = b.u32(f.indexTail);
-  const size_t prefixLen = b.u16(f.indexPrefixLength);
+  const size_t prefixLen = f.indexPrefixLengthSize == 1 ? b.u8(f.indexPrefixLength) : b.u16(f.indexPrefixLength);
   const size_t maskLen = f.indexEntries - f.indexBitmask;
   const size_t trailer = node.leaf ? 4 : 8;
   const uint8_t* base = pg->data() + f.indexEntries;
@@ -200,7 +200,8 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
   put32(page + f.indexPrev, node.prev);
   put32(page + f.indexNext, node.next);
   put32(page + f.indexTail, node.tail);
-  put16(page + f.indexPrefixLength, uint16_t(prefix));
+  if (f.indexPrefixLengthSize == 1) page[f.indexPrefixLength] = uint8_t(prefix);
+  else put16(page + f.indexPrefixLength, uint16_t(prefix));
   uint8_t* out = page + f.indexEntries;
   size_t pos = 0;
   for (size_t i = 0; i < n; ++i) {

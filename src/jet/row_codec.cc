@@ -22,18 +22,19 @@ std::vector<uint32_t> varOffsets(const Format& f, const TableDef& def, Bytes row
     if (size_t(count) * 2 + 4 + maskSize > len) corrupt("a row's offset table is larger than the row");
     for (size_t i = 0; i <= count; ++i) offs.push_back(row.u16(len - maskSize - 4 - 2 * i));
   } else {
+    // One-byte offsets, and before the count a jump table: entry k names the first offset that
+    // is 256 * (k + 1) or more. The row's length, not its data, sets the number of entries, so
+    // the last ones may be unused (0xFF); the offsets lie before all of them all the same.
     if (len < maskSize + 1) corrupt("a row is too short for its offset table");
-    size_t rowEnd = len - 1;
-    uint8_t count = row.u8(rowEnd - maskSize);
-    size_t jumps = rowEnd / 256;
-    if (rowEnd < maskSize + jumps + 1) corrupt("a row's offset table is larger than the row");
-    size_t colPtr = rowEnd - maskSize - jumps - 1;
-    if (jumps && (colPtr - count) / 256 < jumps) --jumps;
-    colPtr = rowEnd - maskSize - jumps - 1;
-    if (colPtr < count) corrupt("a row's offset table is larger than the row");
+    const size_t rowEnd = len - 1;
+    const uint8_t count = row.u8(rowEnd - maskSize);
+    const size_t jumps = rowEnd / 256;
+    if (rowEnd < maskSize + jumps + 1 + count) corrupt("a row's offset table is larger than the row");
+    const size_t jumpTable = rowEnd - maskSize - 1;  // the first entry; the next ones lie below it
+    const size_t colPtr = jumpTable - jumps;         // offset 0; the next ones lie below it
     size_t used = 0;
     for (size_t i = 0; i <= count; ++i) {
-      while (used < jumps && i == row.u8(rowEnd - maskSize - used - 1)) ++used;
+      while (used < jumps && i == row.u8(jumpTable - used)) ++used;
       offs.push_back(uint32_t(row.u8(colPtr - i) + used * 256));
     }
   }

@@ -113,10 +113,14 @@ SortCode surrogateCode(char16_t unit) {
   return c;
 }
 
+void invert(std::string& out, size_t start) {
+  for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
+}
+
 void finish(std::string& out, size_t start, bool ascending) {
   if (!ascending) {
     out += kEndKey;
-    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
+    invert(out, start);
   }
   out += kEndKey;
 }
@@ -239,9 +243,28 @@ void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascend
       out += static_cast<char>(nibbles[i] << 4 | lo);
     }
   }
-  if (!ascending) {
-    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
+  if (!ascending) invert(out, start);
+}
+
+void appendGeneralTextKeyStart(std::string& out, std::string_view utf8, bool ascending) {
+  const size_t start = out.size();
+  for (char16_t unit : keyUnits(utf8)) {
+    const SortCode code = unit >= 0xD800 && unit <= 0xDFFF ? surrogateCode(unit) : generalSortCode(unit);
+    if (code.kind != Kind::kIgnored && code.kind != Kind::kUnprintable && code.kind != Kind::kUnprintableExt) {
+      out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
+    }
   }
+  out += kEndInline;  // no inline code holds this byte
+  if (!ascending) invert(out, start);
+}
+
+void appendGeneral97TextKeyStart(std::string& out, std::string_view utf8, bool ascending) {
+  const size_t start = out.size();
+  for (char16_t unit : keyUnits(utf8)) {
+    const SortCode code = general97SortCode(general97Byte(unit));
+    out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
+  }
+  if (!ascending) invert(out, start);
 }
 
 }  // namespace jet

@@ -17,5 +17,11 @@ void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascendin
 
 // The same for a column of an Access 97 file, whose text is in code page 1252.
 void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascending);
+// Appends the bytes that the key of `utf8` starts with, and so does the key of every text that
+// differs from it only in letter case, accents or unprintable characters: the inline codes
+// and (Jet 4) the byte that closes them.
+void appendGeneralTextKeyStart(std::string& out, std::string_view utf8, bool ascending);
+// The same for a column of an Access 97 file.
+void appendGeneral97TextKeyStart(std::string& out, std::string_view utf8, bool ascending);
 
 }  // namespace jet

@@ -29,9 +29,8 @@ MapRow locate(PageFile& file, const Format& f, uint32_t rowPointer) {
 
 size_t bitsPerMapPage(const Format& f) { return (f.pageSize - 4) * 8; }
 
-}  // namespace
-
-std::vector<uint32_t> readUsageMap(PageFile& file, const Format& f, uint32_t rowPointer) {
+// The pages a map marks; marks past the end of the file are damage, or skipped with `pastEndOk`.
+std::vector<uint32_t> readMap(PageFile& file, const Format& f, uint32_t rowPointer, bool pastEndOk) {
   MapRow m = locate(file, f, rowPointer);
   PageRef pg = file.read(m.page);
   Bytes row = Bytes(pg->data(), pg->size()).sub(m.slot.start, m.slot.length);
@@ -45,7 +44,10 @@ std::vector<uint32_t> readUsageMap(PageFile& file, const Format& f, uint32_t row
       for (int j = 0; j < 8; ++j) {
         if (bits & (1 << j)) {
           uint64_t p = uint64_t(start) + (i - 5) * 8 + j;
-          if (p >= total) corrupt("a usage map marks a page past the end of the file");
+          if (p >= total) {
+            if (pastEndOk) continue;
+            corrupt("a usage map marks a page past the end of the file");
+          }
           pages.push_back(uint32_t(p));
         }
       }
@@ -62,7 +64,10 @@ std::vector<uint32_t> readUsageMap(PageFile& file, const Format& f, uint32_t row
         for (int j = 0; j < 8 && bits; ++j) {
           if (bits & (1 << j)) {
             uint64_t p = k * bitsPerMapPage(f) + (i - 4) * 8 + j;
-            if (p >= total) corrupt("a usage map marks a page past the end of the file");
+            if (p >= total) {
+              if (pastEndOk) continue;
+              corrupt("a usage map marks a page past the end of the file");
+            }
             pages.push_back(uint32_t(p));
           }
         }
@@ -73,6 +78,14 @@ std::vector<uint32_t> readUsageMap(PageFile& file, const Format& f, uint32_t row
   }
   return pages;
 }
+
+}  // namespace
+
+std::vector<uint32_t> readUsageMap(PageFile& file, const Format& f, uint32_t rowPointer) {
+  return readMap(file, f, rowPointer, false);
+}
+
+std::vector<uint32_t> readFreePages(PageFile& file, const Format& f) { return readMap(file, f, kFreePageMap, true); }
 
 void setUsageMapPage(PageFile& file, const Format& f, uint32_t rowPointer, uint32_t page, bool used) {
   MapRow m = locate(file, f, rowPointer);

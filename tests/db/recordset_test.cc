@@ -15,6 +15,7 @@
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
 #include "db/value_convert.h"
+#include "jet/create_database.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/integrity_check.h"
@@ -86,13 +87,57 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
     SCOPED_TRACE(c.table + " WHERE " + c.where);
     jet::Table& t = c.db->table(c.table);
     const db::sql::Expr e = db::sql::parseExpression(c.where);
-    const db::QueryPlan plan = db::planQuery(t.def(), &e, {});
+    const db::QueryPlan plan = db::planQuery(t, &e, {});
     EXPECT_EQ(plan.index, c.index);
     std::vector<jet::RowId> walked = select(t, c.where, true);
     std::vector<jet::RowId> scanned = select(t, c.where, false);
     if (c.expected >= 0) {
       EXPECT_EQ(long(scanned.size()), c.expected);
     }
+    std::sort(walked.begin(), walked.end());
+    std::sort(scanned.begin(), scanned.end());
+    EXPECT_EQ(walked, scanned);
+  }
+}
+
+TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
+  testing_support::TempDir dir;
+  const std::string path = dir.path() + "/numbers.mdb";
+  jet::createDatabase(path);
+  {
+    db::Database d(path);
+    d.Execute("CREATE TABLE T (N long, Fee currency, Power single, Freq double)");
+    for (const char* values : {"1, 3.5, 0.25, 0", "2, -2.0001, 0.1, -1", "3, 0, -0.5, 2.5", "4, 3.5, 0.1, 0"}) {
+      d.Execute(std::string("INSERT INTO T VALUES (") + values + ")");
+    }
+    for (const char* index : {"CREATE INDEX N ON T (N DESC)", "CREATE INDEX Fee ON T (Fee)",
+                              "CREATE INDEX Power ON T (Power)", "CREATE INDEX FeeFreq ON T (Fee, Freq DESC)"}) {
+      d.Execute(index);
+    }
+    d.Execute("UPDATE T SET Freq = -Freq WHERE N = 1");  // -0 is stored apart from 0, and equal to it
+  }
+  jet::Database db(path, jet::Database::Mode::ReadOnly);
+  jet::Table& t = db.table("T");
+  const std::vector<std::tuple<std::string, std::string, size_t>> cases = {
+      {"N = 3", "N", 1},
+      {"N IN (2, 4, 9)", "N", 2},
+      {"Fee = 3.5", "Fee", 2},
+      {"Fee = -2.0001", "Fee", 1},
+      {"Fee = 3.50001", "Fee", 0},
+      {"Fee > -3 AND Fee < 0", "Fee", 1},
+      {"Power = 0.25", "Power", 1},
+      {"Power = 0.1", "Power", 0},  // no Single holds 0.1 exactly
+      {"Power = 0.100000001490116119384765625", "Power", 2},
+      {"Power > 0.1", "Power", 3},
+      {"Fee = 3.5 AND Freq = 0", "FeeFreq", 2},
+      {"Fee = 0 AND Freq = 2.5", "FeeFreq", 1},
+  };
+  for (const auto& [where, index, count] : cases) {
+    SCOPED_TRACE(where);
+    const db::sql::Expr e = db::sql::parseExpression(where);
+    EXPECT_EQ(db::planQuery(t, &e, {}).index, index);
+    std::vector<jet::RowId> walked = select(t, where, true), scanned = select(t, where, false);
+    EXPECT_EQ(scanned.size(), count);
     std::sort(walked.begin(), walked.end());
     std::sort(scanned.begin(), scanned.end());
     EXPECT_EQ(walked, scanned);
@@ -108,7 +153,7 @@ TEST(QueryPlanTest, OrderByWalksAnIndexOrSortsInMemory) {
   EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
   EXPECT_EQ(std::adjacent_find(got.begin(), got.end()), got.end());
   jet::Table& t = database.engine().table("prefixes");
-  const db::QueryPlan idPlan = db::planQuery(t.def(), nullptr, {{"ID", false}});
+  const db::QueryPlan idPlan = db::planQuery(t, nullptr, {{"ID", false}});
   EXPECT_EQ(idPlan.index, "PrimaryKey");
   EXPECT_FALSE(idPlan.sortInMemory);
 

@@ -378,6 +378,31 @@ TEST(IndexKeyOther, RejectsValuesThatDoNotFit) {
   EXPECT_EQ(errorNumber([] { key(ColumnType::Ole, Value::binary("x")); }), err::kNotSupported);
 }
 
+// A lookup walks from a text key's start: every text that differs only in letter case, accents
+// or unprintable characters has a key beginning with it, other text has not.
+TEST(IndexKeyText, KeyStartIsSharedByTextThatDiffersOnlyInCaseAccentsOrUnprintables) {
+  const Column text = column(ColumnType::Text);
+  for (bool ascending : {true, false}) {
+    std::string start;
+    appendIndexKeyStart(start, text, ascending, Value::text("\u00C4rger"));
+    for (const char* same : {"\u00C4rger", "\u00E4RGER", "arger", "ar\x03ger"}) {
+      std::string whole;
+      appendIndexKey(whole, text, ascending, Value::text(same));
+      EXPECT_EQ(whole.compare(0, start.size(), start), 0) << same << (ascending ? "" : " descending");
+    }
+    for (const char* other : {"argers", "arge", "\u00C4rgex"}) {
+      std::string whole;
+      appendIndexKey(whole, text, ascending, Value::text(other));
+      EXPECT_NE(whole.compare(0, start.size(), start), 0) << other << (ascending ? "" : " descending");
+    }
+  }
+  // Beyond U+FFFF too: surrogates have codes of their own.
+  std::string start, whole;
+  appendIndexKeyStart(start, text, true, Value::text("ab\U0001F600c"));
+  appendIndexKey(whole, text, true, Value::text("AB\U0001F600C"));
+  EXPECT_EQ(hex(start), hex(whole.substr(0, start.size())));
+}
+
 }  // namespace
 }  // namespace jet
 
