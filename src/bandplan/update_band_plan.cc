@@ -126,9 +126,17 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t
 void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
-  AddNewEntities(BandPlan, Added, NewID);
-  RetireEntities(BandPlan);
-  RelinkPrefixes(BandPlan, Added, NewID);
+  // One transaction: a stopped run leaves none of it, a reported error keeps what came before.
+  BandPlan.BeginTrans();
+  try {
+    AddNewEntities(BandPlan, Added, NewID);
+    RetireEntities(BandPlan);
+    RelinkPrefixes(BandPlan, Added, NewID);
+  } catch (...) {
+    BandPlan.CommitTrans();
+    throw;
+  }
+  BandPlan.CommitTrans();  // the file holds the update before the message says so
   MsgBox("PJ Entities have been checked and changed where necessary.", app::vbOKOnly, app::kTitle);
 }
 

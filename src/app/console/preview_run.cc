@@ -48,6 +48,7 @@ class TempFolder {
 // A writable copy of the database at `original`, which is first opened as the real run would
 // open it, so that a missing, damaged or read-only file fails the same way.
 std::string copyForPreview(const std::string& original, const fs::path& copy) {
+  // Opening carries in a log left by a run that stopped, as the real run's open would.
   { jet::Database check(original, jet::Database::Mode::ReadOnly); }
   if ((fs::status(original).permissions() & fs::perms::owner_write) == fs::perms::none) {
     throw jet::Error(jet::err::kReadOnly, "Cannot update. The database file '" + original + "' is read-only.");
@@ -84,6 +85,8 @@ void PreviewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn&
     BandPlan.setDatabaseName(bandPlanCopy);
     BandPlan.Refresh();
     app::RunUpdates(BandPlan, Logbook, collect, app::Updates::real(), settings);
+    BandPlan.close();
+    Logbook.close();
   }
   out << "Band plan " << bandPlanPath << ":\n";
   WriteDatabaseChanges(bandPlanPath, bandPlanCopy, out);
