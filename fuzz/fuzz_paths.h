@@ -30,7 +30,7 @@ inline size_t databaseBytes(const uint8_t* data, size_t size) {
 }
 
 inline void writeBytes(const std::string& path, const uint8_t* data, size_t size) {
-  std::remove((path + "-journal").c_str());
+  std::remove((path + "-wal").c_str());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
   out.close();
@@ -39,7 +39,7 @@ inline void writeBytes(const std::string& path, const uint8_t* data, size_t size
 
 inline void removeScratch(const std::string& path) {
   std::remove(path.c_str());
-  std::remove((path + "-journal").c_str());
+  std::remove((path + "-wal").c_str());
 }
 
 // Every row of every table, in storage order and through every index.
@@ -180,6 +180,7 @@ inline void editPath(const std::string& path, const uint8_t* script, size_t scri
     }
     readEverything(db);
     checkDatabase(db);
+    db.close();
   }
   Database again(path, Database::Mode::ReadOnly);
   readEverything(again);
