@@ -288,8 +288,8 @@ void PageFile::commit() {
       try {
         writePagesToLog();
       } catch (...) {
+        // The transaction cannot go on: it is dropped whole, and its end commits nothing.
         dropOperationState();
-        inTransaction_ = false;
         throw;
       }
     }
