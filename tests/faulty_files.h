@@ -68,12 +68,19 @@ class FaultyFiles : public jet::FileSystem {
   };
   struct FileState {
     std::vector<Undo> unsynced;
-    bool created = false;  // made since the last folder sync
+    bool created = false;          // made since the last folder sync
+    jet::OsFile* open = nullptr;   // a handle the pager holds (Windows lets no one else write)
   };
 
   class Handle : public jet::File {
    public:
-    Handle(FaultyFiles& fs, std::string path, jet::OsFile f) : fs_(fs), path_(std::move(path)), f_(std::move(f)) {}
+    Handle(FaultyFiles& fs, std::string path, jet::OsFile f) : fs_(fs), path_(std::move(path)), f_(std::move(f)) {
+      fs_.state(path_).open = &f_;
+    }
+    ~Handle() override {
+      auto s = fs_.states_.find(path_);
+      if (s != fs_.states_.end() && s->second.open == &f_) s->second.open = nullptr;
+    }
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override { return f_.readAt(offset, buf, len); }
     int64_t writeAt(uint64_t offset, const void* buf, size_t len) override {
       if (fs_.dead_) return int64_t(len);
@@ -159,8 +166,9 @@ class FaultyFiles : public jet::FileSystem {
   // made since their folder was synced, and removals not yet synced are undone.
   [[noreturn]] void cutPower() {
     for (auto& [path, s] : states_) {
-      jet::OsFile f;
-      if (!f.open(path, jet::OsFile::Open::ReadWrite)) continue;
+      jet::OsFile own;
+      if (!s.open && !own.open(path, jet::OsFile::Open::ReadWrite)) continue;
+      jet::OsFile& f = s.open ? *s.open : own;
       for (auto u = s.unsynced.rbegin(); u != s.unsynced.rend(); ++u) {
         if (!u->old.empty()) f.writeAt(u->offset, u->old.data(), u->old.size());
         f.truncate(u->oldSize);
@@ -170,8 +178,8 @@ class FaultyFiles : public jet::FileSystem {
           if (!u.written.empty()) f.writeAt(u.offset, u.written.data(), u.written.size() / 2);
         }
       }
-      f.close();
-      if (s.created) jet::osRemoveFile(path);
+      own.close();
+      if (s.created) jet::osRemoveFile(path);  // (Windows keeps a file still open: it holds no commit)
     }
     for (auto& [path, keep] : pendingRemovals_) jet::osRenameFile(keep, path);
     pendingRemovals_.clear();
