@@ -151,8 +151,11 @@ bool logBelongsToFile(const LogScan& scan, const ReadLog& readLog,
   const LoggedPage* page0 = scan.pages.empty() || scan.pages.front().page != 0 ? nullptr : &scan.pages.front();
   if (!filePage(0, current.data())) return false;
   const uint64_t sum0 = pageSum(current.data(), psize);
+  // Once a checkpoint has begun, pages the log holds may be half-written in the file: page 0
+  // then proves the file's identity only if the log does not hold it.
+  if (scan.checkpointBegun && page0) return true;
   if (sum0 != scan.identity && !(page0 && sum0 == newestSum(*page0))) return false;
-  if (scan.checkpointBegun) return true;  // pages of the file may be half-written from here on
+  if (scan.checkpointBegun) return true;
   for (const LoggedPage& p : scan.pages) {
     if (!filePage(p.page, current.data())) {
       if (p.before != 0) return false;  // the log changed a page the file does not have

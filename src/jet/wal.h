@@ -52,7 +52,8 @@
 //   a Jet file has at most 2 GB of pages, so the index stays below a few MB.
 // - A log belongs to the file beside it when the file's page 0 is the identity (or the newest
 //   copy of page 0 in the log) and, before a checkpoint began, every page the log holds is in
-//   the file either what the log's first copy replaced or what its newest copy holds.
+//   the file either what the log's first copy replaced or what its newest copy holds. After a
+//   checkpoint began, logged pages may be torn in the file, so only an unlogged page 0 is checked.
 #pragma once
 
 #include <cstdint>
