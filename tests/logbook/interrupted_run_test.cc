@@ -16,6 +16,7 @@
 #include "../independent_reader.h"
 #include "../temp_copy.h"
 #include "app/console/backup_copy.h"
+#include "app/console/console_program.h"
 #include "app/console/preview_run.h"
 #include "app/run_sequence.h"
 #include "db/data_source.h"
@@ -201,12 +202,10 @@ TEST(InterruptedRun, KilledWhileAMessageStandsThenBackupsPutBackAndCancelWritesN
     }
     std::ofstream(f.bandplan, std::ios::binary | std::ios::trunc) << bandplanBackup;
     std::ofstream(f.logbook, std::ios::binary | std::ios::trunc) << logbookBackup;
-    {
-      db::DataSource BandPlan;  // the window's load step opens the band plan; Cancel closes it
-      BandPlan.setDatabaseName(f.bandplan);
-      BandPlan.Refresh();
-      BandPlan.close();
-    }
+    // Started again (its load step opens the band plan), answered Cancel.
+    std::istringstream cancel("c\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(console::RunConsole({"--bandplan", f.bandplan, "--logbook", f.logbook}, cancel, out, err, true), 0) << err.str();
     EXPECT_TRUE(readBytes(f.bandplan) == bandplanBackup);
     EXPECT_TRUE(readBytes(f.logbook) == logbookBackup);
   }
