@@ -4,9 +4,10 @@
 #   - creates the logbook with our engine (five indexes) and times it, with its size and `jet check`;
 #   - reads MainLog with `jet export` and with mdb-export (rows per second, peak memory);
 #   - runs the whole update with tarnlog-entity-update on a copy, from process start to exit,
-#     beside mdb-export reading the same table, and prints the ratio; with the bytes the update
-#     wrote (write calls, and what reached the storage layer), its read calls (page reads), and
-#     the bytes of the pages it changed, as the kernel and a page-by-page comparison count them.
+#     beside mdb-export reading the same table, and prints the ratio;
+#   - for each step, what the kernel counted of its process: bytes read and written by its
+#     system calls (rchar, wchar) and its read calls; for the update also the bytes of the pages
+#     it changed in both files (a page-by-page comparison), and written / changed.
 # Usage: bench/run.sh [CONTACTS...]      Work files go to $BENCH_DIR (default build/bench-work).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,39 +27,41 @@ mkdir -p "$work"
 sizes=("$@")
 if [ ${#sizes[@]} -eq 0 ]; then sizes=(100000 1000000); fi
 
-# Runs a command; prints "seconds peak-KB wchar write-bytes read-calls" of it, its output to $work/out.
+# Runs a command; prints "seconds peak-KB read-MB written-MB read-calls" of it, its output to $work/out.
 measure() {
   sync  # writes still in flight from an earlier step would be charged to this one
   "$stats" "$work/out" "$@" 2>"$work/err" || { cat "$work/err" >&2; return 1; }
 }
+rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", n / (s > 0 ? s : 0.001) }'; }
+row() { printf '%-10s %-28s %10s %10s %12s %8s %8s %s\n' "$@"; }
 
-printf '%-10s %-28s %10s %10s %12s %s\n' contacts step seconds peak_MB rows/s notes
+row contacts step seconds peak_MB rows/s read_MB wrote_MB notes
 for n in "${sizes[@]}"; do
   book="$work/logbook-$n.mdb"
   rm -f "$book" "$book-wal"
-  read -r s kb _ < <(measure "$gen" logbook "$book" --contacts "$n" --seed 7)
+  read -r s kb rd wr _ < <(measure "$gen" logbook "$book" --contacts "$n" --seed 7)
   size_mb=$(( $(stat -c %s "$book") / 1048576 ))
-  check=$("$jet" check "$book" | head -1)
-  printf '%-10s %-28s %10s %10s %12s %s\n' "$n" "create (5 indexes)" "$s" "$((kb / 1024))" \
-    "$(awk -v n="$n" -v s="$s" 'BEGIN { printf "%.0f", n / (s > 0 ? s : 0.001) }')" "file ${size_mb} MB, jet check: $check"
+  row "$n" "create (5 indexes)" "$s" "$((kb / 1024))" "$(rate "$n" "$s")" "$rd" "$wr" \
+    "file ${size_mb} MB, jet check: $("$jet" check "$book" | head -1)"
 
-  read -r s kb _ < <(measure "$jet" export "$book" MainLog)
-  printf '%-10s %-28s %10s %10s %12s\n' "$n" "read: jet export" "$s" "$((kb / 1024))" \
-    "$(awk -v n="$n" -v s="$s" 'BEGIN { printf "%.0f", n / (s > 0 ? s : 0.001) }')"
-  read -r mdb kb _ < <(measure mdb-export "$book" MainLog)
-  printf '%-10s %-28s %10s %10s %12s\n' "$n" "read: mdb-export" "$mdb" "$((kb / 1024))" \
-    "$(awk -v n="$n" -v s="$mdb" 'BEGIN { printf "%.0f", n / (s > 0 ? s : 0.001) }')"
+  read -r s kb rd wr _ < <(measure "$jet" export "$book" MainLog)
+  row "$n" "read: jet export" "$s" "$((kb / 1024))" "$(rate "$n" "$s")" "$rd" "$wr" ""
+  read -r mdb kb rd wr _ < <(measure mdb-export "$book" MainLog)
+  row "$n" "read: mdb-export" "$mdb" "$((kb / 1024))" "$(rate "$n" "$mdb")" "$rd" "$wr" ""
 
   cp "$book" "$work/copy.mdb"
   rm -f "$work/bandplan.mdb"
   "$gen" bandplan "$work/bandplan.mdb"
   chmod u+w "$work/copy.mdb" "$work/bandplan.mdb"
-  read -r s kb wchar wbytes reads < <(measure "$update" --bandplan "$work/bandplan.mdb" --logbook "$work/copy.mdb" --yes)
+  cp "$work/bandplan.mdb" "$work/bandplan-before.mdb"
+  read -r s kb rd wr reads < <(measure "$update" --bandplan "$work/bandplan.mdb" --logbook "$work/copy.mdb" --yes)
   changed=$(grep -o '^[0-9]* PJ logbook records' "$work/out" | cut -d' ' -f1)
-  printf '%-10s %-28s %10s %10s %12s %s\n' "$n" "update (console, whole run)" "$s" "$((kb / 1024))" "-" \
+  read -r p1 _ < <("$pagediff" "$book" "$work/copy.mdb" 4096)
+  read -r p2 _ < <("$pagediff" "$work/bandplan-before.mdb" "$work/bandplan.mdb" 4096)
+  pages=$((p1 + p2))
+  row "$n" "update (console, whole run)" "$s" "$((kb / 1024))" "-" "$rd" "$wr" \
     "${changed:-0} rows changed; $(awk -v a="$s" -v b="$mdb" 'BEGIN { printf "%.2f", a / b }') x mdb-export's time; jet check: $("$jet" check "$work/copy.mdb" | head -1)"
-  read -r pages _ < <("$pagediff" "$book" "$work/copy.mdb" 4096)
-  printf '%-10s %-28s %s\n' "$n" "update: I/O" \
-    "pages changed $pages ($((pages * 4 / 1024)) MB); written $((wchar / 1048576)) MB by write calls ($(awk -v w="$wchar" -v p="$pages" 'BEGIN { printf "%.1f", w / (p * 4096) }') x the changed pages), $((wbytes / 1048576)) MB to storage; $reads read calls"
-  rm -f "$work/copy.mdb"
+  row "$n" "update: pages" "" "" "" "" "" \
+    "$pages pages changed ($(awk -v p="$pages" 'BEGIN { printf "%.1f", p * 4096 / 1048576 }') MB); written $(awk -v w="$wr" -v p="$pages" 'BEGIN { printf "%.2f", w * 1048576 / (p * 4096) }') x that; $reads read calls"
+  rm -f "$work/copy.mdb" "$work/bandplan-before.mdb"
 done

@@ -1,5 +1,5 @@
 // Runs a command and prints what it cost: wall seconds, peak memory, and its I/O as the kernel
-// counted it (bytes written, bytes that reached the storage layer, read calls). Linux only.
+// counted it (bytes read and written by its system calls, read calls). Linux only.
 // Usage: run-stats OUTFILE COMMAND [ARG...]   (the command's standard output goes to OUTFILE)
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
   int exitStatus = 0;
   rusage usage{};
   wait4(child, &exitStatus, 0, &usage);
-  // seconds, peak KB, bytes written by write calls, bytes sent to storage, read calls
-  std::printf("%.2f %ld %lld %lld %lld\n", seconds, usage.ru_maxrss, io["wchar"], io["write_bytes"], io["syscr"]);
+  // seconds, peak KB, MB read and written by system calls, read calls
+  std::printf("%.2f %ld %.1f %.1f %lld\n", seconds, usage.ru_maxrss, io["rchar"] / 1048576.0, io["wchar"] / 1048576.0,
+              io["syscr"]);
   return WIFEXITED(exitStatus) ? WEXITSTATUS(exitStatus) : 1;
 }

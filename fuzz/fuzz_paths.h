@@ -180,6 +180,7 @@ inline void editPath(const std::string& path, const uint8_t* script, size_t scri
     }
     readEverything(db);
     checkDatabase(db);
+    db.close();
   }
   Database again(path, Database::Mode::ReadOnly);
   readEverything(again);

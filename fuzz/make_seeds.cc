@@ -56,6 +56,7 @@ void makeSeed(const std::string& path, int rows, bool memo) {
     v[1] = jet::Value::text("ON4CHANGED");
     w.update(ids[0], v);
   }
+  db.close();
 }
 
 }  // namespace

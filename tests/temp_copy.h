@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,12 @@
 namespace testing_support {
 
 inline std::string fixture(const std::string& relative) { return std::string(TARNLOG_FIXTURES) + "/" + relative; }
+
+// A file's bytes.
+inline std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // A temporary folder that is removed with its contents at the end of the test.
 class TempDir {

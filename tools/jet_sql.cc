@@ -50,6 +50,7 @@ int runSqlCommand(const std::vector<std::string>& args) {
     }
     std::cout << std::flush;
   }
+  db.close();
   std::fflush(stdout);
   return 0;
 }

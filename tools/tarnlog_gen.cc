@@ -204,6 +204,7 @@ void buildBandPlan(const std::string& path) {
     }
     out.finish();
   }
+  db.close();
 }
 
 // A small deterministic generator (splitmix64), the same on every platform.
@@ -315,6 +316,7 @@ void buildLogbook(const std::string& path, long contacts, uint64_t seed) {
   }
   out.finish();
   for (auto& ix : indexes) jet::addIndex(db, "MainLog", ix);
+  db.close();
 }
 
 int usage() {

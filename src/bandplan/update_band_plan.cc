@@ -170,9 +170,17 @@ void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
   bool Stored[4] = {false, false, false, false};  // present as this update adds them
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
-  AddNewEntities(BandPlan, Added, Stored, NewID);
-  RetireEntities(BandPlan);
-  RelinkPrefixes(BandPlan, Added, Stored, NewID);
+  // One transaction: a stopped run leaves none of it, a reported error keeps what came before.
+  BandPlan.BeginTrans();
+  try {
+    AddNewEntities(BandPlan, Added, Stored, NewID);
+    RetireEntities(BandPlan);
+    RelinkPrefixes(BandPlan, Added, Stored, NewID);
+  } catch (...) {
+    BandPlan.CommitTrans();
+    throw;
+  }
+  BandPlan.CommitTrans();  // the file holds the update before the message says so
   MsgBox("PJ Entities have been checked and changed where necessary.", app::vbOKOnly, app::kTitle);
 }
 

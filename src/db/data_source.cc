@@ -1,17 +1,24 @@
 #include "db/data_source.h"
 
+#include "jet/database.h"
 #include "jet/error.h"
+#include "jet/file_system.h"
 
 namespace db {
 
-DataSource::DataSource() = default;
+DataSource::DataSource() : fs_(&jet::FileSystem::real()) {}
 DataSource::~DataSource() = default;
 
 void DataSource::Refresh() {
   if (!database_ || openName_ != databaseName_) {
-    close();
+    recordset_.reset();
+    if (database_) {
+      database_->close();
+      database_.reset();
+    }
+    openName_.clear();
     if (databaseName_.empty()) throw jet::Error(jet::err::kFileNotFound, "Could not find file ''.");
-    database_ = std::make_unique<db::Database>(databaseName_);
+    database_ = std::make_unique<db::Database>(databaseName_, *fs_);
     openName_ = databaseName_;
   }
   if (!recordSource_.empty()) {
@@ -35,10 +42,15 @@ db::Database& DataSource::Database() {
   return *database_;
 }
 
+void DataSource::BeginTrans() { Database().engine().BeginTrans(); }
+void DataSource::CommitTrans() { Database().engine().CommitTrans(); }
+void DataSource::Rollback() { Database().engine().Rollback(); }
+
 void DataSource::close() {
   recordset_.reset();
-  database_.reset();
+  std::unique_ptr<db::Database> open = std::move(database_);
   openName_.clear();
+  if (open) open->close();
 }
 
 }  // namespace db

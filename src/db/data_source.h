@@ -31,13 +31,24 @@ class DataSource {
   // The open database; fails when none is open.
   db::Database& Database();
 
-  // Closes the database (the window unloads).
+  // Transactions on the open database (DAO's workspace calls): the work between BeginTrans and
+  // CommitTrans is stored as one, and is in the file, synced, when CommitTrans returns.
+  void BeginTrans();
+  void CommitTrans();
+  void Rollback();
+
+  // Closes the database (the window unloads), carrying what is stored into the file; its
+  // failures are reported. The destructor writes nothing.
   void close();
+
+  // The files the database is reached through (tests put in one that fails or stops).
+  void setFileSystem(jet::FileSystem& fs) { fs_ = &fs; }
 
  private:
   std::string databaseName_;
   std::string recordSource_;
   std::string openName_;
+  jet::FileSystem* fs_;
   std::unique_ptr<db::Database> database_;
   std::unique_ptr<db::Recordset> recordset_;
 };

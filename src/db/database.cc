@@ -6,8 +6,12 @@
 
 namespace db {
 
-Database::Database(const std::string& path)
-    : engine_(std::make_unique<jet::Database>(path, jet::Database::Mode::ReadWrite)) {}
+Database::Database(const std::string& path) : Database(path, jet::FileSystem::real()) {}
+
+Database::Database(const std::string& path, jet::FileSystem& fs)
+    : engine_(std::make_unique<jet::Database>(path, jet::Database::Mode::ReadWrite, fs)) {}
+
+void Database::close() { engine_->close(); }
 
 Database::~Database() = default;
 

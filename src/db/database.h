@@ -4,7 +4,10 @@
 #include <memory>
 #include <string>
 
-namespace jet { class Database; }
+namespace jet {
+class Database;
+class FileSystem;
+}  // namespace jet
 
 namespace db {
 
@@ -14,7 +17,10 @@ class Database {
  public:
   // Opens the file for reading and writing; fails with the engine's error.
   explicit Database(const std::string& path);
+  Database(const std::string& path, jet::FileSystem& fs);
+  // Writes nothing; close() carries what is stored into the file.
   ~Database();
+  void close();
 
   // Runs an action statement (DELETE, INSERT, UPDATE, CREATE TABLE, CREATE INDEX) at once.
   // Matching no row is no error. Returns the number of rows affected.

@@ -167,6 +167,7 @@ void createDatabase(const std::string& path, double created) {
     TableLayout layouts[4] = {objectsTable(), acesTable(), queriesTable(), relationshipsTable()};
     for (int i = 0; i < 4; ++i) writeTableLayout(file, kJet4, tdefs[i], layouts[i], maps);
     file.commit();
+    file.close();
   }
   {
     using namespace catalog_ids;
@@ -201,6 +202,7 @@ void createDatabase(const std::string& path, double created) {
     };
     for (auto& a : aces) addPermission(db, acesT, a.id, a.sid, a.mask, a.inherit);
     db.endBatch();
+    db.close();
   }
   guard.keep = true;
 }

@@ -7,9 +7,9 @@
 
 namespace jet {
 
-Database::Database(const std::string& path, Mode mode) {
+Database::Database(const std::string& path, Mode mode, FileSystem& fs) {
   if (mode == Mode::ReadWrite) checkWriteAccess(path);
-  file_ = std::make_unique<PageFile>(path, mode == Mode::ReadWrite ? PageFile::Mode::ReadWrite : PageFile::Mode::ReadOnly);
+  file_ = std::make_unique<PageFile>(path, mode == Mode::ReadWrite ? PageFile::Mode::ReadWrite : PageFile::Mode::ReadOnly, fs);
   header_ = parseHeader(file_->readPrefix(2048), path);
   if (mode == Mode::ReadWrite && !header_.format->jet4) {
     throw Error(err::kReadOnly, "'" + path + "' is an Access 97 database; writing that format is not supported.");
@@ -83,6 +83,11 @@ void Database::endBatch() {
       throw;
     }
   }
+}
+
+void Database::Rollback() {
+  file_->rollbackTransaction();
+  reload();
 }
 
 void Database::reload() {

@@ -17,8 +17,11 @@ namespace jet {
 class Database {
  public:
   enum class Mode { ReadOnly, ReadWrite };
-  Database(const std::string& path, Mode mode);
+  Database(const std::string& path, Mode mode, FileSystem& fs = FileSystem::real());
+  // Writes nothing: see close().
   ~Database();
+  // Ends the open; a writing open carries its log into the file first (PageFile::close).
+  void close() { file_->close(); }
 
   const std::string& path() const { return file_->path(); }
   const Header& header() const { return header_; }
@@ -42,6 +45,12 @@ class Database {
   // Batches group many operations into one commit (for building large files).
   void beginBatch() { ++batch_; }
   void endBatch();
+
+  // A transaction: all operations until CommitTrans are stored as one, or not at all. When
+  // CommitTrans returns, the file holds them, synced. Rollback forgets them.
+  void BeginTrans() { file_->beginTransaction(); }
+  void CommitTrans() { file_->commitTransaction(); }
+  void Rollback();
 
  private:
   std::unique_ptr<PageFile> file_;

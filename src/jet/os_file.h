@@ -28,6 +28,10 @@ OsPathInfo osPathInfo(const std::string& path);
 
 // Removes a file; false when that fails.
 bool osRemoveFile(const std::string& path);
+// Renames a file, replacing any file of the new name; false when that fails.
+bool osRenameFile(const std::string& from, const std::string& to);
+// Makes lastOsError() report `kind` (for layers that fail a call on their own, as tests do).
+void osFailWith(OsFailure kind);
 // Makes the creation or removal of a file in its folder durable (nothing to do on Windows).
 void osSyncFolderOf(const std::string& filePath);
 // Whether another program holds the lock file `path` (Access's .ldb beside a database): a
@@ -71,11 +75,16 @@ class OsFile {
   // Makes what was written durable.
   bool sync();
   bool truncate(uint64_t size);
+  // Makes the file at least `size` bytes long with its space allocated, so that later writes
+  // below `size` cannot fail for lack of room.
+  bool reserve(uint64_t size);
   // The file's size in bytes, -1 on failure.
   int64_t size() const;
   // Holds the file for this program alone until it is closed; false when another program (or
   // another open of it in this one) holds it.
   bool lockExclusive();
+  // Holds the file against writers: others may hold it this way too, but not exclusively.
+  bool lockShared();
 
  private:
   static constexpr intptr_t kClosed = -1;

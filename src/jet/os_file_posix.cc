@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "jet/os_file.h"
@@ -47,6 +49,19 @@ OsPathInfo osPathInfo(const std::string& path) {
 }
 
 bool osRemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool osRenameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+void osFailWith(OsFailure kind) {
+  switch (kind) {
+    case OsFailure::NotFound: errno = ENOENT; break;
+    case OsFailure::Exists: errno = EEXIST; break;
+    case OsFailure::Denied: errno = EACCES; break;
+    case OsFailure::NoSpace: errno = ENOSPC; break;
+    case OsFailure::Busy: errno = EBUSY; break;
+    case OsFailure::Other: errno = EIO; break;
+  }
+}
 
 void osSyncFolderOf(const std::string& filePath) {
   int dfd = ::open(folderOf(filePath).c_str(), O_RDONLY);
@@ -105,6 +120,30 @@ bool OsFile::sync() { return ::fsync(int(handle_)) == 0; }
 
 bool OsFile::truncate(uint64_t size) { return ::ftruncate(int(handle_), off_t(size)) == 0; }
 
+bool OsFile::reserve(uint64_t size) {
+  int64_t now = this->size();
+  if (now < 0) return false;
+  if (uint64_t(now) >= size) return true;
+  int r = ::posix_fallocate(int(handle_), off_t(now), off_t(size - uint64_t(now)));
+  if (r == 0) return true;
+  if (r != EOPNOTSUPP && r != EINVAL) {
+    errno = r;
+    return false;
+  }
+  // A file system without allocation calls: the zeros are written.
+  static const char zeros[65536] = {};
+  for (uint64_t at = uint64_t(now); at < size;) {
+    size_t n = size_t(std::min<uint64_t>(sizeof zeros, size - at));
+    int64_t w = writeAt(at, zeros, n);
+    if (w <= 0) {
+      if (w == 0) errno = ENOSPC;
+      return false;
+    }
+    at += uint64_t(w);
+  }
+  return true;
+}
+
 int64_t OsFile::size() const {
   struct stat st {};
   if (::fstat(int(handle_), &st) != 0) return -1;
@@ -120,6 +159,15 @@ bool OsFile::lockExclusive() {
   fl.l_start = 0;
   fl.l_len = 0;
   return ::fcntl(int(handle_), F_SETLK, &fl) == 0 && ::flock(int(handle_), LOCK_EX | LOCK_NB) == 0;
+}
+
+bool OsFile::lockShared() {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  return ::fcntl(int(handle_), F_SETLK, &fl) == 0 && ::flock(int(handle_), LOCK_SH | LOCK_NB) == 0;
 }
 
 }  // namespace jet

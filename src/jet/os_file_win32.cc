@@ -88,6 +88,21 @@ bool osRemoveFile(const std::string& path) { return DeleteFileW(widen(path).c_st
 
 void osSyncFolderOf(const std::string&) {}
 
+bool osRenameFile(const std::string& from, const std::string& to) {
+  return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void osFailWith(OsFailure kind) {
+  switch (kind) {
+    case OsFailure::NotFound: SetLastError(ERROR_FILE_NOT_FOUND); break;
+    case OsFailure::Exists: SetLastError(ERROR_FILE_EXISTS); break;
+    case OsFailure::Denied: SetLastError(ERROR_ACCESS_DENIED); break;
+    case OsFailure::NoSpace: SetLastError(ERROR_DISK_FULL); break;
+    case OsFailure::Busy: SetLastError(ERROR_SHARING_VIOLATION); break;
+    case OsFailure::Other: SetLastError(ERROR_GEN_FAILURE); break;
+  }
+}
+
 bool osLockFileHeld(const std::string& path) {
   std::wstring wide = widen(path);
   // Access keeps its lock file open while the database is in use; an open that shares nothing
@@ -161,6 +176,18 @@ int64_t OsFile::size() const {
   LARGE_INTEGER n{};
   if (!GetFileSizeEx(asHandle(handle_), &n)) return -1;
   return int64_t(n.QuadPart);
+}
+
+// Setting the end of file allocates its clusters on NTFS and FAT: the space is taken at once.
+bool OsFile::reserve(uint64_t size) {
+  int64_t now = this->size();
+  if (now < 0) return false;
+  return uint64_t(now) >= size || truncate(size);
+}
+
+bool OsFile::lockShared() {
+  OVERLAPPED ov = at(kHoldOffset);
+  return LockFileEx(asHandle(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, kHoldLength, 0, &ov) != 0;
 }
 
 bool OsFile::lockExclusive() {

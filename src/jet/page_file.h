@@ -1,5 +1,6 @@
-// The pager: the database file as numbered pages, with a cache, locking and atomic commits.
-// Changes of one operation stay in memory until commit(), which appends them to a write-ahead log.
+// The pager: the database file as numbered pages, with a cache, locking, operations and
+// transactions. Committed changes go to the write-ahead log (wal.h) and from there, at a
+// checkpoint, into the file.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +8,9 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
-#include "jet/os_file.h"
+#include "jet/file_system.h"
+#include "jet/wal.h"
 
 namespace jet {
 
@@ -20,14 +21,19 @@ class PageFile {
  public:
   enum class Mode { ReadOnly, ReadWrite };
 
-  // Opens the file. ReadWrite refuses a read-only file or one another program holds, and
-  // locks the file until close. Operations left in a write-ahead log by a process that
-  // stopped are carried into the file first (ReadOnly: read in place of the file's pages).
-  PageFile(const std::string& path, Mode mode);
-  // Carries the log into the file; when that fails the log stays and the next open finishes it.
+  // Opens the file through `fs`. ReadWrite refuses a read-only file or one another program
+  // holds, and holds the file until closed; a log left by a process that stopped is carried in
+  // first. ReadOnly holds the file against writers (refusing while one has it) and, when a
+  // log was left over, carries it in with a writing open first (refusing when it cannot).
+  // A log that cannot belong to the file is moved aside and the open fails, saying where.
+  PageFile(const std::string& path, Mode mode, FileSystem& fs = FileSystem::real());
+  // Writes nothing: committed work not yet carried in stays in the log for the next open.
   ~PageFile();
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
+
+  // Ends the open: drops an unfinished transaction, carries the log into the file and removes it.
+  void close();
 
   const std::string& path() const { return path_; }
   bool writable() const { return mode_ == Mode::ReadWrite; }
@@ -59,50 +65,63 @@ class PageFile {
     decoded_[page] = std::move(value);
   }
 
-  bool dirty() const { return !dirty_.empty(); }
-  // Stores every changed page atomically: one checksummed record appended to the log
-  // `<db>-wal`, which a later checkpoint copies into the file.
+  // Ends an operation. Outside a transaction its pages are committed to the log at once (and
+  // the log carried in once it has grown large); inside one they wait for its end.
   void commit();
-  // Copies the log into the file: sync the log, write the pages, sync the file, empty the log.
-  void checkpoint();
-  // Forgets every change of this operation.
+  // Forgets every change of the operation under way.
   void rollback();
 
-  // Tests: make the Nth following write or sync call fail as a full disk would (0 = never).
-  static void failAfterWrites(long n);
-  // Tests: after a failure, keep the files as a killed process would leave them.
-  static void simulateCrashOnFailure(bool on);
-  // Tests: carry the log into the file whenever it has grown past `bytes` (0: the usual size).
-  static void checkpointEvery(uint64_t bytes);
+  // A transaction: every operation until commitTransaction() is stored as one, or not at all.
+  void beginTransaction();
+  // Commits the transaction and carries the log into the file: when it returns, the file
+  // holds the transaction, synced, and the log is gone.
+  void commitTransaction();
+  // Forgets every change since beginTransaction().
+  void rollbackTransaction();
+  bool inTransaction() const { return inTransaction_; }
+
+  // Copies the log into the file: mark the log, reserve the file's size, write the pages,
+  // sync the file, remove the log.
+  void checkpoint();
+
+  // Tests and benchmarks: log size that triggers a checkpoint outside transactions, and how
+  // many bytes of changed pages a transaction keeps in memory before writing them to the log.
+  void setLimits(uint64_t checkpointBytes, uint64_t spillBytes) {
+    checkpointBytes_ = checkpointBytes;
+    spillBytes_ = spillBytes;
+  }
+  // Counters: bytes written to the log and to the file, pages read from either.
+  struct Counters { uint64_t logBytes = 0, fileBytes = 0, pageReads = 0; };
+  Counters counters() const { return {log_.bytesWritten(), fileBytes_, pageReads_}; }
 
  private:
-  void osRead(uint64_t offset, uint8_t* buf, size_t len) const;
-  void osWrite(OsFile& file, uint64_t offset, const uint8_t* buf, size_t len);
-  void osSync(OsFile& file);
-  void lockOrRefuse();
-  void recoverLog();
-  // Syncs the log, marks it, writes its pages into the file and syncs the file.
-  void carryLogIntoFile();
-  void readLogged(uint64_t offset, uint8_t* buf) const;
-  void resetLog();
-  std::string logPath() const { return path_ + "-wal"; }
+  void openForWriting();
+  void settleLog();
+  void setLogAside(const std::string& why);
+  void writePagesToLog();
+  void dropOperationState();
 
   std::string path_;
   Mode mode_;
-  OsFile file_;
+  FileSystem& fs_;
+  std::unique_ptr<File> file_;
   size_t pageSize_ = 0;
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;
   std::unordered_map<uint32_t, std::shared_ptr<const void>> decoded_;
-  std::map<uint32_t, std::shared_ptr<Page>> dirty_;
-  std::unordered_map<uint32_t, PageRef> overlay_;  // read-only: pages of a log left behind
+  std::map<uint32_t, std::shared_ptr<Page>> dirty_;  // changed pages not yet in the log
+  // The operation under way: pages' state before it (nullptr: not dirty before it).
+  std::unordered_map<uint32_t, std::shared_ptr<Page>> opSaved_;
+  std::unordered_map<uint32_t, uint64_t> before_;  // this transaction's pages: checksums of what they replace
   uint32_t committedPages_ = 0;  // pages in the file and its log together
+  uint32_t txnPages_ = 0;        // pages after what this transaction wrote to the log
+  bool inTransaction_ = false;
 
-  OsFile log_;
-  uint64_t logEnd_ = 0;                          // bytes of whole records in the log
-  uint64_t logSum_ = 0;                          // checksum chain of the log's records so far
-  std::unordered_map<uint32_t, uint64_t> logged_;  // pages whose newest bytes lie in the log, and where
-  std::unordered_map<uint32_t, uint64_t> before_;  // this operation's pages: checksums of what they replace
+  wal::LogWriter log_;
+  uint64_t checkpointBytes_ = 64u << 20;
+  uint64_t spillBytes_ = 8u << 20;
+  uint64_t fileBytes_ = 0;
+  uint64_t pageReads_ = 0;
 };
 
 }  // namespace jet

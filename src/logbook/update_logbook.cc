@@ -42,23 +42,31 @@ void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting
     MsgBox("No PJ QSO's requiring changes on or after 10/10/2010 were found.", app::vbOKOnly, app::kTitle);
     return;
   }
-  rs.MoveLast();
-  rs.MoveFirst();
   int32_t count = 0;
-  while (!rs.Eof()) {
-    std::string call = db::textOf(rs.getField("Call"));
-    // A call sign that selects no new entity is left as it is, and not counted.
-    if (const Assignment* a = AssignmentFor(call)) {
-      if (count == INT32_MAX) throw jet::Error(jet::err::kOverflow, "Overflow");
-      count += 1;
-      rs.Edit();
-      rs.setField("DXCC", jet::Value::long_(a->dxcc));
-      rs.setField("Country", jet::Value::text(a->country));
-      rs.setField("Continent", jet::Value::text(a->continent));
-      rs.Update();
+  // One transaction: a stopped run leaves none of it, a reported error keeps what came before.
+  Logbook.BeginTrans();
+  try {
+    rs.MoveLast();
+    rs.MoveFirst();
+    while (!rs.Eof()) {
+      std::string call = db::textOf(rs.getField("Call"));
+      // A call sign that selects no new entity is left as it is, and not counted.
+      if (const Assignment* a = AssignmentFor(call)) {
+        if (count == INT32_MAX) throw jet::Error(jet::err::kOverflow, "Overflow");
+        count += 1;
+        rs.Edit();
+        rs.setField("DXCC", jet::Value::long_(a->dxcc));
+        rs.setField("Country", jet::Value::text(a->country));
+        rs.setField("Continent", jet::Value::text(a->continent));
+        rs.Update();
+      }
+      rs.MoveNext();
     }
-    rs.MoveNext();
+  } catch (...) {
+    Logbook.CommitTrans();
+    throw;
   }
+  Logbook.CommitTrans();  // the file holds the update before the message says so
   if (count != 0) {
     MsgBox(std::to_string(count) + " PJ logbook records have been updated.", app::vbOKOnly, app::kTitle);
   } else {

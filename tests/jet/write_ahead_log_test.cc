@@ -1,18 +1,17 @@
-// The pager's write-ahead log: operations a killed process had stored survive it, a torn
-// record is dropped whole, a log beside the wrong file is refused, and checkpoints keep up.
+// The write-ahead log: scanning raw log bytes keeps committed transactions only, a stopped
+// writer's log is carried in by the next open of any kind, a foreign log is moved aside, a
+// full disk at the checkpoint fails before the file is touched, and transactions are all or nothing.
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "../faulty_files.h"
+#include "../independent_reader.h"
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/integrity_check.h"
 #include "jet/page_file.h"
 #include "jet/table_writer.h"
-#include "../independent_reader.h"
+#include "jet/wal.h"
 #include "jet_test_support.h"
 
 namespace jet {
@@ -22,8 +21,8 @@ namespace fs = std::filesystem;
 using jet::testing::fixturePath;
 using jet::testing::readFile;
 using jet::testing::ScratchDir;
+using testing_support::FaultyFiles;
 
-// A plink row: prefix and entity; the autonumber ID is given by the engine.
 std::vector<Value> plinkRow(const std::string& prefix, int32_t entity) {
   return {Value::null(), Value::text(prefix), Value::long_(entity)};
 }
@@ -33,146 +32,209 @@ size_t rowsOf(const std::string& path, const std::string& table) {
   return db.table(table).rowIds().size();
 }
 
-std::string problems(const std::string& path) {
-  Database db(path, Database::Mode::ReadOnly);
-  std::string all;
-  for (auto& p : checkDatabase(db)) all += p + "\n";
-  return all;
+// Adds `n` plink rows, each its own operation; the open is left as a killed process leaves it.
+void addAndStop(const std::string& path, int n, bool inTransaction = false) {
+  Database db(path, Database::Mode::ReadWrite);
+  TableWriter w(db, db.table("plink"));
+  if (inTransaction) db.BeginTrans();
+  for (int i = 0; i < n; ++i) w.insert(plinkRow("KX" + std::to_string(i), 517));
 }
 
-// Rows as mdb-export prints them (quoted line breaks inside a row counted as one row).
-long mdbExportRows(const std::string& path, const std::string& table) {
-  return testing_support::mdbExportRowCount(path, table);
-}
+TEST(WriteAheadLog, AScanKeepsWholeCommittedTransactionsOnly) {
+  ScratchDir dir;
+  const std::string log = dir.path() + "/x-wal";
+  const size_t psize = 4096;
+  std::vector<uint8_t> a(psize, 0xA1), b(psize, 0xB2), c(psize, 0xC3);
+  wal::LogWriter w(FileSystem::real(), log);
+  w.setPageSize(psize);
+  w.create(wal::pageSum(a.data(), psize));
+  w.writeFrame(3, a.data(), 11);
+  w.writeFrame(3, b.data(), 11);  // rewritten in place: one frame
+  w.writeFrame(7, a.data(), 0);
+  w.commit(8);
+  const uint64_t firstEnd = w.size();
+  EXPECT_EQ(firstEnd, wal::kHeaderSize + 2 * (wal::kRecordSize + psize) + wal::kRecordSize);
+  w.writeFrame(3, c.data(), 99);
+  w.commit(9);
+  w.writeFrame(5, c.data(), 0);  // never committed
+  const std::string bytes = readFile(log);
 
-// Runs `body` in a child process. The body ends the process itself with ::_exit while its
-// database is open, as a killed process ends: no destructor runs, so nothing is carried
-// from the log into the file.
-template <typename F>
-void inKilledProcess(F body) {
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    try {
-      body();
-    } catch (...) {
-      ::_exit(3);
-    }
-    ::_exit(0);
+  wal::LogScan s = wal::scanLog(bytes);
+  ASSERT_EQ(s.header, wal::LogScan::Header::Whole);
+  ASSERT_EQ(s.pages.size(), 2u);
+  EXPECT_EQ(s.pages[0].page, 3u);
+  EXPECT_EQ(s.pages[0].before, 11u);  // the oldest copy's
+  EXPECT_EQ(bytes.substr(s.pages[0].offset, psize), std::string(psize, char(0xC3)));
+  EXPECT_EQ(s.pagesAfter, 9u);
+  EXPECT_EQ(s.lastTransaction, 2u);
+
+  // A byte of the second transaction's frame damaged, or the log cut inside it: only the first counts.
+  for (const std::string& damaged : {std::string(bytes).replace(firstEnd + 100, 1, "\x5A"), bytes.substr(0, firstEnd + 50)}) {
+    wal::LogScan t = wal::scanLog(damaged);
+    ASSERT_EQ(t.lastTransaction, 1u);
+    EXPECT_EQ(t.end, firstEnd);
+    EXPECT_EQ(damaged.substr(t.pages[0].offset, psize), std::string(psize, char(0xB2)));
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(wal::scanLog(std::string(bytes).replace(2, 1, "X")).header, wal::LogScan::Header::Damaged);
+
+  // Belonging: the file's page 0 must be the identity, and each logged page what the log's
+  // first copy replaced or what its newest copy holds.
+  std::vector<uint8_t> page(psize);
+  auto readLog = [&](uint64_t off, uint8_t* buf, size_t len) { return std::memcpy(buf, bytes.data() + off, len), true; };
+  auto fileWith = [&](uint8_t page3) {
+    return [&, page3](uint32_t p, uint8_t* buf) {
+      if (p > 3) return false;
+      std::fill(buf, buf + psize, p == 0 ? 0xA1 : p == 3 ? page3 : 0);
+      return true;
+    };
+  };
+  EXPECT_TRUE(wal::logBelongsToFile(s, readLog, fileWith(0xC3)));
+  EXPECT_FALSE(wal::logBelongsToFile(s, readLog, fileWith(0x44)));
+  w.abandon();
 }
 
-TEST(WriteAheadLog, OperationsOfAKilledProcessAreCarriedIntoTheFileAtTheNextOpen) {
+TEST(WriteAheadLog, AStoppedWritersCommittedWorkIsCarriedInByAnyOpenAndItsUnfinishedWorkDropped) {
   ScratchDir dir;
   const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
   const std::string original = readFile(path);
   const size_t before = rowsOf(path, "plink");
-  inKilledProcess([&] {
-    Database db(path, Database::Mode::ReadWrite);
-    TableWriter w(db, db.table("plink"));
-    for (int i = 0; i < 25; ++i) w.insert(plinkRow("KX" + std::to_string(i), 517));
-    ::_exit(0);
-  });
-  // The file itself is untouched: its readers see the state before the run, whole.
-  EXPECT_TRUE(readFile(path) == original) << "the database file itself changed";
+  addAndStop(path, 25);
+  EXPECT_TRUE(readFile(path) == original) << "the file changed before a checkpoint";
   ASSERT_TRUE(fs::exists(path + "-wal"));
-  // Our reader sees the stored operations without changing anything.
-  EXPECT_EQ(rowsOf(path, "plink"), before + 25);
-  EXPECT_TRUE(readFile(path) == original) << "the database file itself changed";
-  // Opening for writing carries them into the file and removes the log.
-  { Database db(path, Database::Mode::ReadWrite); }
+  // A read-only open (`jet check`, the export) carries the log in first.
+  EXPECT_EQ(testing_support::integrityProblems(path), "");
   EXPECT_FALSE(fs::exists(path + "-wal"));
-  EXPECT_EQ(problems(path), "");
-  EXPECT_EQ(mdbExportRows(path, "plink"), long(before + 25));
+  EXPECT_EQ(testing_support::mdbExportRowCount(path, "plink"), long(before + 25));
+
+  // A transaction the writer never committed leaves nothing.
+  const std::string stored = readFile(path);
+  addAndStop(path, 40, true);
+  { Database db(path, Database::Mode::ReadWrite); db.close(); }
+  EXPECT_TRUE(readFile(path) == stored);
+  EXPECT_FALSE(fs::exists(path + "-wal"));
 }
 
-TEST(WriteAheadLog, ATornRecordIsDroppedWholeAndEarlierOnesKept) {
-  // Stop at each write of a short run in turn; the stop leaves half of that write behind.
-  for (long stop = 1; stop <= 7; ++stop) {
-    SCOPED_TRACE("stopped at write " + std::to_string(stop));
-    ScratchDir dir;
-    const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
-    const size_t before = rowsOf(path, "plink");
-    int stored = 0;
-    {
-      Database db(path, Database::Mode::ReadWrite);
-      TableWriter w(db, db.table("plink"));
-      PageFile::simulateCrashOnFailure(true);
-      PageFile::failAfterWrites(stop);
-      try {
-        for (; stored < 5; ++stored) w.insert(plinkRow("TORN" + std::to_string(stored), 518));
-      } catch (const Error& e) {
-        EXPECT_EQ(e.number(), err::kDiskFull);
-      }
-    }  // a "killed" process: the log stays as the stop left it
-    PageFile::failAfterWrites(0);
-    PageFile::simulateCrashOnFailure(false);
-    { Database db(path, Database::Mode::ReadWrite); }
-    EXPECT_EQ(rowsOf(path, "plink"), before + size_t(stored));
-    EXPECT_EQ(problems(path), "");
-    EXPECT_EQ(mdbExportRows(path, "plink"), long(before + size_t(stored)));
-  }
-}
-
-TEST(WriteAheadLog, ALogBesideAnotherDatabaseIsRefusedAndNothingIsWritten) {
+TEST(WriteAheadLog, AForeignLogIsMovedAsideWithAnErrorAndTheFileLeftAlone) {
   ScratchDir dir;
-  const std::string path = dir.copy(fixturePath("jet4/logbook.mdb"), "logbook.mdb");
-  inKilledProcess([&] {
-    Database db(path, Database::Mode::ReadWrite);
-    TableWriter w(db, db.table("MainLog"));
-    std::vector<Value> row(db.table("MainLog").def().columns.size(), Value::null());
-    row[1] = Value::text("PJ2T");
-    for (int i = 0; i < 3; ++i) w.insert(row);
-    ::_exit(0);
-  });
-  ASSERT_TRUE(fs::exists(path + "-wal"));
-  // Another database file takes the logbook's place; the log would damage it.
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  addAndStop(path, 3);
+  // Another database takes the file's place (a backup of another file put back, say).
   fs::remove(path);
-  fs::copy_file(fixturePath("jet4/bandplan.mdb"), path);
+  fs::copy_file(fixturePath("jet4/logbook.mdb"), path);
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
   const std::string other = readFile(path);
-  for (auto mode : {Database::Mode::ReadOnly, Database::Mode::ReadWrite}) {
-    try {
-      Database db(path, mode);
-      ADD_FAILURE() << "a foreign log must be refused";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.number(), err::kNotDatabase);
-      EXPECT_NE(std::string(e.what()).find("-wal"), std::string::npos) << e.what();
-    }
+  try {
+    Database db(path, Database::Mode::ReadOnly);
+    ADD_FAILURE() << "a foreign log must be refused";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kNotDatabase);
+    EXPECT_NE(std::string(e.what()).find(".foreign-"), std::string::npos) << e.what();
   }
-  EXPECT_TRUE(readFile(path) == other) << "the database file changed";
-  EXPECT_TRUE(fs::exists(path + "-wal"));
+  EXPECT_TRUE(readFile(path) == other);
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  int aside = 0;
+  for (auto& e : fs::directory_iterator(dir.path())) aside += e.path().string().find("-wal.foreign-") != std::string::npos;
+  EXPECT_EQ(aside, 1);
+  EXPECT_EQ(testing_support::integrityProblems(path), "");
 }
 
-TEST(WriteAheadLog, LongRunsCheckpointAndEndWithTheLogGone) {
+TEST(WriteAheadLog, AFullDiskAtAnyWriteOfATransactionKeepsAllOrNoneAndTheFileSoundAlone) {
   ScratchDir dir;
   const std::string path = dir.copy(fixturePath("jet4/logbook.mdb"), "logbook.mdb");
+  const std::string original = readFile(path);
   const size_t before = rowsOf(path, "MainLog");
-  const int added = 600;
-  PageFile::checkpointEvery(1 << 20);  // many checkpoints on the way
-  {
+  // The disk fills up at each change in turn of a transaction that makes the file grow.
+  ScratchDir aside;
+  for (long at = 1;; ++at) {
+    FaultyFiles disk(FaultyFiles::Fault::DiskFull, at);
+    try {
+      Database d(path, Database::Mode::ReadWrite, disk);
+      d.file().setLimits(64u << 20, 256 * 1024);  // the transaction also spills to the log
+      d.BeginTrans();
+      Table& t = d.table("MainLog");
+      TableWriter w(d, t);
+      for (int i = 0; i < 400; ++i) {
+        std::vector<Value> row(t.def().columns.size(), Value::null());
+        row[size_t(t.columnIndex("Call"))] = Value::text("GROW" + std::to_string(i));
+        row[size_t(t.columnIndex("Comment"))] = Value::text(std::string(500, char('a' + i % 26)));
+        w.insert(row);
+      }
+      d.CommitTrans();
+      d.close();
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), err::kDiskFull) << e.what();
+      // Whatever failed, the file on its own is untouched or sound with every row.
+      const std::string alone = aside.copy(path, "alone.mdb");
+      if (readFile(alone) != original) {
+        EXPECT_EQ(testing_support::soundForEveryReader(alone), "") << "disk full at change " << at;
+        EXPECT_EQ(testing_support::mdbExportRowCount(alone, "MainLog"), long(before + 400)) << "disk full at change " << at;
+      }
+      // With its log, the next open finishes what was committed.
+      const size_t rows = rowsOf(path, "MainLog");
+      EXPECT_TRUE(rows == before || rows == before + 400) << rows << " rows, disk full at change " << at;
+      fs::remove(alone);
+      fs::copy_file(fixturePath("jet4/logbook.mdb"), path, fs::copy_options::overwrite_existing);
+      continue;
+    }
+    EXPECT_FALSE(disk.fired());
+    break;
+  }
+  EXPECT_EQ(rowsOf(path, "MainLog"), before + 400);
+  EXPECT_EQ(testing_support::mdbExportRowCount(path, "MainLog"), long(before + 400));
+}
+
+TEST(WriteAheadLog, ALargeTransactionSpillsToTheLogLogsEachPageOnceAndRollsBackWhole) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/logbook.mdb"), "logbook.mdb");
+  const std::string original = readFile(path);
+  const size_t before = rowsOf(path, "MainLog");
+  size_t added = 0;
+  for (int pass : {0, 1, 2}) {
+    const bool keep = pass > 0, spill = pass < 2;
     Database db(path, Database::Mode::ReadWrite);
+    if (spill) db.file().setLimits(64u << 20, 64 * 1024);  // writes to the log every 16 pages
+    db.BeginTrans();
     Table& t = db.table("MainLog");
     TableWriter w(db, t);
-    const size_t n = t.def().columns.size();
-    for (int i = 0; i < added; ++i) {
-      std::vector<Value> row(n, Value::null());
-      row[size_t(t.columnIndex("Call"))] = Value::text("LOG" + std::to_string(i * 7919 % 1000));
-      row[size_t(t.columnIndex("Country"))] = Value::text("Country " + std::to_string(i % 37));
+    for (int i = 0; i < 300; ++i) {
+      std::vector<Value> row(t.def().columns.size(), Value::null());
+      row[size_t(t.columnIndex("Call"))] = Value::text("SP" + std::to_string(i * 7919 % 1000));
       row[size_t(t.columnIndex("DXCC"))] = Value::long_(i % 340);
-      row[size_t(t.columnIndex("Comment"))] = Value::text(std::string(300 + i % 200, char('a' + i % 26)));
       w.insert(row);
     }
-    EXPECT_EQ(t.rowIds().size(), before + added);
+    EXPECT_EQ(t.rowIds().size(), before + added + 300);
+    if (!keep) {
+      db.Rollback();
+      EXPECT_EQ(db.table("MainLog").rowIds().size(), before);
+      db.close();
+      EXPECT_TRUE(readFile(path) == original);
+      continue;
+    }
+    db.CommitTrans();
+    added += 300;
+    EXPECT_FALSE(fs::exists(path + "-wal"));
+    if (!spill) {
+      // Every changed page logged once, whatever the number of operations that changed it.
+      const uint64_t changedPages = db.file().counters().fileBytes / db.file().pageSize();
+      EXPECT_EQ(db.file().counters().logBytes,
+                wal::kHeaderSize + changedPages * (wal::kRecordSize + db.file().pageSize()) + 2 * wal::kRecordSize);
+    }
+    db.close();
   }
-  PageFile::checkpointEvery(0);
-  EXPECT_FALSE(fs::exists(path + "-wal"));
-  EXPECT_EQ(problems(path), "");
-  EXPECT_EQ(rowsOf(path, "MainLog"), before + added);
-  EXPECT_EQ(mdbExportRows(path, "MainLog"), long(before + added));
+  EXPECT_EQ(testing_support::soundForEveryReader(path), "");
+  EXPECT_EQ(testing_support::mdbExportRowCount(path, "MainLog"), long(before + 600));
+}
+
+TEST(WriteAheadLog, AReaderIsRefusedWhileAWriterHasTheFile) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  Database writer(path, Database::Mode::ReadWrite);
+  try {
+    Database reader(path, Database::Mode::ReadOnly);
+    ADD_FAILURE() << "a reader opened under a writer";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kAlreadyInUse);
+  }
 }
 
 }  // namespace

@@ -25,7 +25,17 @@ struct LogbookRun {
   ScriptedMsgBox box;
   db::DataSource Logbook;
 
+  // The run, then the window unloads (closing the data source) whether it ended or failed.
   void run() {
+    try {
+      update();
+    } catch (...) {
+      Logbook.close();
+      throw;
+    }
+    Logbook.close();
+  }
+  void update() {
     logbook::UpdateLogbook(
         Logbook,
         [this](const std::string& section, const std::string& key, const std::string& def) {
@@ -52,6 +62,7 @@ struct LogbookRun {
     rs.setField("Country", jet::Value::text("Netherlands Antilles"));
     rs.setField("Continent", jet::Value::text("SA"));
     rs.Update();
+    ds.close();
     return id;
   }
   void clearRetired() {
@@ -59,6 +70,7 @@ struct LogbookRun {
     ds.setDatabaseName(path);
     ds.Refresh();
     ds.Database().Execute("DELETE FROM MainLog WHERE DXCC = 85 OR DXCC = 255");
+    ds.close();
   }
   Row byId(long id) {
     for (auto& r : readTable(path, "MainLog")) if (num(r, "ID") == id) return r;

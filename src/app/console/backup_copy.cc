@@ -4,6 +4,8 @@
 #include <system_error>
 
 #include "jet/error.h"
+#include "jet/os_file.h"
+#include "jet/page_file.h"
 
 namespace console {
 namespace {
@@ -37,6 +39,8 @@ std::vector<std::string> BackupFiles(const std::string& dir, const std::vector<s
     if (file.empty() || !fs::is_regular_file(file)) {
       throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
     }
+    // A log left by a run that stopped is carried in first: the copy is the file as stored.
+    if (jet::osPathInfo(file + "-wal").exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite).close();
     fs::path name(BackupName(file, when));
     fs::path target = fs::path(dir) / name;
     for (int n = 2; fs::exists(fs::symlink_status(target)); ++n) {

@@ -50,6 +50,8 @@ void run(const ConsoleOptions& options, const logbook::GetAppSettingFn& settings
   BandPlan.setDatabaseName(bandPlanPath);
   BandPlan.Refresh();
   app::StartRun(BandPlan, Logbook, ConsoleMsgBox(in, out, options.yes), app::Updates::real(), settings, backup);
+  BandPlan.close();
+  Logbook.close();
 }
 
 }  // namespace

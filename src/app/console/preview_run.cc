@@ -54,6 +54,7 @@ std::string copyForPreview(const std::string& original, const fs::path& copy) {
   jet::checkWriteAccess(original);
   jet::refuseIfLockFileHeld(original);
   {
+    // Opening carries in a log left by a run that stopped, as the real run's open would.
     jet::Database check(original, jet::Database::Mode::ReadOnly);
     jet::checkLengthAgainstPageMaps(check);
   }
@@ -89,6 +90,8 @@ void PreviewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn&
     BandPlan.setDatabaseName(bandPlanCopy);
     BandPlan.Refresh();
     app::RunUpdates(BandPlan, Logbook, collect, app::Updates::real(), settings);
+    BandPlan.close();
+    Logbook.close();
   }
   out << "Band plan " << bandPlanPath << ":\n";
   WriteDatabaseChanges(bandPlanPath, bandPlanCopy, out);

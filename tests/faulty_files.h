@@ -1,0 +1,197 @@
+// A file system for tests, put under the pager in place of the real one: it fails or stops at a
+// chosen call as a full disk, a killed process or a power cut would.
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet/file_system.h"
+
+namespace testing_support {
+
+// Thrown where the process "dies"; from then on nothing reaches the disk.
+struct Stopped {};
+
+class FaultyFiles : public jet::FileSystem {
+ public:
+  enum class Fault {
+    None,
+    DiskFull,   // from the nth change on, writes that need more room fail
+    Kill,       // the process dies in the nth change (half of a write reaches the file)
+    PowerCut,   // the machine stops at the nth sync: what was written since each file's last sync is lost
+    TornCut,    // as PowerCut, but each of those writes left its first half behind
+  };
+  FaultyFiles(Fault fault = Fault::None, long at = 0) : fault_(fault), at_(at) {}
+
+  // Calls that change a file (writes, truncations, syncs, removals) and syncs so far.
+  long changes() const { return changes_; }
+  long syncs() const { return syncs_; }
+  bool fired() const { return fired_; }
+
+  std::unique_ptr<jet::File> open(const std::string& path, jet::OsFile::Open how) override {
+    const bool existed = std::filesystem::exists(path);
+    jet::OsFile f;
+    if (!f.open(path, how)) return nullptr;
+    if (!existed) state(path).created = true;
+    return std::make_unique<Handle>(*this, path, std::move(f));
+  }
+  bool remove(const std::string& path) override {
+    if (!change()) return true;
+    // Kept until its folder is synced: a power cut before that brings it back.
+    std::string keep = path + ".removed-" + std::to_string(++removals_);
+    if (!jet::osRenameFile(path, keep)) return false;
+    pendingRemovals_.push_back({path, keep});
+    states_.erase(path);
+    return true;
+  }
+  bool rename(const std::string& from, const std::string& to) override {
+    if (!change()) return true;
+    return jet::osRenameFile(from, to);
+  }
+  void syncFolderOf(const std::string&) override {
+    if (!sync()) return;
+    for (auto& [path, keep] : pendingRemovals_) jet::osRemoveFile(keep);
+    pendingRemovals_.clear();
+    for (auto& [path, s] : states_) s.created = false;
+  }
+
+ private:
+  struct Undo {
+    uint64_t offset;
+    std::string old;       // the bytes the write replaced
+    uint64_t oldSize;      // the file's size before it
+    std::string written;   // what was written (for a torn cut)
+  };
+  struct FileState {
+    std::vector<Undo> unsynced;
+    bool created = false;          // made since the last folder sync
+    jet::OsFile* open = nullptr;   // a handle the pager holds (Windows lets no one else write)
+  };
+
+  class Handle : public jet::File {
+   public:
+    Handle(FaultyFiles& fs, std::string path, jet::OsFile f) : fs_(fs), path_(std::move(path)), f_(std::move(f)) {
+      fs_.state(path_).open = &f_;
+    }
+    ~Handle() override {
+      auto s = fs_.states_.find(path_);
+      if (s != fs_.states_.end() && s->second.open == &f_) s->second.open = nullptr;
+    }
+    int64_t readAt(uint64_t offset, void* buf, size_t len) const override { return f_.readAt(offset, buf, len); }
+    int64_t writeAt(uint64_t offset, const void* buf, size_t len) override {
+      if (fs_.dead_) return int64_t(len);
+      if (offset + len > uint64_t(std::max<int64_t>(f_.size(), 0)) &&
+          (fs_.full_ || (fs_.fault_ == Fault::DiskFull && fs_.changes_ + 1 >= fs_.at_))) {
+        ++fs_.changes_;
+        fs_.full_ = fs_.fired_ = true;
+        jet::osFailWith(jet::OsFailure::NoSpace);
+        return -1;
+      }
+      const bool dies = fs_.fault_ == Fault::Kill && fs_.changes_ + 1 == fs_.at_;
+      ++fs_.changes_;
+      size_t n = dies ? len / 2 : len;
+      record(offset, static_cast<const char*>(buf), n);
+      int64_t r = f_.writeAt(offset, buf, n);
+      if (dies) fs_.die();
+      return r;
+    }
+    bool sync() override {
+      if (!fs_.sync()) return true;
+      fs_.state(path_).unsynced.clear();
+      return f_.sync();
+    }
+    bool truncate(uint64_t size) override {
+      if (!fs_.change()) return true;
+      record(std::min<uint64_t>(size, uint64_t(f_.size())), nullptr, 0);
+      return f_.truncate(size);
+    }
+    bool reserve(uint64_t size) override {
+      if (fs_.dead_) return true;
+      if (size > uint64_t(std::max<int64_t>(f_.size(), 0)) &&
+          (fs_.full_ || (fs_.fault_ == Fault::DiskFull && fs_.changes_ + 1 >= fs_.at_))) {
+        ++fs_.changes_;
+        fs_.full_ = fs_.fired_ = true;
+        jet::osFailWith(jet::OsFailure::NoSpace);
+        return false;
+      }
+      if (!fs_.change()) return true;
+      record(uint64_t(f_.size()), nullptr, 0);
+      return f_.reserve(size);
+    }
+    int64_t size() const override { return f_.size(); }
+    bool lockExclusive() override { return f_.lockExclusive(); }
+    bool lockShared() override { return f_.lockShared(); }
+
+   private:
+    // Keeps what a change replaces, until the file is synced.
+    void record(uint64_t offset, const char* data, size_t len) {
+      Undo u{offset, {}, uint64_t(std::max<int64_t>(f_.size(), 0)), data ? std::string(data, len) : std::string()};
+      if (offset < u.oldSize) {
+        u.old.resize(size_t(std::min<uint64_t>(u.oldSize - offset, len == 0 ? u.oldSize - offset : len)));
+        int64_t got = f_.readAt(offset, u.old.data(), u.old.size());
+        u.old.resize(size_t(std::max<int64_t>(got, 0)));
+      }
+      fs_.state(path_).unsynced.push_back(std::move(u));
+    }
+
+    FaultyFiles& fs_;
+    std::string path_;
+    jet::OsFile f_;
+  };
+
+  FileState& state(const std::string& path) { return states_[path]; }
+
+  // False when the change must not happen: the process is dead, or dies now.
+  bool change() {
+    if (dead_) return false;
+    ++changes_;
+    if (fault_ == Fault::Kill && changes_ == at_) die();
+    return true;
+  }
+  bool sync() {
+    if (!change()) return false;
+    ++syncs_;
+    if ((fault_ == Fault::PowerCut || fault_ == Fault::TornCut) && syncs_ == at_) cutPower();
+    return true;
+  }
+  [[noreturn]] void die() {
+    dead_ = fired_ = true;
+    throw Stopped{};
+  }
+  // What no sync made durable goes: unsynced writes (or all but their first halves), files
+  // made since their folder was synced, and removals not yet synced are undone.
+  [[noreturn]] void cutPower() {
+    for (auto& [path, s] : states_) {
+      jet::OsFile own;
+      if (!s.open && !own.open(path, jet::OsFile::Open::ReadWrite)) continue;
+      jet::OsFile& f = s.open ? *s.open : own;
+      for (auto u = s.unsynced.rbegin(); u != s.unsynced.rend(); ++u) {
+        if (!u->old.empty()) f.writeAt(u->offset, u->old.data(), u->old.size());
+        f.truncate(u->oldSize);
+      }
+      if (fault_ == Fault::TornCut) {
+        for (auto& u : s.unsynced) {
+          if (!u.written.empty()) f.writeAt(u.offset, u.written.data(), u.written.size() / 2);
+        }
+      }
+      own.close();
+      if (s.created) jet::osRemoveFile(path);  // (Windows keeps a file still open: it holds no commit)
+    }
+    for (auto& [path, keep] : pendingRemovals_) jet::osRenameFile(keep, path);
+    pendingRemovals_.clear();
+    die();
+  }
+
+  Fault fault_;
+  long at_;
+  long changes_ = 0, syncs_ = 0, removals_ = 0;
+  bool dead_ = false, full_ = false, fired_ = false;
+  std::map<std::string, FileState> states_;
+  std::vector<std::pair<std::string, std::string>> pendingRemovals_;
+};
+
+}  // namespace testing_support
