@@ -55,19 +55,13 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
     long expected;                    // -1: not known beforehand
   };
   const std::vector<Case> cases = {
-      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},
+      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},         {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
       {&bp, "prefixes", "DXCC IN (85, 255) AND Continent = 'SA'", "DXCC", 3},
-      {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
-      {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},
-      {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
-      {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},
-      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
-      {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},
-      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
-      {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},
-      {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
-      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},
-      {&bp, "plink", "plink = 108", "plink", 4},
+      {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},       {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
+      {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
+      {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
+      {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},  {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
+      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},     {&bp, "plink", "plink = 108", "plink", 4},
       {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
       {&lb, "MainLog", "(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#", "DXCC", 68},
       {&lb, "MainLog", "DXCC = 85 OR DXCC = 255", "DXCC", 148},
@@ -102,18 +96,12 @@ TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
   jet::Database db(path, jet::Database::Mode::ReadOnly);
   jet::Table& t = db.table("T");
   const std::vector<std::tuple<std::string, std::string, size_t>> cases = {
-      {"N = 3", "N", 1},
-      {"N IN (2, 4, 9)", "N", 2},
-      {"Fee = 3.5", "Fee", 2},
-      {"Fee = -2.0001", "Fee", 1},
-      {"Fee = 3.50001", "Fee", 0},
-      {"Fee > -3 AND Fee < 0", "Fee", 1},
-      {"Power = 0.25", "Power", 1},
+      {"N = 3", "N", 1},           {"N IN (2, 4, 9)", "N", 2},        {"Fee = 3.5", "Fee", 2},
+      {"Fee = -2.0001", "Fee", 1}, {"Fee = 3.50001", "Fee", 0},       {"Fee > -3 AND Fee < 0", "Fee", 1},
+      {"Power = 0.25", "Power", 1}, {"Power > 0.1", "Power", 3},
       {"Power = 0.1", "Power", 0},  // no Single holds 0.1 exactly
       {"Power = 0.100000001490116119384765625", "Power", 2},
-      {"Power > 0.1", "Power", 3},
-      {"Fee = 3.5 AND Freq = 0", "FeeFreq", 2},
-      {"Fee = 0 AND Freq = 2.5", "FeeFreq", 1},
+      {"Fee = 3.5 AND Freq = 0", "FeeFreq", 2}, {"Fee = 0 AND Freq = 2.5", "FeeFreq", 1},
   };
   for (const auto& [where, index, count] : cases) {
     EXPECT_EQ(expectWalkMatchesScan(t, where, index), count) << where;
