@@ -27,6 +27,7 @@ void patch32(const std::string& path, uint64_t offset, uint32_t value) {
 }
 
 std::string problemsOf(const std::string& path) { return testing_support::integrityProblems(path); }
+bool has(const std::string& all, const std::string& part) { return all.find(part) != std::string::npos; }
 
 class IntegrityCheck : public ::testing::Test {
  protected:
@@ -47,8 +48,8 @@ TEST_F(IntegrityCheck, ChangedValueNoLongerMatchesItsIndexKey) {
   }
   patch32(path, offset, 0x7FFFFFF0);
   std::string problems = problemsOf(path);
-  EXPECT_NE(problems.find("index 'plink' of table 'plink': the key stored for row"), std::string::npos) << problems;
-  EXPECT_EQ(problems.find("index 'PrimaryKey'"), std::string::npos) << problems;
+  EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row")) << problems;
+  EXPECT_FALSE(has(problems, "index 'PrimaryKey'")) << problems;
 }
 
 TEST_F(IntegrityCheck, BrokenLeafLinkIsReported) {
@@ -63,42 +64,32 @@ TEST_F(IntegrityCheck, BrokenLeafLinkIsReported) {
   }
   patch32(path, uint64_t(leaf) * 4096 + kJet4.indexNext, 0);
   std::string problems = problemsOf(path);
-  EXPECT_NE(problems.find("on level 1 links to"), std::string::npos) << problems;
+  EXPECT_TRUE(has(problems, "on level 1 links to")) << problems;
 }
 
-TEST_F(IntegrityCheck, PageMissingFromTheMapIsReported) {
-  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
-  uint32_t victim = 0;
-  {
-    Database db(path, Database::Mode::ReadWrite);
-    Table& t = db.table("plink");
-    victim = t.dataPages().at(0);
-    setUsageMapPage(db.file(), db.format(), t.def().usedPagesMap, victim, false);
-    db.file().commit();
+// A page holding rows of plink that its page map leaves out, or that the database lists as free.
+// (Access leaves old rows on the pages it frees, testPromotionV2000 has such a page and passes;
+// a page in use that is listed as free would be handed out again.)
+TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
+  for (bool listedAsFree : {false, true}) {
+    std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), listedAsFree ? "free.mdb" : "map.mdb");
+    uint32_t victim = 0;
+    {
+      Database db(path, Database::Mode::ReadWrite);
+      Table& t = db.table("plink");
+      victim = t.dataPages().at(0);
+      setUsageMapPage(db.file(), db.format(), listedAsFree ? kFreePageMap : t.def().usedPagesMap, victim, listedAsFree);
+      db.file().commit();
+    }
+    const std::string problems = problemsOf(path), page = std::to_string(victim);
+    if (listedAsFree) {
+      EXPECT_TRUE(has(problems, "page " + page + " is used by the rows of table 'plink' but the database lists it as free"))
+          << problems;
+    } else {
+      EXPECT_TRUE(has(problems, "page " + page + " holds rows of table 'plink' but is missing from its page map")) << problems;
+      EXPECT_TRUE(has(problems, "index 'PrimaryKey' of table 'plink' lists row " + page)) << problems;
+    }
   }
-  std::string problems = problemsOf(path);
-  EXPECT_NE(problems.find("page " + std::to_string(victim) + " holds rows of table 'plink' but is missing from its page map"),
-            std::string::npos)
-      << problems;
-  EXPECT_NE(problems.find("index 'PrimaryKey' of table 'plink' lists row " + std::to_string(victim)), std::string::npos)
-      << problems;
-}
-
-// Access leaves old rows on the pages it frees (testPromotionV2000 has such a page, and passes);
-// a page in use that the database lists as free is damage: Access would hand it out again.
-TEST_F(IntegrityCheck, PageInUseThatTheDatabaseListsAsFreeIsReported) {
-  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
-  uint32_t victim = 0;
-  {
-    Database db(path, Database::Mode::ReadWrite);
-    victim = db.table("plink").dataPages().at(0);
-    setUsageMapPage(db.file(), db.format(), kFreePageMap, victim, true);
-    db.file().commit();
-  }
-  std::string problems = problemsOf(path);
-  EXPECT_NE(problems.find("page " + std::to_string(victim) + " is used by the rows of table 'plink' but the database lists it as free"),
-            std::string::npos)
-      << problems;
 }
 
 // The tool prints what the check finds, word for word: here a row count that disagrees with the rows.
