@@ -18,22 +18,10 @@ int errorOf(const std::string& sql) {
 
 Select select(const std::string& sql) { return std::get<Select>(parseStatement(sql)); }
 
+// The statements the updates run are also read end to end by the record set and Execute tests;
+// here the shape of the one the logbook runs, and forms no update uses.
 TEST(SqlParser, SelectForms) {
-  Select s = select("SELECT * from prefixes ORDER BY ID");
-  EXPECT_TRUE(s.columns.empty());
-  EXPECT_EQ(s.table, "prefixes");
-  EXPECT_FALSE(s.hasWhere);
-  ASSERT_EQ(s.orderBy.size(), 1u);
-  EXPECT_EQ(s.orderBy[0].column, "ID");
-  EXPECT_FALSE(s.orderBy[0].descending);
-
-  s = select("select * from plinkold where prefix = 'PJ0'");
-  ASSERT_TRUE(s.hasWhere);
-  EXPECT_EQ(s.where.op, Op::Eq);
-  EXPECT_EQ(s.where.args[0].name, "prefix");
-  EXPECT_EQ(s.where.args[1].value, jet::Value::text("PJ0"));
-
-  s = select("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
+  Select s = select("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
   ASSERT_EQ(s.where.op, Op::And);
   EXPECT_EQ(s.where.args[0].op, Op::Or);
   EXPECT_EQ(s.where.args[1].op, Op::Gt);
@@ -51,9 +39,6 @@ TEST(SqlParser, SelectForms) {
 }
 
 TEST(SqlParser, ActionStatements) {
-  auto d = std::get<Delete>(parseStatement("DELETE * FROM plink where plink = 108"));
-  EXPECT_EQ(d.table, "plink");
-  EXPECT_EQ(d.where.args[1].value, jet::Value::long_(108));
   EXPECT_FALSE(std::get<Delete>(parseStatement("delete from t")).hasWhere);
   EXPECT_EQ(std::get<Delete>(parseStatement("DELETE t.* FROM t WHERE x = 1")).table, "t");
 
@@ -64,11 +49,10 @@ TEST(SqlParser, ActionStatements) {
   EXPECT_EQ(std::get<Insert>(parseStatement("insert into t values (1, 'it''s', Null, True)")).values[1].value,
             jet::Value::text("it's"));
 
-  auto u = std::get<Update>(parseStatement("UPDATE plink SET plink = plink + 1, name = \"a\"\"b\" WHERE id = 3"));
+  auto u = std::get<Update>(parseStatement("UPDATE t SET n = n + 1, name = \"a\"\"b\""));
   ASSERT_EQ(u.set.size(), 2u);
-  EXPECT_EQ(u.set[0].value.op, Op::Add);
   EXPECT_EQ(u.set[1].value.value, jet::Value::text("a\"b"));
-  EXPECT_TRUE(u.hasWhere);
+  EXPECT_FALSE(u.hasWhere);
 }
 
 TEST(SqlParser, DataDefinition) {
