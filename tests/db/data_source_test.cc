@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "../error_number.h"
+#include "../temp_copy.h"
 
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -12,26 +12,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/data-source-test-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  ~TempDir() { fs::remove_all(dir_); }
-  std::string copy(const std::string& name) const {
-    const std::string path = (fs::path(dir_) / name).string();
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, path);
-    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
-    return path;
-  }
-  std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
-
- private:
-  std::string dir_;
-};
+using testing_support::TempDir;
 
 int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
@@ -41,12 +22,12 @@ TEST(DataSourceTest, NothingOpenGivesClearErrors) {
   EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
   EXPECT_EQ(errorOf([&] { ds.Database(); }), 91);
   EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kFileNotFound);
-  ds.setDatabaseName(dir.path("missing.mdb"));
+  ds.setDatabaseName(dir.path() + "/missing.mdb");
   EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kFileNotFound);
   EXPECT_EQ(errorOf([&] { ds.Database(); }), 91);
 
   // A database without a record source is open, but has no record set.
-  ds.setDatabaseName(dir.copy("bandplan.mdb"));
+  ds.setDatabaseName(dir.copy("jet4/bandplan.mdb"));
   ds.Refresh();
   EXPECT_EQ(ds.Database().Execute("DELETE FROM plink WHERE plink = -1"), 0);
   EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
@@ -56,8 +37,8 @@ TEST(DataSourceTest, NothingOpenGivesClearErrors) {
 
 TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
   TempDir dir;
-  const std::string bandplan = dir.copy("bandplan.mdb");
-  const std::string logbook = dir.copy("logbook.mdb");
+  const std::string bandplan = dir.copy("jet4/bandplan.mdb");
+  const std::string logbook = dir.copy("jet4/logbook.mdb");
   db::DataSource ds;
   ds.setDatabaseName(bandplan);
   ds.setRecordSource("prefixes");

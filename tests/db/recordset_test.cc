@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "../error_number.h"
+#include "../jet/jet_test_support.h"
 #include "../temp_copy.h"
 
-#include <cstdio>
-#include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -24,9 +24,6 @@ namespace {
 
 using testing_support::FixtureCopy;
 
-namespace fs = std::filesystem;
-
-
 int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
 std::vector<int64_t> ids(db::Recordset& rs) {
@@ -36,21 +33,16 @@ std::vector<int64_t> ids(db::Recordset& rs) {
   return out;
 }
 
-std::vector<jet::RowId> select(jet::Table& t, const std::string& where, bool useIndexes,
-                               const std::vector<db::sql::OrderTerm>& order = {}) {
+// The planner picks `index` ("" for a scan), and walking it selects the rows a scan selects;
+// returns how many.
+size_t expectWalkMatchesScan(jet::Table& t, const std::string& where, const std::string& index) {
   const db::sql::Expr e = db::sql::parseExpression(where);
-  return db::selectRows(t, &e, order, useIndexes);
-}
-
-// mdbtools reads the file: the export's exit status and output.
-std::string mdbExport(const std::string& path, const std::string& table, int& status) {
-  std::string out;
-  FILE* p = popen(("mdb-export '" + path + "' '" + table + "' 2>&1").c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  status = pclose(p);
-  return out;
+  EXPECT_EQ(db::planQuery(t, &e, {}).index, index);
+  std::vector<jet::RowId> walked = db::selectRows(t, &e, {}, true), scanned = db::selectRows(t, &e, {}, false);
+  std::sort(walked.begin(), walked.end());
+  std::sort(scanned.begin(), scanned.end());
+  EXPECT_EQ(walked, scanned);
+  return scanned.size();
 }
 
 TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
@@ -63,20 +55,13 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
     long expected;                    // -1: not known beforehand
   };
   const std::vector<Case> cases = {
-      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},
+      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},         {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
       {&bp, "prefixes", "DXCC IN (85, 255) AND Continent = 'SA'", "DXCC", 3},
-      {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
-      {&bp, "prefixes", "DXCC = 517", "DXCC", 0},
-      {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},
-      {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
-      {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},
-      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
-      {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},
-      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
-      {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},
-      {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
-      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},
-      {&bp, "plink", "plink = 108", "plink", 4},
+      {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},       {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
+      {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
+      {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
+      {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},  {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
+      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},     {&bp, "plink", "plink = 108", "plink", 4},
       {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
       {&lb, "MainLog", "(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#", "DXCC", 68},
       {&lb, "MainLog", "DXCC = 85 OR DXCC = 255", "DXCC", 148},
@@ -85,18 +70,10 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.table + " WHERE " + c.where);
-    jet::Table& t = c.db->table(c.table);
-    const db::sql::Expr e = db::sql::parseExpression(c.where);
-    const db::QueryPlan plan = db::planQuery(t, &e, {});
-    EXPECT_EQ(plan.index, c.index);
-    std::vector<jet::RowId> walked = select(t, c.where, true);
-    std::vector<jet::RowId> scanned = select(t, c.where, false);
+    const long selected = long(expectWalkMatchesScan(c.db->table(c.table), c.where, c.index));
     if (c.expected >= 0) {
-      EXPECT_EQ(long(scanned.size()), c.expected);
+      EXPECT_EQ(selected, c.expected);
     }
-    std::sort(walked.begin(), walked.end());
-    std::sort(scanned.begin(), scanned.end());
-    EXPECT_EQ(walked, scanned);
   }
 }
 
@@ -119,39 +96,26 @@ TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
   jet::Database db(path, jet::Database::Mode::ReadOnly);
   jet::Table& t = db.table("T");
   const std::vector<std::tuple<std::string, std::string, size_t>> cases = {
-      {"N = 3", "N", 1},
-      {"N IN (2, 4, 9)", "N", 2},
-      {"Fee = 3.5", "Fee", 2},
-      {"Fee = -2.0001", "Fee", 1},
-      {"Fee = 3.50001", "Fee", 0},
-      {"Fee > -3 AND Fee < 0", "Fee", 1},
-      {"Power = 0.25", "Power", 1},
+      {"N = 3", "N", 1},           {"N IN (2, 4, 9)", "N", 2},        {"Fee = 3.5", "Fee", 2},
+      {"Fee = -2.0001", "Fee", 1}, {"Fee = 3.50001", "Fee", 0},       {"Fee > -3 AND Fee < 0", "Fee", 1},
+      {"Power = 0.25", "Power", 1}, {"Power > 0.1", "Power", 3},
       {"Power = 0.1", "Power", 0},  // no Single holds 0.1 exactly
       {"Power = 0.100000001490116119384765625", "Power", 2},
-      {"Power > 0.1", "Power", 3},
-      {"Fee = 3.5 AND Freq = 0", "FeeFreq", 2},
-      {"Fee = 0 AND Freq = 2.5", "FeeFreq", 1},
+      {"Fee = 3.5 AND Freq = 0", "FeeFreq", 2}, {"Fee = 0 AND Freq = 2.5", "FeeFreq", 1},
   };
   for (const auto& [where, index, count] : cases) {
-    SCOPED_TRACE(where);
-    const db::sql::Expr e = db::sql::parseExpression(where);
-    EXPECT_EQ(db::planQuery(t, &e, {}).index, index);
-    std::vector<jet::RowId> walked = select(t, where, true), scanned = select(t, where, false);
-    EXPECT_EQ(scanned.size(), count);
-    std::sort(walked.begin(), walked.end());
-    std::sort(scanned.begin(), scanned.end());
-    EXPECT_EQ(walked, scanned);
+    EXPECT_EQ(expectWalkMatchesScan(t, where, index), count) << where;
   }
 }
 
-TEST(QueryPlanTest, OrderByWalksAnIndexOrSortsInMemory) {
+// Everything a record set does short of changing rows: order, open errors, moves and finds.
+TEST(RecordsetTest, OrderingMovingAndFinding) {
   FixtureCopy bandplan("bandplan.mdb");
   db::Database database(bandplan.path());
   auto byId = database.OpenRecordset("SELECT * from prefixes ORDER BY ID");
   const std::vector<int64_t> got = ids(*byId);
   EXPECT_EQ(got.size(), 438u);
-  EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
-  EXPECT_EQ(std::adjacent_find(got.begin(), got.end()), got.end());
+  EXPECT_EQ(std::adjacent_find(got.begin(), got.end(), std::greater_equal<>()), got.end());  // strictly ascending
   jet::Table& t = database.engine().table("prefixes");
   const db::QueryPlan idPlan = db::planQuery(t, nullptr, {{"ID", false}});
   EXPECT_EQ(idPlan.index, "PrimaryKey");
@@ -160,7 +124,7 @@ TEST(QueryPlanTest, OrderByWalksAnIndexOrSortsInMemory) {
   auto byCountry = database.OpenRecordset("SELECT Country, DXCC FROM prefixes WHERE DXCC < 100 ORDER BY Country DESC, DXCC");
   std::vector<std::pair<jet::Value, jet::Value>> rows;
   for (; !byCountry->Eof(); byCountry->MoveNext()) rows.push_back({byCountry->getField("Country"), byCountry->getField("DXCC")});
-  ASSERT_GT(rows.size(), 10u);
+  EXPECT_GT(rows.size(), 10u);
   for (size_t i = 1; i < rows.size(); ++i) {
     const int c = db::sql::compareValues(rows[i - 1].first, rows[i].first);
     EXPECT_GE(c, 0);
@@ -169,11 +133,7 @@ TEST(QueryPlanTest, OrderByWalksAnIndexOrSortsInMemory) {
     }
   }
   EXPECT_EQ(errorOf([&] { byCountry->getField("ID"); }), jet::err::kItemNotFound);  // not selected
-}
 
-TEST(RecordsetTest, OpeningAndFieldErrorsCarryJetNumbers) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database database(bandplan.path());
   EXPECT_EQ(errorOf([&] { database.OpenRecordset("nosuchtable"); }), jet::err::kTableNotFound);
   EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM nosuch WHERE a = 1"); }), jet::err::kTableNotFound);
   EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes WHERE DXXC = 85"); }), 3061);
@@ -187,11 +147,7 @@ TEST(RecordsetTest, OpeningAndFieldErrorsCarryJetNumbers) {
   EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
   EXPECT_EQ(errorOf([&] { rs->FindFirst("nosuch = 1"); }), 3070);
   EXPECT_EQ(errorOf([&] { rs->FindFirst("plink = 'x'"); }), jet::err::kCriteriaMismatch);
-}
 
-TEST(RecordsetTest, MovesOnEmptyAndFullSets) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database database(bandplan.path());
   auto empty = database.OpenRecordset("select * from plinkold where prefix = 'PJ0'");
   EXPECT_EQ(empty->RecordCount(), 0);
   EXPECT_TRUE(empty->Eof());
@@ -203,7 +159,7 @@ TEST(RecordsetTest, MovesOnEmptyAndFullSets) {
   EXPECT_EQ(errorOf([&] { empty->Edit(); }), jet::err::kNoCurrentRecord);
   EXPECT_EQ(errorOf([&] { empty->Delete(); }), jet::err::kNoCurrentRecord);
 
-  auto rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
+  rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
   EXPECT_GT(rs->RecordCount(), 0);
   EXPECT_FALSE(rs->Eof());
   rs->MoveLast();
@@ -215,18 +171,8 @@ TEST(RecordsetTest, MovesOnEmptyAndFullSets) {
   rs->MoveFirst();
   EXPECT_EQ(rs->getField("dxcc").i, 85);
 
-  auto lower = database.OpenRecordset("select * from plinkold where prefix = 'pj0'");
-  EXPECT_EQ(lower->RecordCount(), 0);
-  auto plink = database.OpenRecordset("select * from plink where prefix = 'pj0'");
-  ASSERT_EQ(plink->RecordCount(), 1);
-  EXPECT_EQ(plink->getField("prefix").s, "PJ0");
-  EXPECT_EQ(plink->getField("plink").i, 143);
-}
-
-TEST(RecordsetTest, FindFirstPositionsOrReportsNoMatch) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database database(bandplan.path());
-  auto rs = database.OpenRecordset("select * from prefixes");
+  // FindFirst moves to the first match, or reports none and stays where it was.
+  rs = database.OpenRecordset("select * from prefixes");
   rs->FindFirst("DXCC=255");
   ASSERT_FALSE(rs->NoMatch());
   EXPECT_EQ(rs->getField("DXCC").i, 255);
@@ -258,8 +204,6 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->setField("Latitude", jet::Value::text("18.04"));
     EXPECT_EQ(rs->getField("DXCC").kind, jet::Value::Kind::Integer);
     EXPECT_EQ(errorOf([&] { rs->setField("DXCC", jet::Value::long_(100000)); }), jet::err::kOverflow);
-    EXPECT_EQ(errorOf([&] { rs->setField("DXCC", jet::Value::text("abc")); }), 3421);
-    EXPECT_EQ(errorOf([&] { rs->setField("prefix", jet::Value::text("ABCDEFGHIJK")); }), jet::err::kTooSmall);
     EXPECT_EQ(errorOf([&] { rs->setField("ID", jet::Value::long_(5)); }), 3164);
     rs->Update();
     EXPECT_EQ(rs->getField("ID").i, 357);
@@ -299,14 +243,11 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
   EXPECT_DOUBLE_EQ(moved->getField("Latitude").d, 18.04);
   moved->MoveFirst();
   EXPECT_EQ(db::utf8Length(moved->getField("Notes").s), 4524u);  // the memo survived the edit
-  auto added = reopened.OpenRecordset("select * from prefixes where prefix = 'pj8x'");
-  ASSERT_EQ(added->RecordCount(), 1);
-  EXPECT_EQ(added->getField("ID").i, 442);
   EXPECT_EQ(reopened.OpenRecordset("prefixes")->RecordCount(), 438 + 2 - 1);
   EXPECT_EQ(jet::checkDatabase(reopened.engine()), std::vector<std::string>{});
 
   int status = -1;
-  const std::string csv = mdbExport(bandplan.path(), "prefixes", status);
+  const std::string csv = jet::testing::runCommand("mdb-export " + jet::testing::shellQuote(bandplan.path()) + " prefixes", &status);
   EXPECT_EQ(status, 0) << csv.substr(0, 300);
   EXPECT_NE(csv.find("442,\"PJ8X\""), std::string::npos);
   EXPECT_EQ(csv.find("\n357,"), std::string::npos);

@@ -1,3 +1,4 @@
+// The SQL parser: the shape of each statement, precedence, and the Jet number of each malformed form.
 #include "db/sql_parser.h"
 
 #include <gtest/gtest.h>
@@ -15,138 +16,79 @@ int errorOf(const std::string& sql) {
   return testing_support::errorNumber([&] { parseStatement(sql); });
 }
 
-int expressionErrorOf(const std::string& text) {
-  try {
-    parseExpression(text);
-  } catch (const jet::Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+Select select(const std::string& sql) { return std::get<Select>(parseStatement(sql)); }
 
+// The statements the updates run are also read end to end by the record set and Execute tests;
+// here the shape of the one the logbook runs, and forms no update uses.
 TEST(SqlParser, SelectForms) {
-  {
-    auto s = std::get<Select>(parseStatement("SELECT * from prefixes ORDER BY ID"));
-    EXPECT_TRUE(s.columns.empty());
-    EXPECT_EQ(s.table, "prefixes");
-    EXPECT_FALSE(s.hasWhere);
-    ASSERT_EQ(s.orderBy.size(), 1u);
-    EXPECT_EQ(s.orderBy[0].column, "ID");
-    EXPECT_FALSE(s.orderBy[0].descending);
-  }
-  {
-    auto s = std::get<Select>(parseStatement("select * from plinkold where prefix = 'PJ0'"));
-    EXPECT_EQ(s.table, "plinkold");
-    ASSERT_TRUE(s.hasWhere);
-    EXPECT_EQ(s.where.op, Op::Eq);
-    EXPECT_EQ(s.where.args[0].name, "prefix");
-    EXPECT_EQ(s.where.args[1].value, jet::Value::text("PJ0"));
-  }
-  {
-    auto s = std::get<Select>(
-        parseStatement("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#"));
-    ASSERT_EQ(s.where.op, Op::And);
-    EXPECT_EQ(s.where.args[0].op, Op::Or);
-    EXPECT_EQ(s.where.args[1].op, Op::Gt);
-    EXPECT_EQ(s.where.args[1].args[1].value, jet::Value::date(40461.0));
-  }
-  {
-    auto s = std::get<Select>(parseStatement("SELECT a, [b c], t.d FROM [My Table] ORDER BY a DESC, [b c] ASC;"));
-    EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b c", "d"}));
-    EXPECT_EQ(s.table, "My Table");
-    ASSERT_EQ(s.orderBy.size(), 2u);
-    EXPECT_TRUE(s.orderBy[0].descending);
-    EXPECT_EQ(s.orderBy[1].column, "b c");
-  }
-  {
-    auto s = std::get<Select>(parseStatement("SELECT t.* FROM t WHERE a = 1 ORDER BY b"));
-    EXPECT_TRUE(s.columns.empty());
-    EXPECT_TRUE(s.hasWhere);
-    EXPECT_EQ(s.orderBy.size(), 1u);
-  }
-  // A bracketed keyword is a name.
-  EXPECT_EQ(std::get<Select>(parseStatement("SELECT [Select] FROM [From]")).table, "From");
+  Select s = select("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
+  ASSERT_EQ(s.where.op, Op::And);
+  EXPECT_EQ(s.where.args[0].op, Op::Or);
+  EXPECT_EQ(s.where.args[1].op, Op::Gt);
+  EXPECT_EQ(s.where.args[1].args[1].value, jet::Value::date(40461.0));
+
+  s = select("SELECT a, [b c], t.d FROM [My Table] ORDER BY a DESC, [b c] ASC;");
+  EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b c", "d"}));
+  EXPECT_EQ(s.table, "My Table");
+  ASSERT_EQ(s.orderBy.size(), 2u);
+  EXPECT_TRUE(s.orderBy[0].descending);
+  EXPECT_EQ(s.orderBy[1].column, "b c");
+
+  EXPECT_TRUE(select("SELECT t.* FROM t WHERE a = 1").columns.empty());
+  EXPECT_EQ(select("SELECT [Select] FROM [From]").table, "From");  // a bracketed keyword is a name
 }
 
 TEST(SqlParser, ActionStatements) {
-  {
-    auto d = std::get<Delete>(parseStatement("DELETE * FROM plink where plink = 108"));
-    EXPECT_EQ(d.table, "plink");
-    EXPECT_EQ(d.where.args[1].value, jet::Value::long_(108));
-  }
   EXPECT_FALSE(std::get<Delete>(parseStatement("delete from t")).hasWhere);
   EXPECT_EQ(std::get<Delete>(parseStatement("DELETE t.* FROM t WHERE x = 1")).table, "t");
-  {
-    auto i = std::get<Insert>(parseStatement("INSERT INTO prefixes (Prefix, DXCC, Lat) VALUES ('PJ0', 517, -12.17)"));
-    EXPECT_EQ(i.columns, (std::vector<std::string>{"Prefix", "DXCC", "Lat"}));
-    ASSERT_EQ(i.values.size(), 3u);
-    EXPECT_EQ(i.values[2].value, jet::Value::double_(-12.17));
-  }
+
+  auto i = std::get<Insert>(parseStatement("INSERT INTO prefixes (Prefix, DXCC, Lat) VALUES ('PJ0', 517, -12.17)"));
+  EXPECT_EQ(i.columns, (std::vector<std::string>{"Prefix", "DXCC", "Lat"}));
+  ASSERT_EQ(i.values.size(), 3u);
+  EXPECT_EQ(i.values[2].value, jet::Value::double_(-12.17));
   EXPECT_EQ(std::get<Insert>(parseStatement("insert into t values (1, 'it''s', Null, True)")).values[1].value,
             jet::Value::text("it's"));
-  {
-    auto u = std::get<Update>(parseStatement("UPDATE plink SET plink = plink + 1, name = \"a\"\"b\" WHERE id = 3"));
-    ASSERT_EQ(u.set.size(), 2u);
-    EXPECT_EQ(u.set[0].value.op, Op::Add);
-    EXPECT_EQ(u.set[1].value.value, jet::Value::text("a\"b"));
-    EXPECT_TRUE(u.hasWhere);
-  }
+
+  auto u = std::get<Update>(parseStatement("UPDATE t SET n = n + 1, name = \"a\"\"b\""));
+  ASSERT_EQ(u.set.size(), 2u);
+  EXPECT_EQ(u.set[1].value.value, jet::Value::text("a\"b"));
+  EXPECT_FALSE(u.hasWhere);
 }
 
-TEST(SqlParser, CreateTable) {
+TEST(SqlParser, DataDefinition) {
   auto t = std::get<CreateTable>(parseStatement(
       "CREATE TABLE plink (ID COUNTER PRIMARY KEY, Prefix TEXT(10) NOT NULL, Name VARCHAR, Notes MEMO, "
       "DXCC INTEGER, Zone SHORT, Flag BYTE, Cost MONEY, Lat SINGLE, Lon DOUBLE, Seen DATETIME, Ok YESNO, "
       "Pic OLEOBJECT, G GUID, Amount DECIMAL(10,2), CONSTRAINT pk2 UNIQUE (Prefix, DXCC))"));
-  EXPECT_EQ(t.table, "plink");
-  ASSERT_EQ(t.columns.size(), 15u);
-  EXPECT_EQ(t.columns[0].type, jet::ColumnType::Long);
-  EXPECT_TRUE(t.columns[0].autoNumber);
-  EXPECT_TRUE(t.columns[0].primaryKey);
-  EXPECT_EQ(t.columns[1].type, jet::ColumnType::Text);
-  EXPECT_EQ(t.columns[1].size, 20);
+  using T = jet::ColumnType;
+  // INTEGER is 32-bit in Jet DDL, SHORT 16-bit.
+  const T types[] = {T::Long, T::Text, T::Text, T::Memo, T::Long, T::Integer, T::Byte, T::Currency,
+                     T::Single, T::Double, T::DateTime, T::Boolean, T::Ole, T::Guid, T::Numeric};
+  ASSERT_EQ(t.columns.size(), std::size(types));
+  for (size_t c = 0; c < std::size(types); ++c) EXPECT_EQ(t.columns[c].type, types[c]) << t.columns[c].name;
+  EXPECT_TRUE(t.columns[0].autoNumber && t.columns[0].primaryKey);
+  EXPECT_EQ(t.columns[1].size, 20);  // bytes: two a character
   EXPECT_TRUE(t.columns[1].notNull);
   EXPECT_EQ(t.columns[2].size, 510);
-  EXPECT_EQ(t.columns[3].type, jet::ColumnType::Memo);
-  EXPECT_EQ(t.columns[4].type, jet::ColumnType::Long);  // INTEGER is 32-bit in Jet DDL
-  EXPECT_EQ(t.columns[5].type, jet::ColumnType::Integer);
-  EXPECT_EQ(t.columns[6].type, jet::ColumnType::Byte);
-  EXPECT_EQ(t.columns[7].type, jet::ColumnType::Currency);
-  EXPECT_EQ(t.columns[8].type, jet::ColumnType::Single);
-  EXPECT_EQ(t.columns[9].type, jet::ColumnType::Double);
-  EXPECT_EQ(t.columns[10].type, jet::ColumnType::DateTime);
-  EXPECT_EQ(t.columns[11].type, jet::ColumnType::Boolean);
-  EXPECT_EQ(t.columns[12].type, jet::ColumnType::Ole);
-  EXPECT_EQ(t.columns[13].type, jet::ColumnType::Guid);
-  EXPECT_EQ(t.columns[14].type, jet::ColumnType::Numeric);
   EXPECT_EQ(t.columns[14].precision, 10);
   EXPECT_EQ(t.columns[14].scale, 2);
   ASSERT_EQ(t.constraints.size(), 1u);
   EXPECT_EQ(t.constraints[0].name, "pk2");
   EXPECT_FALSE(t.constraints[0].primaryKey);
   EXPECT_EQ(t.constraints[0].columns, (std::vector<std::string>{"Prefix", "DXCC"}));
+  EXPECT_TRUE(std::get<CreateTable>(parseStatement("create table x (a long, constraint pk primary key (a))"))
+                  .constraints[0].primaryKey);
 
-  auto k = std::get<CreateTable>(parseStatement("create table x (a long, b text(5), constraint pk primary key (a))"));
-  EXPECT_TRUE(k.constraints[0].primaryKey);
-  EXPECT_EQ(errorOf("CREATE TABLE x (a WIDGET)"), 3259);
-  EXPECT_EQ(errorOf("CREATE TABLE x (a TEXT(300))"), 3292);
-  EXPECT_EQ(errorOf("CREATE TABLE x a LONG"), 3290);
-  EXPECT_EQ(errorOf("CREATE TABLE x (a LONG, CONSTRAINT pk FOREIGN KEY (a))"), 3289);
-}
-
-TEST(SqlParser, IndexAndOtherDdl) {
   auto x = std::get<CreateIndex>(parseStatement("CREATE UNIQUE INDEX PrimaryKey ON plink (ID ASC, Prefix DESC) WITH PRIMARY"));
-  EXPECT_TRUE(x.unique);
-  EXPECT_TRUE(x.primary);
+  EXPECT_TRUE(x.unique && x.primary);
   EXPECT_EQ(x.name, "PrimaryKey");
   EXPECT_EQ(x.table, "plink");
   ASSERT_EQ(x.columns.size(), 2u);
+  EXPECT_FALSE(x.columns[0].descending);
   EXPECT_TRUE(x.columns[1].descending);
   auto y = std::get<CreateIndex>(parseStatement("create index ix on t (a) with disallow null"));
   EXPECT_FALSE(y.unique);
   EXPECT_TRUE(y.disallowNull);
-  EXPECT_EQ(errorOf("CREATE INDEX ix ON t"), 3291);
-  EXPECT_EQ(errorOf("CREATE INDEX ix ON t (a) WITH"), 3291);
 
   EXPECT_EQ(std::get<DropTable>(parseStatement("DROP TABLE plinkold")).table, "plinkold");
   EXPECT_EQ(std::get<DropIndex>(parseStatement("DROP INDEX ix ON t")).name, "ix");
@@ -154,30 +96,25 @@ TEST(SqlParser, IndexAndOtherDdl) {
   EXPECT_TRUE(a.add);
   EXPECT_EQ(a.column.size, 6);
   EXPECT_EQ(std::get<AlterTable>(parseStatement("ALTER TABLE t DROP c")).dropName, "c");
-  EXPECT_EQ(errorOf("DROP t"), 3295);
-  EXPECT_EQ(errorOf("ALTER TABLE t RENAME c"), 3293);
 }
 
 TEST(SqlParser, ErrorNumbers) {
-  EXPECT_EQ(errorOf("SELEKT * FROM t"), 3129);
-  EXPECT_EQ(errorOf(""), 3129);
-  EXPECT_EQ(errorOf("SELECT * FROM"), 3131);
-  EXPECT_EQ(errorOf("SELECT * FROM t u v"), 3131);
-  EXPECT_EQ(errorOf("SELECT * FROM [t"), 3131);
-  EXPECT_EQ(errorOf("SELECT * t"), 3141);
-  EXPECT_EQ(errorOf("SELECT * FROM t ORDER ID"), 3138);
-  EXPECT_EQ(errorOf("SELECT * FROM t WHERE"), 3075);
-  EXPECT_EQ(errorOf("SELECT * FROM t WHERE a = 1 b"), 3075);
-  EXPECT_EQ(errorOf("SELECT * FROM t WHERE a = 'open"), 3075);
-  EXPECT_EQ(errorOf("SELECT * FROM t WHERE d > #13/13/2010#"), 3075);
-  EXPECT_EQ(errorOf("DELETE FROM"), 3131);
-  EXPECT_EQ(errorOf("DELETE * FROM t WHERE (a = 1"), 3075);
-  EXPECT_EQ(errorOf("INSERT t VALUES (1)"), 3134);
-  EXPECT_EQ(errorOf("INSERT INTO t (a, b) VALUES (1"), 3134);
-  EXPECT_EQ(errorOf("INSERT INTO t (a, b) VALUES (1)"), 3346);
-  EXPECT_EQ(errorOf("UPDATE t a = 1"), 3144);
-  EXPECT_EQ(errorOf("UPDATE t SET a = 1 junk"), 3144);
-  EXPECT_EQ(errorOf("UPDATE t SET a = WHERE x = 1"), 3075);
+  const std::pair<const char*, int> cases[] = {
+      {"SELEKT * FROM t", 3129}, {"", 3129},
+      {"SELECT * FROM", 3131}, {"SELECT * FROM t u v", 3131}, {"SELECT * FROM [t", 3131}, {"DELETE FROM", 3131},
+      {"SELECT * t", 3141}, {"SELECT * FROM t ORDER ID", 3138},
+      {"SELECT * FROM t WHERE", 3075}, {"SELECT * FROM t WHERE a = 1 b", 3075},
+      {"SELECT * FROM t WHERE a = 'open", 3075}, {"SELECT * FROM t WHERE d > #13/13/2010#", 3075},
+      {"DELETE * FROM t WHERE (a = 1", 3075}, {"UPDATE t SET a = WHERE x = 1", 3075},
+      {"INSERT t VALUES (1)", 3134}, {"INSERT INTO t (a, b) VALUES (1", 3134},
+      {"INSERT INTO t (a, b) VALUES (1)", 3346},
+      {"UPDATE t a = 1", 3144}, {"UPDATE t SET a = 1 junk", 3144},
+      {"CREATE TABLE x (a WIDGET)", 3259}, {"CREATE TABLE x (a TEXT(300))", 3292},
+      {"CREATE TABLE x a LONG", 3290}, {"CREATE TABLE x (a LONG, CONSTRAINT pk FOREIGN KEY (a))", 3289},
+      {"CREATE INDEX ix ON t", 3291}, {"CREATE INDEX ix ON t (a) WITH", 3291},
+      {"DROP t", 3295}, {"ALTER TABLE t RENAME c", 3293},
+  };
+  for (const auto& [sql, number] : cases) EXPECT_EQ(errorOf(sql), number) << sql;
 
   try {
     parseStatement("SELECT * FROM t WHERE a = = 1;");
@@ -189,10 +126,15 @@ TEST(SqlParser, ErrorNumbers) {
 }
 
 TEST(SqlParser, Expressions) {
-  EXPECT_EQ(parseExpression("DXCC=517").args[1].value, jet::Value::long_(517));
-  EXPECT_EQ(parseExpression("x = -69").args[1].value, jet::Value::long_(-69));
-  EXPECT_EQ(parseExpression("x = 3000000000").args[1].value, jet::Value::double_(3000000000.0));
-  EXPECT_EQ(parseExpression("x = 1.5E2").args[1].value, jet::Value::double_(150));
+  const std::pair<const char*, jet::Value> literals[] = {
+      {"DXCC=517", jet::Value::long_(517)},
+      {"x = -69", jet::Value::long_(-69)},
+      {"x = 3000000000", jet::Value::double_(3000000000.0)},  // past a Long
+      {"x = 1.5E2", jet::Value::double_(150)},
+      {"ok = True", jet::Value::boolean(true)},
+  };
+  for (const auto& [text, value] : literals) EXPECT_EQ(parseExpression(text).args[1].value, value) << text;
+  EXPECT_EQ(parseExpression("#10/10/2010 12:30:00 PM# < t").args[0].value.kind, jet::Value::Kind::Date);
 
   // NOT binds looser than comparison, AND tighter than OR, arithmetic tighter than comparison.
   Expr e = parseExpression("NOT a = 1 OR b = 2 AND c + 1 * 2 > 3");
@@ -222,18 +164,11 @@ TEST(SqlParser, Expressions) {
   EXPECT_EQ(like.op, Op::Like);
   EXPECT_EQ(like.args[1].op, Op::Concat);
 
-  EXPECT_EQ(parseExpression("ok = True").args[1].value, jet::Value::boolean(true));
-  EXPECT_EQ(parseExpression("#10/10/2010 12:30:00 PM# < t").args[0].value.kind, jet::Value::Kind::Date);
-
-  EXPECT_EQ(expressionErrorOf("DXCC="), 3075);
-  EXPECT_EQ(expressionErrorOf("DXCC = 1)"), 3075);
-  EXPECT_EQ(expressionErrorOf("a IS 5"), 3075);
-  EXPECT_EQ(expressionErrorOf("a BETWEEN 1 OR 2"), 3075);
-  EXPECT_EQ(expressionErrorOf("Len(a) = 1"), 3075);
-  EXPECT_EQ(expressionErrorOf("a = 12abc"), 3075);
-  EXPECT_EQ(expressionErrorOf("a = #2010-10-10"), 3075);
-  EXPECT_EQ(expressionErrorOf("a = 1 ; b"), 3075);
-  EXPECT_EQ(expressionErrorOf("from = 1"), 3075);
+  // A criterion alone (FindFirst) is refused the same way as a WHERE clause.
+  for (const char* bad : {"DXCC = 1)", "a IS 5", "a BETWEEN 1 OR 2", "Len(a) = 1", "a = 12abc", "a = #2010-10-10",
+                          "a = 1 ; b", "from = 1"}) {
+    EXPECT_EQ(testing_support::errorNumber([&] { parseExpression(bad); }), 3075) << bad;
+  }
 }
 
 }  // namespace
