@@ -35,6 +35,7 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
     EXPECT_EQ(d.Execute("INSERT INTO plinkold VALUES (900, 'PJ6', '518', 'PJ')"), 1);
     // Every SET expression sees the row as it was.
     EXPECT_EQ(d.Execute("UPDATE plink SET plink = plink + 1000, prefix = prefix & '/' & plink WHERE plink = 143"), 6);
+    d.close();
   }
   EXPECT_EQ(testing_support::mdbExportRowCount(bandplan.path(), "plink"), 483 - 4 + 1);
   EXPECT_EQ(testing_support::soundForEveryReader(bandplan.path()), "");
