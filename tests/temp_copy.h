@@ -1,14 +1,14 @@
-// Test support: fixture copies in a fresh temporary folder, and a scripted message box.
+// Test support: fixture copies in a fresh temporary folder, and the reports of an update.
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "app/msgbox.h"
 
 namespace testing_support {
 
@@ -53,19 +53,11 @@ class FixtureCopy {
   std::string path_;
 };
 
-// Records every message box and answers with the next scripted answer (OK when none is left).
-struct ScriptedMsgBox {
-  struct Shown { std::string prompt; int buttons; std::string title; };
-  std::vector<Shown> shown;
-  std::vector<int> answers;
-  app::MsgBoxFn fn() {
-    return [this](const std::string& p, int b, const std::string& t) {
-      shown.push_back({p, b, t});
-      if (answers.empty()) return b == app::vbOKOnly ? app::vbOK : app::vbCancel;
-      int a = answers.front();
-      answers.erase(answers.begin());
-      return a;
-    };
+// Records the messages an update reports, in order.
+struct Reports {
+  std::vector<std::string> shown;
+  std::function<void(const std::string&)> fn() {
+    return [this](const std::string& message) { shown.push_back(message); };
   }
 };
 

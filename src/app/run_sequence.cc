@@ -9,9 +9,11 @@ Updates Updates::real() { return Updates{bandplan::UpdateBandPlan, logbook::Upda
 
 void RunUpdates(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
                 const logbook::GetAppSettingFn& GetAppSetting) {
-  updates.bandPlan(BandPlan, MsgBox);
+  // Each update's report is a message box with OK only.
+  auto report = [&](const std::string& message) { MsgBox(message, vbOKOnly, kTitle); };
+  updates.bandPlan(BandPlan, report);
   // Starts only once the band plan update has returned, its closing message answered.
-  updates.logbook(Logbook, LocalSettings(GetAppSetting), MsgBox);
+  updates.logbook(Logbook, LocalSettings(GetAppSetting), report);
 }
 
 bool StartRun(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/msgbox.h"
+#include "bandplan/update_band_plan.h"
 #include "db/data_source.h"
 #include "logbook/update_logbook.h"
 
@@ -14,8 +15,9 @@ inline constexpr const char* kBackupQuestion = "Have you backed up your logbook 
 
 // The two updates a run calls; the real ones unless a test puts others in.
 struct Updates {
-  std::function<void(db::DataSource& BandPlan, const MsgBoxFn& MsgBox)> bandPlan;
-  std::function<void(db::DataSource& Logbook, const logbook::GetAppSettingFn& GetAppSetting, const MsgBoxFn& MsgBox)>
+  std::function<void(db::DataSource& BandPlan, const bandplan::ReportFn& MsgBox)> bandPlan;
+  std::function<void(db::DataSource& Logbook, const logbook::GetAppSettingFn& GetAppSetting,
+                     const logbook::ReportFn& MsgBox)>
       logbook;
   static Updates real();
 };

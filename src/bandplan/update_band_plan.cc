@@ -166,7 +166,7 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const bool St
 
 }  // namespace
 
-void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox) {
+void UpdateBandPlan(db::DataSource& BandPlan, const ReportFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
   bool Stored[4] = {false, false, false, false};  // present as this update adds them
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
@@ -181,7 +181,7 @@ void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox) {
     throw;
   }
   BandPlan.CommitTrans();  // the file holds the update before the message says so
-  MsgBox("PJ Entities have been checked and changed where necessary.", app::vbOKOnly, app::kTitle);
+  MsgBox("PJ Entities have been checked and changed where necessary.");
 }
 
 }  // namespace bandplan

@@ -1,12 +1,17 @@
 // The band plan update: new entity rows, retired entity rows, prefix link rows, one report.
-// Works only through the BandPlan data source and the message box.
+// Works only through the BandPlan data source and its report.
 #pragma once
 
-#include "app/msgbox.h"
+#include <functional>
+#include <string>
+
 #include "db/data_source.h"
 
 namespace bandplan {
 
-void UpdateBandPlan(db::DataSource& BandPlan, const app::MsgBoxFn& MsgBox);
+// How the update tells the user what it did: one message, which the caller shows and waits on.
+using ReportFn = std::function<void(const std::string& message)>;
+
+void UpdateBandPlan(db::DataSource& BandPlan, const ReportFn& MsgBox);
 
 }  // namespace bandplan

@@ -32,14 +32,14 @@ const Assignment* AssignmentFor(const std::string& call) {
 
 }  // namespace
 
-void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting, const app::MsgBoxFn& MsgBox) {
+void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting, const ReportFn& MsgBox) {
   std::string path = GetAppSetting("Settings", "Logbook", "");
   Logbook.setDatabaseName(path);
   Logbook.setRecordSource("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
   Logbook.Refresh();
   db::Recordset& rs = Logbook.Recordset();
   if (!(rs.RecordCount() > 0)) {
-    MsgBox("No PJ QSO's requiring changes on or after 10/10/2010 were found.", app::vbOKOnly, app::kTitle);
+    MsgBox("No PJ QSO's requiring changes on or after 10/10/2010 were found.");
     return;
   }
   int32_t count = 0;
@@ -68,9 +68,9 @@ void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting
   }
   Logbook.CommitTrans();  // the file holds the update before the message says so
   if (count != 0) {
-    MsgBox(std::to_string(count) + " PJ logbook records have been updated.", app::vbOKOnly, app::kTitle);
+    MsgBox(std::to_string(count) + " PJ logbook records have been updated.");
   } else {
-    MsgBox("No PJ logbook records required updating.", app::vbOKOnly, app::kTitle);
+    MsgBox("No PJ logbook records required updating.");
   }
 }
 

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string>
 
-#include "app/msgbox.h"
 #include "db/data_source.h"
 
 namespace logbook {
@@ -13,6 +12,9 @@ namespace logbook {
 using GetAppSettingFn = std::function<std::string(const std::string& section, const std::string& key,
                                                   const std::string& defaultValue)>;
 
-void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting, const app::MsgBoxFn& MsgBox);
+// How the update tells the user what it did: one message, which the caller shows and waits on.
+using ReportFn = std::function<void(const std::string& message)>;
+
+void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting, const ReportFn& MsgBox);
 
 }  // namespace logbook

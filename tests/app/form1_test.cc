@@ -39,12 +39,12 @@ struct Script {
 
   app::Updates updates(Form1** form) {
     app::Updates u;
-    u.bandPlan = [this, form](db::DataSource& source, const app::MsgBoxFn& box) {
+    u.bandPlan = [this, form](db::DataSource& source, const bandplan::ReportFn& box) {
       events.push_back(&source == &(*form)->BandPlan ? "bandplan" : "bandplan on wrong source");
-      box("band plan done", app::vbOKOnly, app::kTitle);
+      box("band plan done");
     };
     u.logbook = [this, form](db::DataSource& source, const logbook::GetAppSettingFn& setting,
-                             const app::MsgBoxFn& box) {
+                             const logbook::ReportFn& box) {
       events.push_back(&source == &(*form)->Logbook ? "logbook" : "logbook on wrong source");
       events.push_back("setting " + setting("Settings", "Logbook", ""));
     };
@@ -209,7 +209,7 @@ TEST_F(Form1Test, FailureInAnUpdateEndsTheEventLoopAndReachesTheReport) {
   script.answers = {app::vbYes, app::vbYes};
   Form1* failing = nullptr;
   app::Updates updates = script.updates(&failing);
-  updates.bandPlan = [](db::DataSource&, const app::MsgBoxFn&) {
+  updates.bandPlan = [](db::DataSource&, const bandplan::ReportFn&) {
     throw jet::Error(jet::err::kFileNotFound, "Could not find file 'bandplan.mdb'.");
   };
   Form1 broken(script.box(), updates);
