@@ -34,10 +34,6 @@ bool osRenameFile(const std::string& from, const std::string& to);
 void osFailWith(OsFailure kind);
 // Makes the creation or removal of a file in its folder durable (nothing to do on Windows).
 void osSyncFolderOf(const std::string& filePath);
-// Whether another program holds the lock file `path` (Access's .ldb beside a database): a
-// POSIX write lock on it, or on Windows an open handle that refuses sharing or a byte-range lock.
-// A missing or unreadable lock file is not held.
-bool osLockFileHeld(const std::string& path);
 
 // An open file, closed with the object. Not inherited by programs this one starts.
 class OsFile {

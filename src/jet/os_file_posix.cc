@@ -68,19 +68,6 @@ void osSyncFolderOf(const std::string& filePath) {
   if (dfd >= 0) { ::fsync(dfd); ::close(dfd); }
 }
 
-bool osLockFileHeld(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
-  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
-  ::close(fd);
-  return held;
-}
-
 bool OsFile::open(const std::string& path, Open how) {
   close();
   int fd = -1;

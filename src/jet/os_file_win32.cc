@@ -103,28 +103,6 @@ void osFailWith(OsFailure kind) {
   }
 }
 
-bool osLockFileHeld(const std::string& path) {
-  std::wstring wide = widen(path);
-  // Access keeps its lock file open while the database is in use; an open that shares nothing
-  // fails then. A lock file left behind by a program that ended opens and is not held.
-  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    if (GetLastError() == ERROR_SHARING_VIOLATION) return true;
-    h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-  }
-  OVERLAPPED ov = at(0);
-  bool held = false;
-  if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &ov)) {
-    UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &ov);
-  } else {
-    held = true;
-  }
-  CloseHandle(h);
-  return held;
-}
-
 bool OsFile::open(const std::string& path, Open how) {
   close();
   DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
