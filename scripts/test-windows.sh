@@ -12,7 +12,7 @@ root=$(pwd)
 jobs="${JOBS:-2}"
 fixtures="$root/tests/fixtures"
 
-for tool in x86_64-w64-mingw32-g++-posix cmake ninja Xvfb xdotool import convert; do
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres cmake ninja Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "test-windows: $tool is missing" >&2; exit 1; }
 done
 wine=$(command -v wine64 || true)
@@ -275,11 +275,22 @@ wait_end() {
 literal() { printf '%s' "$1" | sed 's/[][\\.*^$()+?{}|]/\\&/g'; }
 
 main="Tarnlog Entity Updater"
+# The program file: nine icon images (48, 32, 16 px at 4, 24, 32 bits) and version 1.01.
+x86_64-w64-mingw32-windres -i "$win_window" -O rc -o "$work/resources.rc"
+icons=$(grep -c 'RT_ICON \*/' "$work/resources.rc" || true)
+if [ "$icons" -eq 9 ] && grep -q 'VALUE "FileVersion", "1.01"' "$work/resources.rc" &&
+  grep -q 'VALUE "ProductVersion", "1.01"' "$work/resources.rc"; then
+  echo "program file: 9 icon images, version 1.01"
+else
+  echo "FAILED: the program file has $icons icon images, or not version 1.01"
+  failed=1
+fi
+
 start_window
 if wait_for '^window "Tarnlog Entity Updater" '; then
   # 5505 x 3075 twips at 120 dpi; the controls in tab order, Cancel holding the focus.
   cat >"$work/expected" <<'LISTING'
-window "Tarnlog Entity Updater" client 459x256
+window "Tarnlog Entity Updater" client 459x256 closebox
   Button "Cancel" 370,210 81x31 tabstop default focus
   Button "Start" 280,210 81x31 tabstop
   Static "This program updates Tarnlog for the new entities of Curacao, Sint Maarten. Saba and St. Eustatius, and Bonaire." 20,20 431x41

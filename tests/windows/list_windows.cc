@@ -1,6 +1,6 @@
 // Prints the visible top-level windows of the desktop and their controls, for the window test of
 // scripts/test-windows.sh, which reads the window from outside as a user sees it:
-//   window "<caption>" client <w>x<h> [owner "<caption>"] [disabled]
+//   window "<caption>" client <w>x<h> [closebox] [minimize] [maximize] [resizable] [owner "<caption>"] [disabled]
 //     <class> "<text>" <left>,<top> <w>x<h> [tabstop] [default] [focus]
 // Positions are in pixels within the client area; texts are printed as UTF-8, controls in tab order.
 #include <windows.h>
@@ -55,6 +55,11 @@ BOOL CALLBACK printWindow(HWND window, LPARAM) {
   RECT client;
   GetClientRect(window, &client);
   std::printf("window \"%s\" client %ldx%ld", textOf(window).c_str(), client.right, client.bottom);
+  LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  if (style & WS_SYSMENU) std::printf(" closebox");
+  if (style & WS_MINIMIZEBOX) std::printf(" minimize");
+  if (style & WS_MAXIMIZEBOX) std::printf(" maximize");
+  if (style & WS_THICKFRAME) std::printf(" resizable");
   if (HWND owner = GetWindow(window, GW_OWNER)) std::printf(" owner \"%s\"", textOf(owner).c_str());
   if (!IsWindowEnabled(window)) std::printf(" disabled");
   std::printf("\n");
