@@ -352,8 +352,25 @@ LISTING
   done
 fi
 
+# A logbook that is not there fails the run after the band plan's report: the run-time error
+# report over the window, then the end.
+echo "== The window: run-time error reports"
+"$wine" reg add 'HKCU\Software\VB and VBA Program Settings\Tarnlog\Settings' /v Logbook /t REG_SZ \
+  /d 'C:\missing\logbook.mdb' /f >/dev/null
+start_window
+if wait_for '^window "Tarnlog Entity Updater" '; then
+  press "$main" Tab
+  wait_for '^  Button "Start" .* focus$' && press "$main" Return
+  wait_for '^window "Tarnlog" ' && press Tarnlog Return
+  wait_for '^  Static "PJ Entities ' && press Tarnlog Escape
+  wait_for "^  Static \"Run-time error " &&
+    check_box "Run-time error '3024':\n\nCould not find file 'C:\missing\logbook.mdb'." "OK" owned
+  shot error-report-run
+  press Tarnlog Escape
+fi
+wait_end 1
+
 # Without a band plan the load step fails: the run-time error report, alone, then the end.
-echo "== The window: the run-time error report"
 rm "$bandplan_unix"
 start_window
 if wait_for '^window "Tarnlog" '; then
