@@ -3,7 +3,7 @@
 # 64-bit Windows, runs the tests under Wine, compares the console program's runs with the Linux
 # build's, drives the window by keyboard on a virtual display, and packs the .zip for Windows users.
 # Installs nothing: it needs these Debian packages (besides those of scripts/test.sh):
-#   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest xvfb xauth xdotool imagemagick
+#   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest xvfb xauth xdotool imagemagick unzip
 # Build folders: build-windows/ (Windows; the window test's screenshots in build-windows/window-test/)
 # and build-windows-host/ (the Linux side of the comparison). Exits nonzero when anything fails.
 set -euo pipefail
@@ -12,7 +12,7 @@ root=$(pwd)
 jobs="${JOBS:-2}"
 fixtures="$root/tests/fixtures"
 
-for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres cmake ninja Xvfb xdotool import convert; do
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres cmake cpack ninja unzip Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "test-windows: $tool is missing" >&2; exit 1; }
 done
 wine=$(command -v wine64 || true)
@@ -57,7 +57,7 @@ done
 echo "== Cross build"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARNLOG_GUI=ON \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2" "${launcher[@]}" >/dev/null
 cmake --build build-windows -j "$jobs"
 (cd build-windows && cpack -G ZIP >/dev/null)

@@ -197,15 +197,4 @@ TEST_F(Form1Test, LoadFindsTheBandPlanBelowTheDocumentsFolder) {
   EXPECT_TRUE(form.Logbook.DatabaseName().empty());  // the logbook is not touched by the load step
 }
 
-TEST_F(Form1Test, LoadFailsWhenTheBandPlanIsMissing) {
-  fake.writeUserReg("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
-                    "\"Personal\"=\"C:\\\\users\\\\bob\\\\Documents\"\n");
-  try {
-    form.Form_Load();
-    FAIL() << "the load step opened a band plan that is not there";
-  } catch (const jet::Error& e) {
-    EXPECT_EQ(e.number(), jet::err::kFileNotFound);
-  }
-}
-
 }  // namespace
