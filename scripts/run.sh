@@ -17,4 +17,4 @@ else
   echo "No Tarnlog installation found: starting on the demo sandbox in $prefix"
   "$here/scripts/make-demo-prefix.sh" "$prefix" "$here/build/tools/gen/tarnlog-gen"
 fi
-WINEPREFIX="$prefix" exec "$here/build/src/app/tarnlog-entity-updater"
+WINEPREFIX="$prefix" exec "$here/build/src/app/qt/tarnlog-entity-updater"

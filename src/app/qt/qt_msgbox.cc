@@ -1,4 +1,4 @@
-#include "app/qt_msgbox.h"
+#include "app/qt/qt_msgbox.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/qt/form1.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -9,10 +9,10 @@
 #include <cmath>
 
 #include "app/database_locations.h"
-#include "app/event_loop_failure.h"
 #include "app/platform/host_path.h"
 #include "app/pub_routines.h"
-#include "app/qt_msgbox.h"
+#include "app/qt/event_loop_failure.h"
+#include "app/qt/qt_msgbox.h"
 
 static void initIconResources() {
   static bool done = false;
@@ -75,9 +75,11 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* text) {
   return button;
 }
 
+// Twips (1/1440 inch) to pixels at `dpi`.
+int pixels(int twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
+
 void place(QWidget* widget, const Twips& t, double dpiX, double dpiY) {
-  widget->setGeometry(Form1::Pixels(t.left, dpiX), Form1::Pixels(t.top, dpiY), Form1::Pixels(t.width, dpiX),
-                      Form1::Pixels(t.height, dpiY));
+  widget->setGeometry(pixels(t.left, dpiX), pixels(t.top, dpiY), pixels(t.width, dpiX), pixels(t.height, dpiY));
 }
 
 }  // namespace
@@ -126,10 +128,8 @@ Form1::Form1(MsgBoxFn msgBox, Updates updates, QWidget* parent)
 
 Form1::~Form1() = default;
 
-int Form1::Pixels(int twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
-
 void Form1::ApplyDpi(double dpiX, double dpiY) {
-  setFixedSize(Pixels(kClientWidth, dpiX), Pixels(kClientHeight, dpiY));
+  setFixedSize(pixels(kClientWidth, dpiX), pixels(kClientHeight, dpiY));
   place(Label_, kLabel, dpiX, dpiY);
   place(Label2_, kLabel2, dpiX, dpiY);
   place(Label3_, kLabel3, dpiX, dpiY);
@@ -161,6 +161,11 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QDialog::keyPressEvent(event);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  // QDialog would centre the window on the screen; the window manager places it, as any new window.
+  QWidget::showEvent(event);
 }
 
 void Form1::Form_Unload() {

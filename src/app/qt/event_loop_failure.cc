@@ -1,4 +1,4 @@
-#include "app/event_loop_failure.h"
+#include "app/qt/event_loop_failure.h"
 
 #include <QCoreApplication>
 #include <exception>

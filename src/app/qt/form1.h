@@ -25,12 +25,6 @@ class Form1 : public QDialog {
   // The load step, before the window is shown: finds the band plan and opens it.
   void Form_Load();
 
-  // Places the controls for a screen of `dpiX` x `dpiY` logical dots per inch.
-  void ApplyDpi(double dpiX, double dpiY);
-
-  // Twips (1/1440 inch) to pixels at `dpi`.
-  static int Pixels(int twips, double dpi);
-
   db::DataSource BandPlan;
   db::DataSource Logbook;
   std::string MyDocsPath;
@@ -43,8 +37,11 @@ class Form1 : public QDialog {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // Places the controls for a screen of `dpiX` x `dpiY` logical dots per inch.
+  void ApplyDpi(double dpiX, double dpiY);
   void Form_Unload();
 
   MsgBoxFn msgBox_;

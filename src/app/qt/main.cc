@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "app/error_report.h"
-#include "app/event_loop_failure.h"
-#include "app/form1.h"
-#include "app/qt_msgbox.h"
+#include "app/qt/event_loop_failure.h"
+#include "app/qt/form1.h"
+#include "app/qt/qt_msgbox.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

@@ -1,0 +1,150 @@
+#include "app/win32/form1.h"
+
+#include <cmath>
+#include <new>
+#include <utility>
+
+#include "app/database_locations.h"
+#include "app/platform/host_path.h"
+#include "app/pub_routines.h"
+#include "app/run_sequence.h"
+#include "app/win32/form1_controls.h"
+#include "app/win32/win32_msgbox.h"
+
+namespace app {
+namespace {
+
+// The client area and the controls, in twips: left, top, width, height.
+constexpr int kClientWidth = 5505;
+constexpr int kClientHeight = 3075;
+struct Placement {
+  int id, left, top, width, height;
+};
+constexpr Placement kControls[] = {
+    {IDC_LABEL, 240, 240, 5175, 495},   {IDC_LABEL2, 240, 840, 5175, 495}, {IDC_LABEL3, 240, 1440, 5175, 495},
+    {IDC_LABEL4, 600, 2040, 4575, 375}, {IDC_START, 3360, 2520, 975, 375}, {IDCANCEL, 4440, 2520, 975, 375},
+};
+
+int pixels(int twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
+
+// MS Sans Serif 8.25 pt; where it is missing, the system puts its nearest face in.
+HFONT dialogFont(int dpiY, int weight) {
+  return CreateFontW(-static_cast<int>(std::lround(8.25 * dpiY / 72.0)), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+
+HICON loadIcon(HINSTANCE instance, int sizeMetric) {
+  int size = GetSystemMetrics(sizeMetric);
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARNLOG), IMAGE_ICON, size, size, 0));
+}
+
+}  // namespace
+
+Form1::Form1(HINSTANCE instance) {
+  hwnd_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FORM1), nullptr, DialogProc,
+                             reinterpret_cast<LPARAM>(this));
+  if (hwnd_ == nullptr) throw std::bad_alloc();  // no window to be had: out of memory
+  msgBox_ = Win32MsgBox(hwnd_);
+  bigIcon_ = loadIcon(instance, SM_CXICON);
+  smallIcon_ = loadIcon(instance, SM_CXSMICON);
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  PlaceControls();
+}
+
+Form1::~Form1() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  for (HFONT font : {font_, boldFont_}) {
+    if (font != nullptr) DeleteObject(font);
+  }
+  for (HICON icon : {bigIcon_, smallIcon_}) {
+    if (icon != nullptr) DestroyIcon(icon);
+  }
+}
+
+void Form1::PlaceControls() {
+  HDC screen = GetDC(hwnd_);
+  int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+  int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(hwnd_, screen);
+
+  font_ = dialogFont(dpiY, FW_NORMAL);
+  boldFont_ = dialogFont(dpiY, FW_BOLD);
+  for (const Placement& c : kControls) {
+    HWND control = GetDlgItem(hwnd_, c.id);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(c.id == IDC_LABEL4 ? boldFont_ : font_), FALSE);
+    MoveWindow(control, pixels(c.left, dpiX), pixels(c.top, dpiY), pixels(c.width, dpiX), pixels(c.height, dpiY),
+               FALSE);
+  }
+  RECT frame{0, 0, pixels(kClientWidth, dpiX), pixels(kClientHeight, dpiY)};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::Form_Load() {
+  MyDocsPath = GetMyDocumentsPath();
+  BandPlanPath = BandPlanPathIn(MyDocsPath);
+  BandPlan.setDatabaseName(platform::hostPath(BandPlanPath));
+  BandPlan.Refresh();
+}
+
+void Form1::Show() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  // Through the dialog manager, so that Cancel is also the button Enter presses.
+  SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, IDCANCEL)), TRUE);
+  MSG message;
+  while (!unloaded_ && !failure_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(hwnd_, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+void Form1::Start_Click() { StartRun(BandPlan, Logbook, msgBox_, Updates::real(), GetAppSetting); }
+
+void Form1::Cancel_Click() { Form_Unload(); }
+
+void Form1::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  ShowWindow(hwnd_, SW_HIDE);
+  BandPlan.close();
+  Logbook.close();
+}
+
+template <class Handler>
+void Form1::RunHandler(Handler handler) {
+  if (failure_ || unloaded_) return;
+  try {
+    handler();
+  } catch (...) {
+    failure_ = std::current_exception();  // Show's loop ends when this handler has returned
+  }
+}
+
+INT_PTR CALLBACK Form1::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    return TRUE;  // the focus goes to the first control in tab order, Cancel
+  }
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (form == nullptr || message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
+  // The close box and Esc come as Cancel's click.
+  switch (LOWORD(wParam)) {
+    case IDC_START:
+      form->RunHandler([form] { form->Start_Click(); });
+      return TRUE;
+    case IDCANCEL:
+      form->RunHandler([form] { form->Cancel_Click(); });
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace app
