@@ -33,7 +33,7 @@ void printSchema(jet::Table& t) {
   std::cout << "TABLE " << d.name << " (" << d.rowCount << " rows, next autonumber " << d.nextAutoNumber << ")\n";
   for (auto& c : d.columns) {
     std::cout << "  " << c.name << " " << jet::columnTypeName(c.type);
-    if (c.type == jet::ColumnType::Text) std::cout << "(" << c.size / 2 << ")";
+    if (c.type == jet::ColumnType::Text) std::cout << "(" << c.maxChars() << ")";
     if (c.autoNumber()) std::cout << " AUTONUMBER";
     std::cout << "\n";
   }

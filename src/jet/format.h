@@ -41,6 +41,9 @@ struct Format {
   size_t indexEntries;
   // Rows.
   size_t rowColumnCountSize;  // 1 in Jet 3, 2 in Jet 4
+  size_t rowOffsetSize;       // variable-field offsets: 1 in Jet 3 (high parts in a jump table), 2 in Jet 4
+  // Text.
+  size_t textBytesPerChar;    // 1 in Jet 3 (the database's code page), 2 in Jet 4 (UTF-16)
 };
 
 extern const Format kJet3;
