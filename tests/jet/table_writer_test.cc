@@ -13,6 +13,7 @@
 #include <random>
 
 #include "jet/error.h"
+#include "jet/header.h"
 #include "jet/index_key.h"
 #include "jet/index_tree.h"
 #include "jet/integrity_check.h"
@@ -458,7 +459,7 @@ TEST(TableWriter, FixedLengthTextKeepsEveryCharacter) {
   }
 }
 
-TEST(TableWriter, LockedAndReadOnlyFilesAreRefused) {
+TEST(TableWriter, LockedReadOnlyAndOtherCodePageFilesAreRefused) {
   ScratchDir dir;
   std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
   std::string before = testing::readFile(path);
@@ -500,6 +501,18 @@ TEST(TableWriter, LockedAndReadOnlyFilesAreRefused) {
     ADD_FAILURE() << "a read-only file must refuse writing";
   } catch (const Error& e) { EXPECT_EQ(e.number(), err::kReadOnly); }
   EXPECT_EQ(testing::readFile(path), before);
+  // An Access 97 file whose text is in another code page than 1252 is only read.
+  std::string cyrillic = dir.copy(fixturePath("access-made/testV1997.mdb"), "cyrillic.mdb");
+  std::string bytes = testing::readFile(cyrillic);
+  std::string header = unmaskHeader(bytes.substr(0, 2048), false);
+  put16(reinterpret_cast<uint8_t*>(header.data()) + 0x3C, 1251);
+  bytes.replace(0, 2048, unmaskHeader(header, false));
+  testing::writeFile(cyrillic, bytes);
+  EXPECT_EQ(Database(cyrillic, Database::Mode::ReadOnly).header().codePage, 1251);
+  try {
+    Database db(cyrillic, Database::Mode::ReadWrite);
+    ADD_FAILURE() << "text of code page 1251 must not be written as 1252";
+  } catch (const Error& e) { EXPECT_EQ(e.number(), err::kReadOnly); }
 }
 
 }  // namespace
