@@ -53,6 +53,10 @@ void checkDesignName(const std::string& table, const std::string& name, const ch
 TableLayout layoutForDesign(const Format& f, const TableDesign& design) {
   const std::string& tn = design.name;
   checkName(tn, tn, "table");
+  // Each name must be storable in the definition (Access 97: code page 1252).
+  definitionName(f, tn);
+  for (auto& c : design.columns) definitionName(f, c.name);
+  for (auto& ix : design.indexes) definitionName(f, ix.name);
   if (design.columns.empty()) badDesign(tn, "a table needs at least one column");
   if (design.columns.size() > 255) badDesign(tn, "a table can have at most 255 columns");
   TableLayout t;

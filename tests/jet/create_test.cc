@@ -253,7 +253,10 @@ TEST_F(Create, NonLatinNamesAndTextReadBackEverywhere) {
 }
 
 TEST_F(Create, WideTableSpansSeveralDefinitionPages) {
-  createDatabase(path);
+  for (const Format* f : {&kJet4, &kJet3}) {
+  SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+  const std::string path = dir.path() + (f->jet4 ? "/new.mdb" : "/new97.mdb");
+  createDatabase(path, 0, *f);
   TableDesign design{"Wide", {}, {}};
   for (int i = 0; i < 150; ++i) design.columns.push_back({"Column number " + std::to_string(i), ColumnType::Text, 20});
   for (int i = 0; i < 8; ++i) design.indexes.push_back({"Index " + std::to_string(i), {{"Column number " + std::to_string(i * 3)}}});
@@ -273,10 +276,14 @@ TEST_F(Create, WideTableSpansSeveralDefinitionPages) {
   std::string csv = runCommand("mdb-export " + shellQuote(path) + " Wide", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(testing::parseCsv(csv).size(), 2u);
+  }
 }
 
 TEST_F(Create, RefusedDesignsChangeNothing) {
-  createDatabase(path);
+  for (const Format* f : {&kJet4, &kJet3}) {
+  SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+  const std::string path = dir.path() + (f->jet4 ? "/new.mdb" : "/new97.mdb");
+  createDatabase(path, 0, *f);
   Database db(path, Database::Mode::ReadWrite);
   createTable(db, {"Log", {{"ID", ColumnType::Long, 0, true}}, {}});
   uint32_t pages = db.file().pageCount();
@@ -299,9 +306,16 @@ TEST_F(Create, RefusedDesignsChangeNothing) {
   refuses({"T", {{"A", T::Long}}, {{"Gone", {{"B"}}}}}, err::kInvalidArgument);
   refuses({"T", {{"A", T::Long}, {"B", T::Long}}, {{"P1", {{"A"}}, true}, {"P2", {{"B"}}, true}}}, err::kInvalidArgument);
   refuses({"T.x", {{"A", T::Long}}, {}}, err::kInvalidArgument);
+  if (!f->jet4) {
+    // Names in Access 97 are code page 1252 text too.
+    refuses({"\xCE\xA9mega", {{"A", T::Long}}, {}}, err::kConversion);
+    refuses({"T", {{"\xCE\xA9", T::Long}}, {}}, err::kConversion);
+    refuses({"T", {{"A", T::Long}}, {{"\xCE\xA9", {{"A"}}}}}, err::kConversion);
+  }
   EXPECT_EQ(db.file().pageCount(), pages);
   EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
   EXPECT_TRUE(checkDatabase(db).empty());
+  }
 }
 
 }  // namespace
