@@ -203,6 +203,18 @@ std::string codePageText(const Column& c, const std::string& utf8) {
   return out;
 }
 
+// Types whose values have one size: their bytes are the same in the fixed or the variable area.
+bool hasFixedForm(ColumnType t) {
+  switch (t) {
+    case ColumnType::Byte: case ColumnType::Integer: case ColumnType::Long: case ColumnType::Currency:
+    case ColumnType::Single: case ColumnType::Double: case ColumnType::DateTime: case ColumnType::Guid:
+    case ColumnType::Numeric:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string tooLong(const Format& f, const Column& c) {
   return "The value is too long for the field '" + c.name + "' (at most " + std::to_string(c.size / f.textBytesPerChar) +
          " characters).";
@@ -323,7 +335,8 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       std::string bytes = encodeFixed(f, c, v);
       std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
     } else {
-      std::string bytes = v.s;
+      // Numbers too may be kept as variable-length fields (Access 97 does so in system tables).
+      std::string bytes = hasFixedForm(c.type) ? encodeFixed(f, c, v) : v.s;
       if (c.type == ColumnType::Text) {
         bytes = encodeText(f, c, v.s);
         // Compressed text counts as the UTF-16 it stands for.
@@ -337,9 +350,10 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       varPresent[c.varIndex] = true;
     }
   }
-  // Trailing absent variable fields need no offsets, as Access writes rows.
+  // Trailing absent variable fields need no offsets, as Access 2000 writes rows; Access 97 lists
+  // every one.
   size_t varCount = varSlots;
-  while (varCount > 0 && !varPresent[varCount - 1]) --varCount;
+  while (f.jet4 && varCount > 0 && !varPresent[varCount - 1]) --varCount;
   std::string row;
   if (f.rowColumnCountSize == 1) row.push_back(char(numCols));
   else append16(row, uint16_t(numCols));
