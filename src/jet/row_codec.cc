@@ -350,10 +350,9 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       varPresent[c.varIndex] = true;
     }
   }
-  // Trailing absent variable fields need no offsets, as Access 2000 writes rows; Access 97 lists
-  // every one.
+  // Access 2000 gives trailing absent variable fields no offsets; Access 97 lists every one.
   size_t varCount = varSlots;
-  while (f.jet4 && varCount > 0 && !varPresent[varCount - 1]) --varCount;
+  while (!f.rowListsEveryOffset && varCount > 0 && !varPresent[varCount - 1]) --varCount;
   std::string row;
   if (f.rowColumnCountSize == 1) row.push_back(char(numCols));
   else append16(row, uint16_t(numCols));
