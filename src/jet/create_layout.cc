@@ -155,7 +155,7 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
       r[16] = c.compressed ? 0x01 : 0x00;
     } else {
       put(r, 5, uint32_t(i), 2);
-      r[8] = 0x01;
+      r[8] = 0x01;          // a constant Access 97 writes in every column record
       put(r, 9, 1033, 2);   // sort order General
       put(r, 11, 1252, 2);  // code page
     }
