@@ -22,7 +22,7 @@ int usage() {
                "       jet schema FILE [TABLE]\n"
                "       jet export FILE TABLE [--index NAME]\n"
                "       jet check FILE\n"
-               "       jet create FILE [STATEMENT...]\n"
+               "       jet create [--format 97|2000] FILE [STATEMENT...]\n"
                "       jet sql FILE STATEMENT...\n"
                ;
   return 2;
@@ -33,7 +33,7 @@ void printSchema(jet::Table& t) {
   std::cout << "TABLE " << d.name << " (" << d.rowCount << " rows, next autonumber " << d.nextAutoNumber << ")\n";
   for (auto& c : d.columns) {
     std::cout << "  " << c.name << " " << jet::columnTypeName(c.type);
-    if (c.type == jet::ColumnType::Text) std::cout << "(" << c.size / 2 << ")";
+    if (c.type == jet::ColumnType::Text) std::cout << "(" << c.maxChars() << ")";
     if (c.autoNumber()) std::cout << " AUTONUMBER";
     std::cout << "\n";
   }
@@ -94,8 +94,15 @@ int run(const std::vector<std::string>& args) {
   if (cmd == "create") {
     // A new, empty database; statements that follow (CREATE TABLE, INSERT, ...) run on it.
     std::vector<std::string> sqlArgs(args.begin() + 1, args.end());
+    const jet::Format* format = &jet::kJet4;
+    if (sqlArgs.size() >= 3 && sqlArgs[0] == "--format") {
+      if (sqlArgs[1] == "97") format = &jet::kJet3;
+      else if (sqlArgs[1] != "2000") return usage();
+      sqlArgs.erase(sqlArgs.begin(), sqlArgs.begin() + 2);
+    }
+    if (sqlArgs.empty()) return usage();
     for (size_t i = 1; i < sqlArgs.size(); ++i) db::sql::parseStatement(sqlArgs[i]);
-    jet::createDatabase(args[1]);
+    jet::createDatabase(sqlArgs[0], 0, *format);
     return sqlArgs.size() > 1 ? runSqlCommand(sqlArgs) : 0;
   }
   if (cmd == "check" && args.size() == 2) return checkFile(args[1]);

@@ -113,8 +113,8 @@ class BulkInsert {
   bool open_ = true;
 };
 
-void buildBandPlan(const std::string& path) {
-  jet::createDatabase(path);
+void buildBandPlan(const std::string& path, const jet::Format& format) {
+  jet::createDatabase(path, 0, format);
   jet::Database db(path, jet::Database::Mode::ReadWrite);
   jet::createTable(db, {"prefixes",
                         {autoId(), text("prefix", 10), text("Master_Prefix", 10), text("Country", 50),
@@ -260,8 +260,8 @@ const IslandCall kIslandCalls[] = {{"PJ2T", 85},      {"PJ4A", 85},        {"PJ5
                                    {"PJ6AA", 255},    {"PJ8A", 255},       {"PJ9JT", 85},      {"pj2x", 85},
                                    {"PJ4/W2XYZ", 85}, {"PJ7/DL1ABC", 255}, {"PJ2/N0AB", 85},   {"pj7b", 255}};
 
-void buildLogbook(const std::string& path, long contacts, uint64_t seed) {
-  jet::createDatabase(path);
+void buildLogbook(const std::string& path, long contacts, uint64_t seed, const jet::Format& format) {
+  jet::createDatabase(path, 0, format);
   jet::Database db(path, jet::Database::Mode::ReadWrite);
   jet::createTable(db, {"MainLog",
                         {autoId(), text("Call", 20), typed("Time_Start", ColumnType::DateTime),
@@ -321,8 +321,8 @@ void buildLogbook(const std::string& path, long contacts, uint64_t seed) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: tarnlog-gen bandplan FILE\n"
-               "       tarnlog-gen logbook FILE --contacts N [--seed S]\n");
+               "usage: tarnlog-gen bandplan FILE [--format 97|2000]\n"
+               "       tarnlog-gen logbook FILE --contacts N [--seed S] [--format 97|2000]\n");
   return 2;
 }
 
@@ -333,15 +333,18 @@ int main(int argc, char** argv) {
   std::string what = argv[1], path = argv[2];
   long contacts = -1;
   uint64_t seed = 1;
+  const jet::Format* format = &jet::kJet4;  // Access 2000 unless --format 97
   for (int i = 3; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--contacts" && i + 1 < argc) contacts = std::strtol(argv[++i], nullptr, 10);
     else if (a == "--seed" && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (a == "--format" && i + 1 < argc && std::string(argv[i + 1]) == "97") format = &jet::kJet3, ++i;
+    else if (a == "--format" && i + 1 < argc && std::string(argv[i + 1]) == "2000") format = &jet::kJet4, ++i;
     else return usage();
   }
   try {
-    if (what == "bandplan" && contacts < 0) buildBandPlan(path);
-    else if (what == "logbook" && contacts >= 0) buildLogbook(path, contacts, seed);
+    if (what == "bandplan" && contacts < 0) buildBandPlan(path, *format);
+    else if (what == "logbook" && contacts >= 0) buildLogbook(path, contacts, seed, *format);
     else return usage();
   } catch (const jet::Error& e) {
     std::fprintf(stderr, "tarnlog-gen: error %d: %s\n", e.number(), e.what());

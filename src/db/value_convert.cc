@@ -260,7 +260,7 @@ Value convertForColumn(const Value& v, const jet::Column& c) {
     case ColumnType::Memo: {
       std::string s = textOf(v);
       if (c.type == ColumnType::Text) {
-        const size_t limit = c.size ? c.size / 2 : 255;
+        const size_t limit = c.size ? c.maxChars() : 255;
         if (utf8Length(s) > limit) {
           throw jet::Error(jet::err::kTooSmall, "The text is longer than field '" + c.name + "' can hold (" +
                                                     std::to_string(limit) + " characters).");

@@ -18,7 +18,7 @@ namespace err = jet::err;  // the one table of error numbers
 // The value as it is stored in a field of column c, converted the way Jet does when a program
 // assigns it: numbers to the column's width (rounding half to even, Overflow 6 outside the range),
 // True as -1, text parsed as a number or date (3421 when it is neither), anything as text
-// (3163 when longer than the column's size/2 characters; Memo takes any length). Null stays Null.
+// (3163 when longer than the column's maxChars() characters; Memo takes any length). Null stays Null.
 jet::Value convertForColumn(const jet::Value& v, const jet::Column& c);
 
 // VB's CStr: "True"/"False", numbers with up to 15 significant digits (7 for Single) as VB prints

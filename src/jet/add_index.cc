@@ -50,7 +50,6 @@ IndexLayout layoutFor(const TableDef& def, const IndexSpec& ix) {
 
 void addIndex(Database& db, const std::string& tableName, const IndexSpec& ix) {
   if (!db.writable()) throw Error(err::kReadOnly, "Cannot add an index: the database is open read-only.");
-  if (!db.format().jet4) throw Error(err::kReadOnly, "Changing the design of Access 97 databases is not supported.");
   PageFile& file = db.file();
   const Format& f = db.format();
   Table& table = db.table(tableName);
@@ -79,7 +78,7 @@ void addIndex(Database& db, const std::string& tableName, const IndexSpec& ix) {
   const uint32_t recorded = Bytes(d).u32(0x08);
   if (recorded >= def.indexNamesEnd && recorded <= d.size()) d.resize(recorded);
   // Spliced from the back, so that the earlier offsets stay right.
-  d.insert(def.indexNamesEnd, definitionName(ix.name));
+  d.insert(def.indexNamesEnd, definitionName(f, ix.name));
   d.insert(def.indexNamesOffset, logicalIndexRecord(f, logicalNumber, treeNumber, layout.type));
   d.insert(def.logicalIndexesOffset, indexTreeRecord(f, layout, usageMap, root));
   std::string counts(f.realIndexCountSize, '\0');

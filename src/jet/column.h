@@ -49,6 +49,8 @@ struct Column {
   bool autoNumber() const { return (flags & 0x04) != 0; }
   bool isTextual() const { return type == ColumnType::Text || type == ColumnType::Memo; }
   bool isLongValue() const { return type == ColumnType::Memo || type == ColumnType::Ole; }
+  // The characters a text column holds: its size counts code page bytes in Access 97, UTF-16 units after.
+  size_t maxChars() const { return access97 ? size : size / 2; }
 };
 
 }  // namespace jet

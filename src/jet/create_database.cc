@@ -22,22 +22,32 @@ namespace {
 
 
 // The header page of a new file, before masking.
-std::string headerPage(double created) {
-  const Format& f = kJet4;
+std::string headerPage(const Format& f, double created) {
   std::string p(f.pageSize, '\0');
   auto* b = reinterpret_cast<uint8_t*>(p.data());
   put32(b, 0x00000100);
   std::memcpy(b + 4, "Standard Jet DB", 15);
-  b[0x14] = 1;  // Jet 4
-  // The start of the masked area holds the same fixed bytes in every Access 2000 file.
+  b[0x14] = f.jet4 ? 1 : 0;
+  // The start of the masked area holds the same fixed bytes in every file Access makes.
   static const uint8_t fixed[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
   std::memcpy(b + 0x18, fixed, sizeof fixed);
   put16(b + 0x3C, 1252);  // code page
+  std::mt19937 rng(uint32_t(created * 86400.0));
+  if (!f.jet4) {
+    // Access 97: sort order General beside the code page, an empty password, and near the
+    // end of the page a table of Access's own.
+    put16(b + 0x38, 1);
+    put16(b + 0x3A, 1033);
+    put16(b + 0x56, uint16_t(rng() & 0x7FFF));  // a per-file number Access varies
+    put16(b + 0x600, 0x0101);
+    put16(b + 0x602, 0x0114);
+    for (size_t off = 0x604; off < f.pageSize; off += 2) put16(b + off, 0x0100);
+    return unmaskHeader(p, false);
+  }
   // No database key: not encrypted. The password area holds the creation date's whole days,
   // which an empty password leaves unchanged.
   int32_t days = int32_t(std::floor(created));
   for (size_t i = 0; i < 40; ++i) b[0x42 + i] = uint8_t(uint32_t(days) >> (8 * (i % 4)));
-  std::mt19937 rng(uint32_t(created * 86400.0));
   put16(b + 0x6A, uint16_t(rng() & 0x7FFF));  // a per-file number Access varies
   put16(b + 0x6E, 1033);  // sort order General
   b[0x70] = 0;            // its version
@@ -51,14 +61,13 @@ std::string headerPage(double created) {
   return unmaskHeader(p, true);  // the mask is its own inverse
 }
 
-// Page 1: the map of free pages of the whole file (none yet).
-std::string globalMapPage() {
-  const Format& f = kJet4;
+// Page 1: the map of free pages of the whole file (none yet), and a second map Access keeps.
+std::string globalMapPage(const Format& f) {
   std::string p(f.pageSize, '\0');
   auto* b = reinterpret_cast<uint8_t*>(p.data());
   initDataPage(b, f, 1);
-  addRowToPage(b, f, std::string(101, '\0'));
-  addRowToPage(b, f, std::string(69, '\0'));
+  addRowToPage(b, f, std::string(f.jet4 ? 101 : 133, '\0'));
+  addRowToPage(b, f, std::string(f.jet4 ? 69 : 133, '\0'));
   return p;
 }
 
@@ -71,17 +80,19 @@ ColumnLayout col(const char* name, ColumnType type, uint16_t size, uint8_t flags
   return c;
 }
 
-// The system tables as Access 2000 defines them, column for column.
-TableLayout objectsTable() {
+// The system tables as Access defines them, column for column; text and binary columns hold 255
+// characters (510 bytes in Access 2000).
+TableLayout objectsTable(const Format& f) {
+  const uint16_t n = uint16_t(255 * f.textBytesPerChar);
   using T = ColumnType;
   TableLayout t;
   t.system = true;
   t.columns = {col("Id", T::Long, 4, 0x13),           col("ParentId", T::Long, 4, 0x13),
-               col("Name", T::Text, 510, 0x12),       col("Type", T::Integer, 2, 0x13),
+               col("Name", T::Text, n, 0x12),       col("Type", T::Integer, 2, 0x13),
                col("DateCreate", T::DateTime, 8, 0x13), col("DateUpdate", T::DateTime, 8, 0x13),
-               col("Owner", T::Binary, 510, 0x32),    col("Flags", T::Long, 4, 0x13),
+               col("Owner", T::Binary, n, 0x32),    col("Flags", T::Long, 4, 0x13),
                col("Database", T::Memo, 0, 0x12),     col("Connect", T::Memo, 0, 0x12),
-               col("ForeignName", T::Text, 510, 0x12), col("RmtInfoShort", T::Binary, 510, 0x12),
+               col("ForeignName", T::Text, n, 0x12), col("RmtInfoShort", T::Binary, n, 0x12),
                col("RmtInfoLong", T::Ole, 0, 0x12),   col("Lv", T::Ole, 0, 0x12),
                col("LvProp", T::Ole, 0, 0x12),        col("LvModule", T::Ole, 0, 0x12),
                col("LvExtra", T::Ole, 0, 0x12)};
@@ -89,35 +100,39 @@ TableLayout objectsTable() {
   return t;
 }
 
-TableLayout acesTable() {
+TableLayout acesTable(const Format& f) {
+  const uint16_t n = uint16_t(255 * f.textBytesPerChar);
   using T = ColumnType;
   TableLayout t;
   t.system = true;
-  t.columns = {col("ObjectId", T::Long, 4, 0x13), col("SID", T::Binary, 510, 0x32), col("ACM", T::Long, 4, 0x13),
+  t.columns = {col("ObjectId", T::Long, 4, 0x13), col("SID", T::Binary, n, 0x32), col("ACM", T::Long, 4, 0x13),
                col("FInheritable", T::Boolean, 1, 0x13)};
   t.indexes = {{"ObjectId", {{0, true}}, 0x88, 0x00}};
   return t;
 }
 
-TableLayout queriesTable() {
+TableLayout queriesTable(const Format& f) {
+  const uint16_t n = uint16_t(255 * f.textBytesPerChar);
   using T = ColumnType;
   TableLayout t;
   t.system = true;
-  t.columns = {col("ObjectId", T::Long, 4, 0x13), col("Attribute", T::Byte, 1, 0x13), col("Order", T::Binary, 510, 0x12),
-               col("Name1", T::Text, 510, 0x12), col("Name2", T::Text, 510, 0x12), col("Expression", T::Memo, 0, 0x12),
-               col("Flag", T::Integer, 2, 0x13), col("LvExtra", T::Long, 4, 0x13)};
+  t.columns = {col("ObjectId", T::Long, 4, 0x13), col("Attribute", T::Byte, 1, 0x13), col("Order", T::Binary, n, 0x12),
+               col("Name1", T::Text, n, 0x12), col("Name2", T::Text, n, 0x12), col("Expression", T::Memo, 0, 0x12),
+               col("Flag", T::Integer, 2, 0x13)};
+  if (f.jet4) t.columns.push_back(col("LvExtra", T::Long, 4, 0x13));  // Access 97 has no such column
   t.indexes = {{"ObjectIdAttribute", {{0, true}, {1, true}, {2, true}}, 0x81, 0x01}};
   return t;
 }
 
-TableLayout relationshipsTable() {
+TableLayout relationshipsTable(const Format& f) {
+  const uint16_t n = uint16_t(255 * f.textBytesPerChar);
   using T = ColumnType;
   TableLayout t;
   t.system = true;
-  t.columns = {col("szRelationship", T::Text, 510, 0x12), col("grbit", T::Long, 4, 0x13),
+  t.columns = {col("szRelationship", T::Text, n, 0x12), col("grbit", T::Long, 4, 0x13),
                col("ccolumn", T::Long, 4, 0x13),           col("icolumn", T::Long, 4, 0x13),
-               col("szObject", T::Text, 510, 0x12),        col("szColumn", T::Text, 510, 0x12),
-               col("szReferencedObject", T::Text, 510, 0x12), col("szReferencedColumn", T::Text, 510, 0x12)};
+               col("szObject", T::Text, n, 0x12),        col("szColumn", T::Text, n, 0x12),
+               col("szReferencedObject", T::Text, n, 0x12), col("szReferencedColumn", T::Text, n, 0x12)};
   t.indexes = {{"szRelationship", {{0, true}}, 0x82, 0x00},
                {"szObject", {{4, true}}, 0x82, 0x00},
                {"szReferencedObject", {{6, true}}, 0x82, 0x00}};
@@ -147,10 +162,10 @@ void writeNewFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-void createDatabase(const std::string& path, double created) {
+void createDatabase(const std::string& path, double created, const Format& f) {
   if (created == 0) created = nowAsJetDate();
   if (osPathInfo(path).exists) throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
-  writeNewFile(path, headerPage(created) + globalMapPage());
+  writeNewFile(path, headerPage(f, created) + globalMapPage(f));
   // Whatever fails from here on leaves no half-made file behind.
   struct Remove {
     std::string path;
@@ -159,13 +174,13 @@ void createDatabase(const std::string& path, double created) {
   } guard{path};
   {
     PageFile file(path, PageFile::Mode::ReadWrite);
-    file.setPageSize(kJet4.pageSize);
+    file.setPageSize(f.pageSize);
     // The four definitions at pages 2 to 5, their page maps on page 6, then the index roots.
     uint32_t tdefs[4];
     for (auto& p : tdefs) p = file.append();
-    MapRows maps(file, kJet4);
-    TableLayout layouts[4] = {objectsTable(), acesTable(), queriesTable(), relationshipsTable()};
-    for (int i = 0; i < 4; ++i) writeTableLayout(file, kJet4, tdefs[i], layouts[i], maps);
+    MapRows maps(file, f);
+    TableLayout layouts[4] = {objectsTable(f), acesTable(f), queriesTable(f), relationshipsTable(f)};
+    for (int i = 0; i < 4; ++i) writeTableLayout(file, f, tdefs[i], layouts[i], maps);
     file.commit();
     file.close();
   }

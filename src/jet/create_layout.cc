@@ -27,39 +27,52 @@ void put(std::string& s, size_t at, uint32_t v, int width) {
 
 }  // namespace
 
-std::string definitionName(const std::string& name) {
-  std::string u = utf8ToUtf16le(name);
+std::string definitionName(const Format& f, const std::string& name) {
   std::string out;
+  if (f.textBytesPerChar == 1) {
+    // Jet 3: a length byte, then code page 1252.
+    for (char32_t ch : utf8ToUtf32(name)) {
+      const int b = cp1252Byte(ch);
+      if (b < 0) throw Error(err::kConversion, "The name '" + name + "' holds a character an Access 97 database cannot store.");
+      out.push_back(char(b));
+    }
+    return std::string(1, char(out.size())) + out;
+  }
+  std::string u = utf8ToUtf16le(name);
   append16(out, uint16_t(u.size()));
   return out + u;
 }
 
 std::string indexTreeRecord(const Format& f, const IndexLayout& ix, uint32_t usageMap, uint32_t rootPage) {
+  // Jet 4 opens the record with a constant and keeps four more bytes before the flags.
   std::string r(f.realIndexSize, '\0');
-  put(r, 0, kIndexMagic, 4);
+  const size_t at = f.jet4 ? 4 : 0;
+  if (f.jet4) put(r, 0, kIndexMagic, 4);
   for (size_t k = 0; k < 10; ++k) {
     if (k < ix.columns.size()) {
-      put(r, 4 + 3 * k, ix.columns[k].columnNumber, 2);
-      r[6 + 3 * k] = ix.columns[k].ascending ? 0x01 : 0x00;
+      put(r, at + 3 * k, ix.columns[k].columnNumber, 2);
+      r[at + 2 + 3 * k] = ix.columns[k].ascending ? 0x01 : 0x00;
     } else {
-      put(r, 4 + 3 * k, 0xFFFF, 2);
+      put(r, at + 3 * k, 0xFFFF, 2);
     }
   }
-  put(r, 34, usageMap, 4);
-  put(r, 38, rootPage, 4);
-  r[46] = char(ix.flags);
+  put(r, at + 30, usageMap, 4);
+  put(r, at + 34, rootPage, 4);
+  // Access 2000 sets 0x80 on every index; Access 97 never does.
+  r[at + (f.jet4 ? 42 : 38)] = char(f.jet4 ? ix.flags : ix.flags & 0x7F);
   return r;
 }
 
 std::string logicalIndexRecord(const Format& f, uint32_t number, uint32_t tree, uint8_t type) {
   std::string r(f.logicalIndexSize, '\0');
-  put(r, 0, kTableMagic, 4);
-  put(r, 4, number, 4);
-  put(r, 8, tree, 4);
-  put(r, 13, 0xFFFFFFFFu, 4);
-  r[21] = 0x04;
-  r[22] = 0x04;
-  r[23] = char(type);
+  const size_t at = f.jet4 ? 4 : 0;
+  if (f.jet4) put(r, 0, kTableMagic, 4);
+  put(r, at, number, 4);
+  put(r, at + 4, tree, 4);
+  put(r, at + 9, 0xFFFFFFFFu, 4);
+  r[at + 17] = 0x04;
+  r[at + 18] = 0x04;
+  r[at + 19] = char(type);
   return r;
 }
 
@@ -80,7 +93,6 @@ uint32_t MapRows::add() {
 }
 
 void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& t, MapRows& maps) {
-  if (!f.jet4) throw Error(err::kNotSupported, "Only Access 2000 databases can be given new tables.");
   uint32_t usedMap = maps.add();
   uint32_t freeMap = maps.add();
   std::vector<uint32_t> indexMaps, roots;
@@ -110,8 +122,12 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
   std::string d(f.tdefIndexStart, '\0');
   d[0] = char(PageType::TableDef);
   d[1] = 0x01;
-  put(d, 0x0C, kTableMagic, 4);
-  d[0x18] = 0x01;
+  if (f.jet4) {
+    put(d, 0x0C, kTableMagic, 4);
+    d[0x18] = 0x01;
+  } else {
+    std::memcpy(d.data() + 2, "VC", 2);
+  }
   d[f.tdefTableType] = t.system ? 'S' : 'N';
   put(d, f.tdefMaxCols, uint32_t(t.columns.size()), 2);
   put(d, f.tdefVarCols, varCount, 2);
@@ -130,13 +146,20 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
     std::string r(f.columnSize, '\0');
     bool fixed = (c.flags & 0x01) != 0;
     r[0] = char(c.type);
-    put(r, 1, kTableMagic, 4);
     put(r, f.colNumber, uint32_t(i), 2);
     put(r, f.colVarIndex, varIndex, 2);
-    put(r, 9, uint32_t(i), 2);
-    put(r, 11, 1033, 2);  // sort order General, which Access writes for every column
+    if (f.jet4) {
+      put(r, 1, kTableMagic, 4);
+      put(r, 9, uint32_t(i), 2);
+      put(r, 11, 1033, 2);  // sort order General, which Access writes for every column
+      r[16] = c.compressed ? 0x01 : 0x00;
+    } else {
+      put(r, 5, uint32_t(i), 2);
+      r[8] = 0x01;          // a constant Access 97 writes in every column record
+      put(r, 9, 1033, 2);   // sort order General
+      put(r, 11, 1252, 2);  // code page
+    }
     r[f.colFlags] = char(c.flags);
-    r[16] = c.compressed ? 0x01 : 0x00;
     Column probe;
     probe.type = c.type;
     probe.size = c.size;
@@ -149,7 +172,7 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
     put(r, f.colSize, c.size, 2);
     d += r;
   }
-  for (auto& c : t.columns) d += definitionName(c.name);
+  for (auto& c : t.columns) d += definitionName(f, c.name);
 
   for (size_t i = 0; i < t.indexes.size(); ++i) d += indexTreeRecord(f, t.indexes[i], indexMaps[i], roots[i]);
   // Logical index records in name order, as Access lists them; each names its own tree.
@@ -158,7 +181,7 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return foldCase(t.indexes[a].name) < foldCase(t.indexes[b].name); });
   for (size_t i : order) d += logicalIndexRecord(f, uint32_t(i), uint32_t(i), t.indexes[i].type);
-  for (size_t i : order) d += definitionName(t.indexes[i].name);
+  for (size_t i : order) d += definitionName(f, t.indexes[i].name);
   // The page maps of every memo and OLE column's long values.
   for (auto& lv : lvMaps) {
     append16(d, lv.column);
@@ -166,8 +189,6 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
     append32(d, lv.free);
   }
   append16(d, 0xFFFF);
-  put(d, 0x08, uint32_t(d.size()), 4);
-
   put(d, 0x08, uint32_t(d.size()), 4);
   writeDefinitionPages(file, f, {tdefPage}, d);
 }
@@ -200,7 +221,8 @@ void writeDefinitionPages(PageFile& file, const Format& f, std::vector<uint32_t>
       len += 8;
     }
     pos += i == 0 ? firstLen : len - 8;
-    put16(pg + 2, uint16_t(i + 1 < pages.size() ? 0 : ps - len - (i == 0 ? 8 : 0)));
+    if (f.jet4) put16(pg + 2, uint16_t(i + 1 < pages.size() ? 0 : ps - len - (i == 0 ? 8 : 0)));
+    else std::memcpy(pg + 2, "VC", 2);  // Jet 3 keeps a constant where Jet 4 keeps the free space
     put32(pg + 4, i + 1 < pages.size() ? pages[i + 1] : 0);
   }
   // A page the definition no longer needs stays in the file, empty.

@@ -18,7 +18,7 @@ class PageFile;
 struct ColumnLayout {
   std::string name;
   ColumnType type = ColumnType::Long;
-  uint16_t size = 0;       // bytes: 2 per character for text, 0 for memo and OLE
+  uint16_t size = 0;       // bytes: per character 2 (Jet 4) or 1 (Jet 3) for text, 0 for memo and OLE
   uint8_t flags = 0;       // as stored: 0x01 fixed, 0x02 may be null, 0x04 autonumber, ...
   bool compressed = false; // text and memo: Unicode compression
 };
@@ -57,11 +57,12 @@ void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const 
 // continuation pages when they are too few; pages left over are cleared and unlinked.
 void writeDefinitionPages(PageFile& file, const Format& f, std::vector<uint32_t> pages, const std::string& bytes);
 
-// A new index-tree record (the 52 bytes of one index in a Jet 4 definition).
+// A new index-tree record (the 52 bytes of one index in a Jet 4 definition, 39 in Jet 3).
 std::string indexTreeRecord(const Format& f, const IndexLayout& index, uint32_t usageMap, uint32_t rootPage);
 // A new logical index record: `number` among the logical indexes, over tree `tree`.
 std::string logicalIndexRecord(const Format& f, uint32_t number, uint32_t tree, uint8_t type);
-// A name as definitions store it: length, then UTF-16LE.
-std::string definitionName(const std::string& name);
+// A name as definitions store it: a 2-byte length, then UTF-16LE (Jet 4); a 1-byte length, then
+// code page 1252 (Jet 3), where a character that code page lacks is refused (kConversion).
+std::string definitionName(const Format& f, const std::string& name);
 
 }  // namespace jet

@@ -17,7 +17,7 @@ namespace {
   throw Error(err::kInvalidArgument, "Cannot create table '" + table + "': " + what + ".");
 }
 
-uint16_t storedSize(const ColumnSpec& c, const std::string& table) {
+uint16_t storedSize(const Format& f, const ColumnSpec& c, const std::string& table) {
   switch (c.type) {
     case ColumnType::Boolean: case ColumnType::Byte: return 1;
     case ColumnType::Integer: return 2;
@@ -25,7 +25,7 @@ uint16_t storedSize(const ColumnSpec& c, const std::string& table) {
     case ColumnType::Currency: case ColumnType::Double: case ColumnType::DateTime: return 8;
     case ColumnType::Text:
       if (c.length < 1 || c.length > 255) badDesign(table, "the text column '" + c.name + "' must hold 1 to 255 characters");
-      return uint16_t(2 * c.length);
+      return uint16_t(f.textBytesPerChar * c.length);
     case ColumnType::Memo: case ColumnType::Ole: return 0;
     default: badDesign(table, "the column '" + c.name + "' has a type new tables cannot use");
   }
@@ -50,9 +50,13 @@ uint8_t indexFlags(const IndexSpec& ix) {
 
 void checkDesignName(const std::string& table, const std::string& name, const char* what) { checkName(table, name, what); }
 
-TableLayout layoutForDesign(const TableDesign& design) {
+TableLayout layoutForDesign(const Format& f, const TableDesign& design) {
   const std::string& tn = design.name;
   checkName(tn, tn, "table");
+  // Each name must be storable in the definition (Access 97: code page 1252).
+  definitionName(f, tn);
+  for (auto& c : design.columns) definitionName(f, c.name);
+  for (auto& ix : design.indexes) definitionName(f, ix.name);
   if (design.columns.empty()) badDesign(tn, "a table needs at least one column");
   if (design.columns.size() > 255) badDesign(tn, "a table can have at most 255 columns");
   TableLayout t;
@@ -63,7 +67,7 @@ TableLayout layoutForDesign(const TableDesign& design) {
     ColumnLayout l;
     l.name = c.name;
     l.type = c.type;
-    l.size = storedSize(c, tn);
+    l.size = storedSize(f, c, tn);
     bool fixed = !(c.type == ColumnType::Text || c.type == ColumnType::Memo || c.type == ColumnType::Ole);
     // 0x02: the column can be changed; only the engine writes an autonumber.
     l.flags = uint8_t((fixed ? 0x01 : 0) | (c.autoNumber ? 0 : 0x02));
@@ -107,7 +111,7 @@ TableLayout layoutForDesign(const TableDesign& design) {
 
 uint32_t createTable(Database& db, const TableDesign& design) {
   if (!db.writable()) throw Error(err::kReadOnly, "Cannot create a table: the database is open read-only.");
-  TableLayout layout = layoutForDesign(design);
+  TableLayout layout = layoutForDesign(db.format(), design);
   for (auto& e : db.catalog()) {
     if ((e.type == 1 || e.type == 5 || e.type == 4 || e.type == 6) && sameName(e.name, design.name)) {
       throw Error(err::kTableExists, "Table '" + design.name + "' already exists.");

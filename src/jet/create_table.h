@@ -1,4 +1,4 @@
-// Adding a table to a Jet 4 database: its definition pages, page maps, index roots and catalog row.
+// Adding a table to a Jet 3 or Jet 4 database: its definition pages, page maps, index roots and catalog row.
 // The table is usable at once through the same Database object.
 #pragma once
 
@@ -14,7 +14,7 @@ class Database;
 // Checks the design and turns it into the stored layout. Fails with kInvalidArgument on a
 // design Access would refuse (duplicate or empty names, a bad text length, an index over a
 // missing or memo column, two primary keys, ...).
-TableLayout layoutForDesign(const TableDesign& design);
+TableLayout layoutForDesign(const Format& f, const TableDesign& design);
 
 // The stored flags of a designed index (unique, ignore Nulls, required; a primary key is
 // unique and required).

@@ -13,7 +13,8 @@ const Format kJet3 = {
     /*realIndexSize*/ 39, /*logicalIndexSize*/ 20,
     /*indexPrev*/ 0x08, /*indexNext*/ 0x0C, /*indexTail*/ 0x10, /*indexPrefixLength*/ 0x14, /*indexPrefixLengthSize*/ 1,
     /*indexBitmask*/ 0x16, /*indexEntries*/ 0xF8,
-    /*rowColumnCountSize*/ 1,
+    /*rowColumnCountSize*/ 1, /*rowOffsetSize*/ 1, /*rowListsEveryOffset*/ true,
+    /*textBytesPerChar*/ 1,
 };
 
 const Format kJet4 = {
@@ -27,7 +28,8 @@ const Format kJet4 = {
     /*realIndexSize*/ 52, /*logicalIndexSize*/ 28,
     /*indexPrev*/ 0x0C, /*indexNext*/ 0x10, /*indexTail*/ 0x14, /*indexPrefixLength*/ 0x18, /*indexPrefixLengthSize*/ 2,
     /*indexBitmask*/ 0x1B, /*indexEntries*/ 0x1E0,
-    /*rowColumnCountSize*/ 2,
+    /*rowColumnCountSize*/ 2, /*rowOffsetSize*/ 2, /*rowListsEveryOffset*/ false,
+    /*textBytesPerChar*/ 2,
 };
 
 }  // namespace jet

@@ -41,6 +41,10 @@ struct Format {
   size_t indexEntries;
   // Rows.
   size_t rowColumnCountSize;  // 1 in Jet 3, 2 in Jet 4
+  size_t rowOffsetSize;       // variable-field offsets: 1 in Jet 3 (high parts in a jump table), 2 in Jet 4
+  bool rowListsEveryOffset;   // Jet 3 rows list the offsets of trailing absent fields too; Jet 4 rows leave them out
+  // Text.
+  size_t textBytesPerChar;    // 1 in Jet 3 (the database's code page), 2 in Jet 4 (UTF-16)
 };
 
 extern const Format kJet3;

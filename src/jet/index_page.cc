@@ -202,6 +202,8 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
   put32(page + f.indexTail, node.tail);
   if (f.indexPrefixLengthSize == 1) page[f.indexPrefixLength] = uint8_t(prefix);
   else put16(page + f.indexPrefixLength, uint16_t(prefix));
+  // The byte after the prefix length: 1 on node pages, 0 on leaves, as Access 97 and 2000 write them.
+  page[f.indexPrefixLength + f.indexPrefixLengthSize] = node.leaf ? 0 : 1;
   uint8_t* out = page + f.indexEntries;
   size_t pos = 0;
   for (size_t i = 0; i < n; ++i) {

@@ -186,9 +186,43 @@ void requireUtf8(const Column& c, const std::string& utf8) {
   if (!isValidUtf8(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
 }
 
+// Text as a Jet 3 file keeps it: one byte a character, in code page 1252.
+std::string codePageText(const Column& c, const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char32_t ch : utf8ToUtf32(utf8)) {
+    const int b = cp1252Byte(ch);
+    if (b < 0) {
+      std::string shown;
+      shown = utf32ToUtf8(std::u32string(1, ch));
+      throw Error(err::kConversion, "Data type conversion error: the text for the field '" + c.name + "' holds '" + shown +
+                                        "', which an Access 97 database (code page 1252) cannot store.");
+    }
+    out.push_back(char(b));
+  }
+  return out;
+}
+
+// Types whose values have one size: their bytes are the same in the fixed or the variable area.
+bool hasFixedForm(ColumnType t) {
+  switch (t) {
+    case ColumnType::Byte: case ColumnType::Integer: case ColumnType::Long: case ColumnType::Currency:
+    case ColumnType::Single: case ColumnType::Double: case ColumnType::DateTime: case ColumnType::Guid:
+    case ColumnType::Numeric:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string tooLong(const Format& f, const Column& c) {
+  return "The value is too long for the field '" + c.name + "' (at most " + std::to_string(c.size / f.textBytesPerChar) +
+         " characters).";
+}
+
 }  // namespace
 
-std::string encodeFixed(const Column& c, const Value& v) {
+std::string encodeFixed(const Format& f, const Column& c, const Value& v) {
   std::string out(fixedWidth(c), '\0');
   uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
   switch (c.type) {
@@ -212,15 +246,12 @@ std::string encodeFixed(const Column& c, const Value& v) {
     }
     case ColumnType::Guid: out = parseGuid(v.s); break;
     case ColumnType::Text: {
-      // Fixed-length text is UTF-16LE without compression, padded with blanks as Access pads it.
+      // Fixed-length text is never compressed, and padded with blanks as Access pads it.
       requireUtf8(c, v.s);
-      const std::string units = utf8ToUtf16le(v.s);
-      if (units.size() > out.size()) {
-        throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
-                                        std::to_string(out.size() / 2) + " characters).");
-      }
+      const std::string units = f.textBytesPerChar == 2 ? utf8ToUtf16le(v.s) : codePageText(c, v.s);
+      if (units.size() > out.size()) throw Error(err::kTooSmall, tooLong(f, c));
       std::memcpy(p, units.data(), units.size());
-      for (size_t i = units.size(); i + 1 < out.size(); i += 2) p[i] = ' ';
+      for (size_t i = units.size(); i + f.textBytesPerChar <= out.size(); i += f.textBytesPerChar) p[i] = ' ';
       break;
     }
     default:
@@ -232,14 +263,57 @@ std::string encodeFixed(const Column& c, const Value& v) {
 
 std::string encodeText(const Format& f, const Column& c, const std::string& utf8) {
   requireUtf8(c, utf8);
+  if (f.textBytesPerChar == 1) return codePageText(c, utf8);
   return encodeJet4Text(utf8, c.compressedText);
 }
 
+void requireStorableText(const Format& f, const TableDef& def, const std::vector<Value>& values) {
+  for (size_t i = 0; i < def.columns.size() && i < values.size(); ++i) {
+    if (def.columns[i].isTextual() && values[i].kind == Value::Kind::Text) encodeText(f, def.columns[i], values[i].s);
+  }
+}
+
+namespace {
+
+// The end of a row after its variable fields: their offsets (`offs`, the end of the data
+// last), their count, and the null mask.
+void appendOffsetTable(const Format& f, std::string& row, const std::vector<uint32_t>& offs, const std::string& mask) {
+  const size_t count = offs.size() - 1;
+  if (f.rowOffsetSize == 2) {
+    if (offs.back() > 0xFFFF) internalFault("a row is longer than its offsets reach");
+    for (size_t i = offs.size(); i-- > 0;) append16(row, uint16_t(offs[i]));
+    append16(row, uint16_t(count));
+    row += mask;
+    return;
+  }
+  // One byte an offset; a jump table names, for each 256 bytes of the row, the first offset that
+  // reaches them (0xFF when none does). The whole row's length sets how many entries there are,
+  // and the entries are part of that length: the smallest count that agrees with itself.
+  if (count > 0xFF) internalFault("a row has more variable fields than its count can say");
+  const size_t withoutJumps = row.size() + offs.size() + 1 + mask.size();
+  size_t jumps = 0;
+  while (jumps != (withoutJumps + jumps - 1) / 256) jumps = (withoutJumps + jumps - 1) / 256;
+  for (size_t i = offs.size(); i-- > 0;) row.push_back(char(offs[i] & 0xFF));
+  for (size_t k = jumps; k-- > 0;) {
+    uint8_t entry = 0xFF;
+    for (size_t i = 0; i < offs.size(); ++i) {
+      if (offs[i] >= 256 * (k + 1)) {
+        entry = uint8_t(i);
+        break;
+      }
+    }
+    row.push_back(char(entry));
+  }
+  row.push_back(char(count));
+  row += mask;
+}
+
+}  // namespace
+
 std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values) {
-  if (!f.jet4) throw Error(err::kReadOnly, "Writing Access 97 databases is not supported.");
   size_t numCols = 0;
   for (auto& c : def.columns) numCols = std::max<size_t>(numCols, size_t(c.number) + 1);
-  if (numCols > 0xFFFF) corrupt("a column number is out of range");
+  if (numCols >= (size_t(1) << (8 * f.rowColumnCountSize))) corrupt("a column number is out of range");
   size_t maskSize = (numCols + 7) / 8;
   std::string mask(maskSize, '\0');
   std::string fixed(def.fixedSize, '\0');
@@ -258,14 +332,17 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
     if (v.isNull()) continue;
     setBit();
     if (c.fixed()) {
-      std::string bytes = encodeFixed(c, v);
+      std::string bytes = encodeFixed(f, c, v);
       std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
     } else {
-      if (c.type == ColumnType::Text && utf8ToUtf16le(v.s).size() > c.size) {
-        throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "' (at most " +
-                                        std::to_string(c.size / 2) + " characters).");
+      // Numbers too may be kept as variable-length fields (Access 97 does so in system tables).
+      std::string bytes = hasFixedForm(c.type) ? encodeFixed(f, c, v) : v.s;
+      if (c.type == ColumnType::Text) {
+        bytes = encodeText(f, c, v.s);
+        // Compressed text counts as the UTF-16 it stands for.
+        const size_t units = f.textBytesPerChar == 2 ? utf8ToUtf16le(v.s).size() : bytes.size();
+        if (units > c.size) throw Error(err::kTooSmall, tooLong(f, c));
       }
-      std::string bytes = c.type == ColumnType::Text ? encodeText(f, c, v.s) : v.s;
       if (c.type == ColumnType::Binary && bytes.size() > c.size) {
         throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
       }
@@ -273,23 +350,21 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       varPresent[c.varIndex] = true;
     }
   }
-  // Trailing absent variable fields need no offsets, as Access writes rows.
+  // Access 2000 gives trailing absent variable fields no offsets; Access 97 lists every one.
   size_t varCount = varSlots;
-  while (varCount > 0 && !varPresent[varCount - 1]) --varCount;
+  while (!f.rowListsEveryOffset && varCount > 0 && !varPresent[varCount - 1]) --varCount;
   std::string row;
-  append16(row, uint16_t(numCols));
+  if (f.rowColumnCountSize == 1) row.push_back(char(numCols));
+  else append16(row, uint16_t(numCols));
   row += fixed;
-  std::vector<uint16_t> offs;
+  std::vector<uint32_t> offs;
   for (size_t i = 0; i < varCount; ++i) {
-    offs.push_back(uint16_t(row.size()));
+    offs.push_back(uint32_t(row.size()));
     row += var[i];
   }
-  offs.push_back(uint16_t(row.size()));
-  if (def.varColumns > 0) {
-    for (size_t i = offs.size(); i-- > 0;) append16(row, offs[i]);
-    append16(row, uint16_t(varCount));
-  }
-  row += mask;
+  offs.push_back(uint32_t(row.size()));
+  if (def.varColumns > 0) appendOffsetTable(f, row, offs, mask);
+  else row += mask;
   return row;
 }
 

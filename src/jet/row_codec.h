@@ -32,9 +32,13 @@ std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& de
 std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values);
 
 // The plain bytes of a fixed-size value as the row stores it.
-std::string encodeFixed(const Column& c, const Value& v);
-// Text for a Jet 4 column (compressed when the column asks for it).
+std::string encodeFixed(const Format& f, const Column& c, const Value& v);
+// Text as the column stores it: UTF-16 in Jet 4 (compressed when the column asks for it), code
+// page 1252 in Jet 3, where a character that code page lacks is refused (kConversion).
 std::string encodeText(const Format& f, const Column& c, const std::string& utf8);
+// Refuses a row whose text cannot be stored at all (broken UTF-8, characters the code page
+// lacks), before anything else judges its values.
+void requireStorableText(const Format& f, const TableDef& def, const std::vector<Value>& values);
 
 // Formats a GUID's 16 bytes as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
 std::string formatGuid(Bytes b);

@@ -43,7 +43,6 @@ auto atomically(Database& db, F&& body) {
 
 TableWriter::TableWriter(Database& db, Table& table) : db_(db), table_(table) {
   if (!db.writable()) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
-  if (!db.format().jet4) throw Error(err::kReadOnly, "Writing Access 97 databases is not supported.");
 }
 
 int32_t TableWriter::takeAutoNumber() {
@@ -125,6 +124,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     PageFile& file = db_.file();
     const Format& f = db_.format();
     if (values.size() != def.columns.size()) internalFault("a row has the wrong number of values");
+    requireStorableText(f, def, values);
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
       if (!c.autoNumber() || c.type != ColumnType::Long) continue;
@@ -165,6 +165,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     PageFile& file = db_.file();
     const Format& f = db_.format();
     if (values.size() != def.columns.size()) internalFault("a row has the wrong number of values");
+    requireStorableText(f, def, values);
     // Where the row's bytes live now: at home, or where its forwarding address points.
     PageRef homePage = file.read(id.page);
     DataPage home(Bytes(homePage->data(), homePage->size()), f);

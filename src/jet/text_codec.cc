@@ -118,6 +118,13 @@ std::string cp1252ToUtf8(const std::string& s) {
   return out;
 }
 
+int cp1252Byte(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return int(c);
+  // 0x80-0x9F hold other characters; the five bytes it leaves unassigned read back as themselves.
+  for (int i = 0; i < 32; ++i) if (kCp1252High[i] == c) return 0x80 + i;
+  return -1;
+}
+
 std::string decodeJet4Text(Bytes b) {
   if (b.size() >= 2 && b.u8(0) == 0xFF && b.u8(1) == 0xFE) {
     // Compressed: one byte a character, a zero byte switches to two-byte characters and back.

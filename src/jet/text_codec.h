@@ -14,6 +14,8 @@ std::string utf8ToUtf16le(const std::string& s);
 // Whether `s` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
 bool isValidUtf8(const std::string& s);
 std::string cp1252ToUtf8(const std::string& s);
+// The code page 1252 byte of a character, or -1 when that code page has no place for it.
+int cp1252Byte(char32_t c);
 std::u32string utf8ToUtf32(const std::string& s);
 std::string utf32ToUtf8(const std::u32string& s);
 

@@ -131,6 +131,22 @@ std::set<long long> differingIds(const Rows& a, const Rows& b) {
   return ids;
 }
 
+// What a command prints on its standard output; `status` receives its exit status.
+std::string commandOutput(const std::string& command, int& status) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) {
+    status = -1;
+    return out;
+  }
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  status = pclose(p);
+  return out;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
 int countWhere(const fs::path& file, const std::string& table, const std::string& column, long long value) {
   jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
   jet::Table& t = db.table(table);
@@ -444,6 +460,56 @@ TEST_F(ConsoleTest, MissingBandPlanEndsBeforeTheQuestion) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.out.empty()) << r.out;
   EXPECT_EQ(r.err.rfind("Run-time error 3024: Could not find file", 0), 0u) << r.err;
+}
+
+// Access 97 band plans and logbooks get the same updates as Access 2000 ones of the same data:
+// both made by tarnlog-gen, both updated by the program, then every table compared row by row.
+TEST_F(ConsoleTest, Access97FilesGetTheSameUpdatesAsAccess2000Ones) {
+  const std::vector<std::pair<std::string, std::string>> tables = {
+      {"bandplan", "prefixes"}, {"bandplan", "plink"}, {"bandplan", "plinkold"}, {"logbook", "MainLog"}};
+  std::map<std::string, std::vector<std::string>> exported;  // by format: one export per table
+  std::map<std::string, std::string> said, logbookBefore;
+  for (const std::string format : {"97", "2000"}) {
+    SCOPED_TRACE("Access " + format);
+    const fs::path files[2] = {dir / ("bandplan" + format + ".mdb"), dir / ("logbook" + format + ".mdb")};
+    int status = 0;
+    commandOutput(quoted(TARNLOG_GEN_EXE) + " bandplan " + quoted(files[0].string()) + " --format " + format, status);
+    ASSERT_EQ(status, 0);
+    commandOutput(quoted(TARNLOG_GEN_EXE) + " logbook " + quoted(files[1].string()) + " --contacts 3000 --seed 7 --format " + format,
+                  status);
+    ASSERT_EQ(status, 0);
+    for (const fs::path& file : files) {
+      jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
+      EXPECT_EQ(db.header().version, format == "97" ? 0 : 1);
+    }
+    logbookBefore[format] = commandOutput(quoted(JET_EXE) + " export " + quoted(files[1].string()) + " MainLog", status);
+    Result r = run({"--yes", "--bandplan", files[0].string(), "--logbook", files[1].string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    said[format] = r.out;
+    for (const fs::path& file : files) {
+      jet::Database db(file.string(), jet::Database::Mode::ReadOnly);
+      EXPECT_TRUE(jet::checkDatabase(db).empty()) << file;
+    }
+    for (const auto& [which, table] : tables) {
+      exported[format].push_back(
+          commandOutput(quoted(JET_EXE) + " export " + quoted(files[which == "bandplan" ? 0 : 1].string()) + " " + table, status));
+      EXPECT_EQ(status, 0) << table;
+    }
+  }
+  EXPECT_EQ(said["97"], said["2000"]);
+  EXPECT_NE(said["97"].find(" PJ logbook records have been updated."), std::string::npos) << said["97"];
+  EXPECT_NE(exported["97"][3], logbookBefore["97"]);  // the update did change the logbook
+  for (size_t t = 0; t < tables.size(); ++t) {
+    const std::vector<std::string> old = linesOf(exported["97"][t]), now = linesOf(exported["2000"][t]);
+    EXPECT_EQ(old.size(), now.size()) << tables[t].second;
+    EXPECT_GT(old.size(), 1u) << tables[t].second;
+    for (size_t i = 0; i < std::min(old.size(), now.size()); ++i) {
+      if (old[i] != now[i]) {
+        ADD_FAILURE() << tables[t].second << " line " << i + 1 << ": Access 97 '" << old[i] << "', Access 2000 '" << now[i] << "'";
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace

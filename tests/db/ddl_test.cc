@@ -145,21 +145,27 @@ TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
 }
 
 TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
-  TempDir dir;
-  const std::string path = dir.copy("access-made/indexTestV2000.mdb");
-  {
-    db::Database d(path);
-    d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
-    d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 1, 'added', 3)");
+  // The same table as Access 2000 and Access 97 made it.
+  for (const char* fixture : {"access-made/indexTestV2000.mdb", "access-made/indexTestV1997.mdb"}) {
+    SCOPED_TRACE(fixture);
+    TempDir dir;
+    const std::string path = dir.copy(fixture);
+    {
+      db::Database d(path);
+      d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
+      d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 1, 'added \xE2\x82\xAC', 3)");
+      EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 1, 'ADDED \xE2\x82\xAC', 3)"); }),
+                jet::err::kDuplicateKey);
+    }
+    EXPECT_EQ(soundForEveryReader(path), "");
+    jet::Database db(path, jet::Database::Mode::ReadOnly);
+    jet::Table& t = db.table("Table1");
+    EXPECT_EQ(t.def().indexes.size(), 5u);
+    EXPECT_EQ(walk(db, t, "ByData").size(), t.rowIds().size());
+    // The indexes Access made, foreign keys included, are still what they were.
+    EXPECT_TRUE(indexOf(t, "Table2Table1").foreignKey());
+    EXPECT_EQ(walk(db, t, "PrimaryKey").size(), t.rowIds().size());
   }
-  EXPECT_EQ(soundForEveryReader(path), "");
-  jet::Database db(path, jet::Database::Mode::ReadOnly);
-  jet::Table& t = db.table("Table1");
-  EXPECT_EQ(t.def().indexes.size(), 5u);
-  EXPECT_EQ(walk(db, t, "ByData").size(), t.rowIds().size());
-  // The indexes Access made, foreign keys included, are still what they were.
-  EXPECT_TRUE(indexOf(t, "Table2Table1").foreignKey());
-  EXPECT_EQ(walk(db, t, "PrimaryKey").size(), t.rowIds().size());
 }
 
 TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
@@ -197,6 +203,16 @@ TEST(DdlTest, JetToolCreatesADatabaseFromStatements) {
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(commandOutput(jet + " check '" + path + "'"), "ok\n");
   EXPECT_EQ(commandOutput("mdb-export '" + path + "' T"), "ID,Name\n1,\"one\"\n");
+  // The same in Access 97 format.
+  const std::string old = dir.path() + "/made97.mdb";
+  out = commandOutput(jet + " create --format 97 '" + old +
+                          "' 'CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(30))' "
+                          "\"INSERT INTO T (Name) VALUES ('one \xE2\x82\xAC')\" 'CREATE INDEX Name ON T (Name)' 2>&1",
+                      &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(jet::Database(old, jet::Database::Mode::ReadOnly).header().version, 0);
+  EXPECT_EQ(commandOutput(jet + " check '" + old + "'"), "ok\n");
+  EXPECT_EQ(commandOutput("mdb-export '" + old + "' T"), "ID,Name\n1,\"one \xE2\x82\xAC\"\n");
   // A statement that does not parse stops it before the file is made.
   const std::string bad = dir.path() + "/bad.mdb";
   out = commandOutput(jet + " create '" + bad + "' 'CREATE TABLE (' 2>&1", &status);

@@ -63,14 +63,39 @@ class Create : public ::testing::Test {
   std::string path = dir.path() + "/new.mdb";
 };
 
+// The system tables of an Access 97 file as Access 97 made them.
+std::string systemTableLayout(Database& db, const std::string& name) {
+  const TableDef& def = db.table(name).def();
+  std::string out;
+  for (auto& c : def.columns) {
+    out += c.name + " " + std::to_string(int(c.type)) + " " + std::to_string(c.size) + " " + std::to_string(c.flags) + "\n";
+  }
+  for (auto& li : def.indexes) {
+    const RealIndex& ri = def.realIndexes[size_t(li.realIndex)];
+    out += li.name + " " + std::to_string(li.type) + " " + std::to_string(ri.flags) + ":";
+    for (auto& ic : ri.columns) out += " " + std::to_string(ic.columnNumber) + (ic.ascending ? "" : " desc");
+    out += "\n";
+  }
+  return out;
+}
+
 TEST_F(Create, EmptyDatabaseLooksLikeOneAccessMade) {
-  createDatabase(path, 44000.5);
-  EXPECT_THROW(createDatabase(path), Error);
+  for (const Format* f : {&kJet4, &kJet3}) {
+  SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+  const std::string path = dir.path() + (f->jet4 ? "/new.mdb" : "/new97.mdb");
+  createDatabase(path, 44000.5, *f);
+  EXPECT_THROW(createDatabase(path, 0, *f), Error);
   Database db(path, Database::Mode::ReadOnly);
-  EXPECT_EQ(db.header().version, 1);
+  EXPECT_EQ(db.header().version, f->jet4 ? 1 : 0);
   EXPECT_EQ(db.header().codePage, 1252);
   EXPECT_EQ(db.header().sortOrder, 1033);
-  EXPECT_EQ(db.header().created, 44000.5);
+  if (f->jet4) EXPECT_EQ(db.header().created, 44000.5);  // Access 97 keeps no date in its header
+  if (!f->jet4) {
+    Database made(testing::fixturePath("access-made/testV1997.mdb"), Database::Mode::ReadOnly);
+    for (const char* name : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}) {
+      EXPECT_EQ(systemTableLayout(db, name), systemTableLayout(made, name)) << name;
+    }
+  }
   EXPECT_TRUE(db.tableNames().empty());
   std::vector<std::string> system = db.tableNames(true);
   EXPECT_EQ(system, (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}));
@@ -92,10 +117,14 @@ TEST_F(Create, EmptyDatabaseLooksLikeOneAccessMade) {
   std::string catalog = runCommand("mdb-export " + shellQuote(path) + " MSysObjects", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(catalog.find("\"Relationships\",3"), std::string::npos) << catalog;
+  }
 }
 
 TEST_F(Create, TableOfEveryTypeReadsBackEverywhere) {
-  createDatabase(path);
+  for (const Format* f : {&kJet4, &kJet3}) {
+  SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+  const std::string path = dir.path() + (f->jet4 ? "/new.mdb" : "/new97.mdb");
+  createDatabase(path, 0, *f);
   const int rows = 600;  // enough for several data pages and index splits
   {
     Database db(path, Database::Mode::ReadWrite);
@@ -112,8 +141,9 @@ TEST_F(Create, TableOfEveryTypeReadsBackEverywhere) {
   const TableDef& def = t.def();
   ASSERT_EQ(def.columns.size(), 13u);
   EXPECT_TRUE(def.columns[0].autoNumber());
-  EXPECT_TRUE(def.columns[9].compressedText);
-  EXPECT_EQ(def.columns[10].size, 510);
+  EXPECT_EQ(def.columns[9].compressedText, f->jet4);
+  EXPECT_EQ(def.columns[10].size, f->jet4 ? 510 : 255);
+  EXPECT_EQ(def.columns[10].maxChars(), 255u);
   EXPECT_EQ(def.rowCount, uint32_t(rows));
   EXPECT_EQ(def.nextAutoNumber, uint32_t(rows));
   ASSERT_NE(def.findIndex("PrimaryKey"), nullptr);
@@ -157,6 +187,7 @@ TEST_F(Create, TableOfEveryTypeReadsBackEverywhere) {
   EXPECT_EQ(cells[11][9].text, "C1011");
   EXPECT_EQ(cells[11][10].text, "Title number 11 ü");
   EXPECT_EQ(cells[11][11].text, std::string(160, 'l'));  // on a long-value page
+  }
 }
 
 // Names and text beyond Latin-1 are stored as UTF-16 wherever they go: the catalog, the
@@ -222,7 +253,10 @@ TEST_F(Create, NonLatinNamesAndTextReadBackEverywhere) {
 }
 
 TEST_F(Create, WideTableSpansSeveralDefinitionPages) {
-  createDatabase(path);
+  for (const Format* f : {&kJet4, &kJet3}) {
+  SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+  const std::string path = dir.path() + (f->jet4 ? "/new.mdb" : "/new97.mdb");
+  createDatabase(path, 0, *f);
   TableDesign design{"Wide", {}, {}};
   for (int i = 0; i < 150; ++i) design.columns.push_back({"Column number " + std::to_string(i), ColumnType::Text, 20});
   for (int i = 0; i < 8; ++i) design.indexes.push_back({"Index " + std::to_string(i), {{"Column number " + std::to_string(i * 3)}}});
@@ -242,10 +276,14 @@ TEST_F(Create, WideTableSpansSeveralDefinitionPages) {
   std::string csv = runCommand("mdb-export " + shellQuote(path) + " Wide", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(testing::parseCsv(csv).size(), 2u);
+  }
 }
 
 TEST_F(Create, RefusedDesignsChangeNothing) {
-  createDatabase(path);
+  for (const Format* f : {&kJet4, &kJet3}) {
+  SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+  const std::string path = dir.path() + (f->jet4 ? "/new.mdb" : "/new97.mdb");
+  createDatabase(path, 0, *f);
   Database db(path, Database::Mode::ReadWrite);
   createTable(db, {"Log", {{"ID", ColumnType::Long, 0, true}}, {}});
   uint32_t pages = db.file().pageCount();
@@ -268,9 +306,16 @@ TEST_F(Create, RefusedDesignsChangeNothing) {
   refuses({"T", {{"A", T::Long}}, {{"Gone", {{"B"}}}}}, err::kInvalidArgument);
   refuses({"T", {{"A", T::Long}, {"B", T::Long}}, {{"P1", {{"A"}}, true}, {"P2", {{"B"}}, true}}}, err::kInvalidArgument);
   refuses({"T.x", {{"A", T::Long}}, {}}, err::kInvalidArgument);
+  if (!f->jet4) {
+    // Names in Access 97 are code page 1252 text too.
+    refuses({"\xCE\xA9mega", {{"A", T::Long}}, {}}, err::kConversion);
+    refuses({"T", {{"\xCE\xA9", T::Long}}, {}}, err::kConversion);
+    refuses({"T", {{"A", T::Long}}, {{"\xCE\xA9", {{"A"}}}}}, err::kConversion);
+  }
   EXPECT_EQ(db.file().pageCount(), pages);
   EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
   EXPECT_TRUE(checkDatabase(db).empty());
+  }
 }
 
 }  // namespace

@@ -13,9 +13,11 @@
 #include <random>
 
 #include "jet/error.h"
+#include "jet/header.h"
 #include "jet/index_key.h"
 #include "jet/index_tree.h"
 #include "jet/integrity_check.h"
+#include "jet/row_codec.h"
 #include "jet/text_codec.h"
 #include "jet_test_support.h"
 
@@ -33,17 +35,27 @@ std::string problems(Database& db) {
 
 // Text with the characters that keys must sort right: punctuation, spaces, digits, case, accents,
 // Greek, Cyrillic and CJK; now and then empty, as long as the column allows, or with trailing blanks.
-std::string randomText(std::mt19937& rng, size_t maxLen) {
+// An Access 97 column gets the characters of its code page, and now and then one it lacks.
+std::string randomText(std::mt19937& rng, size_t maxLen, bool codePage = false) {
   static const std::vector<std::string> pieces = {
       "A", "b", "Z", "q", "0", "7", " ", "-", "'", "/", "&", ".", "(", "é", "Ü", "ñ", "ß", "PJ", "pj",
       "\xCE\xA9", "\xCF\x89", "\xCE\xAC", "\xD0\x96", "\xD0\xB6", "\xD1\x91", "\xE6\xBC\xA2", "\xE3\x81\x8B", "\xE3\x82\xAB"};
+  static const std::vector<std::string> codePagePieces = {
+      "A", "b", "Z", "q", "0", "7", " ", "-", "'", "/", "&", ".", "(", "é", "Ü", "ñ", "ß", "PJ", "pj",
+      "\xE2\x82\xAC", "\xC5\x92", "\xC5\x93", "\xC5\xA0", "\xC5\xA1", "\xE2\x80\x94", "\xC3\xBF", "\xC3\x86"};
+  const auto& from = codePage ? codePagePieces : pieces;
   if (rng() % 20 == 0) return "";
   size_t n = rng() % 10 == 0 ? maxLen : 1 + rng() % std::min<size_t>(maxLen, 40);
   std::string s;
   while (true) {
-    std::string p = pieces[rng() % pieces.size()];
+    std::string p = from[rng() % from.size()];
     if (utf8ToUtf32(s + p).size() > n) break;
     s += p;
+  }
+  if (codePage && !s.empty() && rng() % 60 == 0) {
+    std::u32string chars = utf8ToUtf32(s);
+    chars[rng() % chars.size()] = U'\u03A9';  // Greek: no place in code page 1252
+    s = utf32ToUtf8(chars);
   }
   if (rng() % 6 == 0) {
     size_t blanks = 1 + rng() % 3;
@@ -51,6 +63,15 @@ std::string randomText(std::mt19937& rng, size_t maxLen) {
     s.append(blanks, ' ');
   }
   return s;
+}
+
+// Whether a code page 1252 file can store every text of `values`.
+bool fitsCodePage(const std::vector<Column>& cols, const std::vector<Value>& values) {
+  for (size_t i = 0; i < cols.size(); ++i) {
+    if (!cols[i].access97 || values[i].kind != Value::Kind::Text) continue;
+    for (char32_t ch : utf8ToUtf32(values[i].s)) if (cp1252Byte(ch) < 0) return false;
+  }
+  return true;
 }
 
 Value randomValue(std::mt19937& rng, const Column& c) {
@@ -64,11 +85,11 @@ Value randomValue(std::mt19937& rng, const Column& c) {
     case ColumnType::Single: return Value::single(float(int(rng() % 100000) - 50000) / 8.0f);
     case ColumnType::Double: return Value::double_((double(rng()) - 2147483648.0) / 1000.0);
     case ColumnType::DateTime: return Value::date(30000 + double(rng() % 20000) + double(rng() % 86400) / 86400.0);
-    case ColumnType::Text: return Value::text(randomText(rng, c.size / 2));
+    case ColumnType::Text: return Value::text(randomText(rng, c.maxChars(), c.access97));
     case ColumnType::Memo: {
-      if (rng() % 4 != 0) return Value::text(randomText(rng, 80));
+      if (rng() % 4 != 0) return Value::text(randomText(rng, 80, c.access97));
       std::string long_;
-      while (long_.size() < 3000 + rng() % 6000) long_ += randomText(rng, 40);
+      while (long_.size() < 3000 + rng() % 6000) long_ += randomText(rng, 40, c.access97);
       return Value::text(long_);
     }
     case ColumnType::Guid: {
@@ -89,7 +110,7 @@ Value lookalike(std::mt19937& rng, const Column& c, const Value& v) {
     if (ch >= 'a' && ch <= 'z') ch = char(ch - 'a' + 'A');
     else if (ch >= 'A' && ch <= 'Z' && rng() % 2) ch = char(ch - 'A' + 'a');
   }
-  if (utf8ToUtf32(s).size() < c.size / 2) s += ' ';
+  if (utf8ToUtf32(s).size() < c.maxChars()) s += ' ';
   return Value::text(s);
 }
 
@@ -104,7 +125,7 @@ std::map<RowId, std::vector<Value>> contents(Table& t) {
 std::vector<Value> asStored(const std::vector<Column>& cols, std::vector<Value> v) {
   for (size_t i = 0; i < cols.size(); ++i) {
     if (cols[i].type != ColumnType::Text || !cols[i].fixed() || v[i].isNull()) continue;
-    v[i].s.append(cols[i].size / 2 - utf8ToUtf32(v[i].s).size(), ' ');
+    v[i].s.append(cols[i].maxChars() - utf8ToUtf32(v[i].s).size(), ' ');
   }
   return v;
 }
@@ -135,6 +156,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
   std::map<RowId, std::vector<Value>> model;
   std::vector<std::string> problemsBefore;
   int lookalikesRefused = 0;
+  int conversionsRefused = 0;
   {
     Database db(path, Database::Mode::ReadWrite);
     problemsBefore = checkDatabase(db);  // what Access itself left (kept, not made worse)
@@ -168,6 +190,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           const bool repeats = repeatsUniqueKey(def, model, v, nullptr);
           RowId id = w.insert(v);
           ASSERT_FALSE(repeats) << "a repeated key in a unique index was accepted";
+          ASSERT_TRUE(fitsCodePage(cols, v)) << "text outside the code page was stored";
           model[id] = t.readRow(id);
           const std::vector<Value> stored = asStored(cols, v);
           for (size_t k = 0; k < cols.size(); ++k) {
@@ -181,6 +204,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           const bool repeats = repeatsUniqueKey(def, model, v, &it->first);
           w.update(it->first, v);
           ASSERT_FALSE(repeats) << "a repeated key in a unique index was accepted";
+          ASSERT_TRUE(fitsCodePage(cols, v)) << "text outside the code page was stored";
           it->second = asStored(cols, v);
         } else {
           auto it = std::next(model.begin(), long(rng() % model.size()));
@@ -188,15 +212,21 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           model.erase(it);
         }
       } catch (const Error& e) {
-        // Only a key that is already there, or a Null in a primary key, may be refused.
-        if (e.number() == err::kDuplicateKey) {
+        // Only text the file's code page lacks, a key that is already there, or a Null in a
+        // primary key may be refused.
+        if (e.number() == err::kConversion) {
+          ASSERT_FALSE(fitsCodePage(cols, v)) << e.what();
+          ++conversionsRefused;
+        } else if (!fitsCodePage(cols, v)) {
+          FAIL() << "text outside the code page was refused with " << e.number() << " instead: " << e.what();
+        } else if (e.number() == err::kDuplicateKey) {
           ASSERT_TRUE(repeatsUniqueKey(def, model, v, nullptr)) << e.what();
           lookalikesRefused += lookalikeOfOther;
         } else if (e.number() == err::kTooSmall) {
           // A row too large for a page (tables of many text columns).
           size_t bytes = 0;
           for (const auto& value : v) bytes += value.kind == Value::Kind::Text ? utf8ToUtf16le(value.s).size() : 8;
-          ASSERT_GT(bytes, 2000u) << e.what();
+          ASSERT_GT(bytes, db.format().pageSize / 2) << e.what();
         } else {
           ASSERT_EQ(e.number(), err::kNullInIndex) << e.what();
         }
@@ -216,6 +246,11 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
     }
     if (uniqueOnValues && ops >= 100) {
       EXPECT_GT(lookalikesRefused, 0);
+    }
+    bool codePageText = false;
+    for (auto& c : cols) codePageText = codePageText || (c.access97 && c.type == ColumnType::Text);
+    if (codePageText && ops >= 100) {
+      EXPECT_GT(conversionsRefused, 0);
     }
   }
   Database db(path, Database::Mode::ReadOnly);
@@ -237,17 +272,17 @@ TEST(TableWriter, RandomOperationsOnTheBandPlanKeepEveryIndexExact) {
   exercise(path, "plink", 1500, 2);
 }
 
-// Every table of every Jet 4 file Access made.
+// Every table of every file Access made, Access 97 ones included.
 TEST(TableWriter, RandomOperationsOnAccessMadeFiles) {
   ScratchDir dir;
   unsigned seed = 10;
-  int tables = 0;
+  int tables = 0, access97Files = 0;
   for (const auto& file : testing::fixtureDatabases()) {
     if (file.find("access-made") == std::string::npos) continue;
     std::vector<std::string> names;
     {
       Database db(file, Database::Mode::ReadOnly);
-      if (!db.format().jet4) continue;
+      access97Files += !db.format().jet4;
       names = db.tableNames();
     }
     std::string path = dir.copy(file, "copy" + std::to_string(seed) + ".mdb");
@@ -257,7 +292,8 @@ TEST(TableWriter, RandomOperationsOnAccessMadeFiles) {
       ++tables;
     }
   }
-  EXPECT_GE(tables, 20);
+  EXPECT_GE(tables, 24);
+  EXPECT_EQ(access97Files, 4);
 }
 
 TEST(TableWriter, IndexLookupsFindEveryWrittenRow) {
@@ -313,6 +349,39 @@ TEST(TableWriter, RefusalsLeaveTheFileUnchanged) {
     EXPECT_EQ(problems(db), "");
   }
   EXPECT_EQ(testing::readFile(path), before);
+
+  // Access 97 keeps text in code page 1252: Greek has no place there, and a Text(50) holds 50
+  // bytes, '€' being one of them.
+  std::string old = dir.copy(fixturePath("access-made/testV1997.mdb"), "old.mdb");
+  std::string oldBefore = testing::readFile(old);
+  {
+    Database db(old, Database::Mode::ReadWrite);
+    Table& t = db.table("Table1");
+    TableWriter w(db, t);
+    auto row = [](const std::string& a, const std::string& b) {
+      return std::vector<Value>{Value::text(a), Value::text(b), Value::null(), Value::null(), Value::null(),
+                                Value::null(), Value::null(), Value::null(), Value::boolean(false)};
+    };
+    const RowId first = t.rowIds().front();
+    const std::vector<std::pair<std::vector<Value>, int>> refused = {
+        {row("\xCE\xA9MEGA", "b"), err::kConversion},                       // in the primary key
+        {row("NEW", "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1"), err::kConversion},  // in another index
+        {row("NEW", "b\xE6\xBC\xA2"), err::kConversion},
+        {row(std::string(50, 'x') + "\xE2\x82\xAC", "b"), err::kTooSmall},
+    };
+    for (const auto& [values, number] : refused) {
+      try {
+        w.insert(values);
+        ADD_FAILURE() << values[0].s << " / " << values[1].s << " was stored";
+      } catch (const Error& e) { EXPECT_EQ(e.number(), number) << e.what(); }
+      try {
+        w.update(first, values);
+        ADD_FAILURE() << values[0].s << " / " << values[1].s << " was stored";
+      } catch (const Error& e) { EXPECT_EQ(e.number(), number) << e.what(); }
+    }
+    EXPECT_EQ(problems(db), "");
+  }
+  EXPECT_TRUE(testing::readFile(old) == oldBefore) << "the Access 97 file changed";
 }
 
 // Access keys ignore case and trailing blanks: such values repeat a key of a unique index, and a
@@ -391,7 +460,7 @@ TEST(TableWriter, FixedLengthTextKeepsEveryCharacter) {
   }
 }
 
-TEST(TableWriter, LockedReadOnlyAndOldFilesAreRefused) {
+TEST(TableWriter, LockedReadOnlyAndOtherCodePageFilesAreRefused) {
   ScratchDir dir;
   std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
   std::string before = testing::readFile(path);
@@ -433,10 +502,17 @@ TEST(TableWriter, LockedReadOnlyAndOldFilesAreRefused) {
     ADD_FAILURE() << "a read-only file must refuse writing";
   } catch (const Error& e) { EXPECT_EQ(e.number(), err::kReadOnly); }
   EXPECT_EQ(testing::readFile(path), before);
-  std::string old = dir.copy(fixturePath("access-made/testV1997.mdb"), "old.mdb");
+  // An Access 97 file whose text is in another code page than 1252 is only read.
+  std::string cyrillic = dir.copy(fixturePath("access-made/testV1997.mdb"), "cyrillic.mdb");
+  std::string bytes = testing::readFile(cyrillic);
+  std::string header = unmaskHeader(bytes.substr(0, 2048), false);
+  put16(reinterpret_cast<uint8_t*>(header.data()) + 0x3C, 1251);
+  bytes.replace(0, 2048, unmaskHeader(header, false));
+  testing::writeFile(cyrillic, bytes);
+  EXPECT_EQ(Database(cyrillic, Database::Mode::ReadOnly).header().codePage, 1251);
   try {
-    Database db(old, Database::Mode::ReadWrite);
-    ADD_FAILURE() << "Access 97 files are not written";
+    Database db(cyrillic, Database::Mode::ReadWrite);
+    ADD_FAILURE() << "text of code page 1251 must not be written as 1252";
   } catch (const Error& e) { EXPECT_EQ(e.number(), err::kReadOnly); }
 }
 
@@ -459,6 +535,48 @@ TEST(TableWriter, ManyEqualKeysThenOthers) {
   for (int i = 0; i < 300; ++i) w.insert({Value::null(), Value::text("PJ" + std::to_string(i % 10)), Value::long_(i % 13)});
   db.endBatch();
   EXPECT_EQ(problems(db), "");
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// Every row of every Access 97 file, system tables included, encoded again from its values is
+// the row Access 97 stored: the same variable-field offsets (every one listed), jump table and
+// null mask. Only the bytes of a Null fixed-length field, which Access leaves as they were, count
+// as zeros.
+TEST(TableWriter, Access97RowsEncodeAsAccess97WroteThem) {
+  int rows = 0, jumpRows = 0;
+  for (const auto& file : testing::fixtureDatabases()) {
+    Database db(file, Database::Mode::ReadOnly);
+    if (db.format().jet4) continue;
+    for (const auto& name : db.tableNames(true)) {
+      Table& t = db.table(name);
+      const TableDef& def = t.def();
+      t.scan([&](RowId id, Bytes row) {
+        RawRow raw = splitRow(db.format(), def, row);
+        std::string stored = row.str(0, row.size());
+        std::vector<Value> values;
+        for (size_t i = 0; i < def.columns.size(); ++i) {
+          const Column& c = def.columns[i];
+          if (c.fixed() && !raw.present[i] && c.type != ColumnType::Boolean) {
+            std::fill_n(stored.begin() + long(db.format().rowColumnCountSize + c.fixedOffset), fixedWidth(c), '\0');
+          }
+          // Long values as the bytes the row keeps for them.
+          values.push_back(c.isLongValue() ? (raw.present[i] ? Value::binary(raw.fields[i].str(0, raw.fields[i].size())) : Value::null())
+                                           : decodeField(db.file(), db.format(), c, raw, i));
+        }
+        EXPECT_TRUE(encodeRow(db.format(), def, values) == stored) << file << " / " << name << " row " << id.page << ":" << int(id.row);
+        ++rows;
+        jumpRows += row.size() > 256;
+        return true;
+      });
+    }
+  }
+  EXPECT_GT(rows, 900);
+  EXPECT_GE(jumpRows, 1);
 }
 
 }  // namespace
