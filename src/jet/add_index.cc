@@ -62,7 +62,7 @@ void addIndex(Database& db, const std::string& tableName, const IndexSpec& ix) {
   Batch batch(db);
 
   // The new tree: its page map, an empty root leaf, and its records in the definition.
-  MapRows maps(file, f);
+  mapRows maps(file, f);
   const uint32_t usageMap = maps.add();
   const uint32_t root = file.append();
   IndexNode node;

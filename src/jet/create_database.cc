@@ -163,7 +163,7 @@ void createDatabase(const std::string& path, double created) {
     // The four definitions at pages 2 to 5, their page maps on page 6, then the index roots.
     uint32_t tdefs[4];
     for (auto& p : tdefs) p = file.append();
-    MapRows maps(file, kJet4);
+    mapRows maps(file, kJet4);
     TableLayout layouts[4] = {objectsTable(), acesTable(), queriesTable(), relationshipsTable()};
     for (int i = 0; i < 4; ++i) writeTableLayout(file, kJet4, tdefs[i], layouts[i], maps);
     file.commit();

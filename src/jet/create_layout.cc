@@ -63,7 +63,7 @@ std::string logicalIndexRecord(const Format& f, uint32_t number, uint32_t tree, 
   return r;
 }
 
-uint32_t MapRows::add() {
+uint32_t mapRows::add() {
   std::string row(kMapRowSize, '\0');
   auto hasRoom = [&] {
     if (page_ == 0) return false;
@@ -79,7 +79,7 @@ uint32_t MapRows::add() {
   return RowId{page_, uint8_t(r)}.packed();
 }
 
-void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& t, MapRows& maps) {
+void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& t, mapRows& maps) {
   if (!f.jet4) throw Error(err::kNotSupported, "Only Access 2000 databases can be given new tables.");
   uint32_t usedMap = maps.add();
   uint32_t freeMap = maps.add();

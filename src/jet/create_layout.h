@@ -37,9 +37,9 @@ struct TableLayout {
 };
 
 // Places usage-map rows on data pages that hold nothing else, as Access does.
-class MapRows {
+class mapRows {
  public:
-  MapRows(PageFile& file, const Format& f) : file_(file), f_(f) {}
+  mapRows(PageFile& file, const Format& f) : file_(file), f_(f) {}
   // Adds an empty inline map and returns its row pointer ((page << 8) | row).
   uint32_t add();
 
@@ -51,7 +51,7 @@ class MapRows {
 
 // Writes the definition of `layout` at `tdefPage` (already part of the file; continuation pages
 // are appended), its usage maps through `maps` and an empty root leaf per index, appended.
-void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& layout, MapRows& maps);
+void writeTableLayout(PageFile& file, const Format& f, uint32_t tdefPage, const TableLayout& layout, mapRows& maps);
 
 // Stores definition bytes over `pages` (the first is the definition's own page), appending
 // continuation pages when they are too few; pages left over are cleared and unlinked.

@@ -119,7 +119,7 @@ uint32_t createTable(Database& db, const TableDesign& design) {
   // anywhere forgets all of them.
   Batch batch(db);
   uint32_t tdef = file.append();
-  MapRows maps(file, db.format());
+  mapRows maps(file, db.format());
   writeTableLayout(file, db.format(), tdef, layout, maps);
   CatalogObject o;
   o.id = int32_t(tdef);
