@@ -7,20 +7,20 @@
 
 namespace app {
 
-std::string BandPlanPathIn(const std::string& myDocsPath) {
+std::string bandPlanPathIn(const std::string& myDocsPath) {
   return myDocsPath + "\\BRAEWICK\\Tarnlog\\databases\\bandplan.mdb";
 }
 
-std::string LocalPath(const std::string& path) {
+std::string localPath(const std::string& path) {
   bool drivePath = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
                    (path[2] == '\\' || path[2] == '/');
   return drivePath ? platform::hostPath(path) : path;
 }
 
-logbook::GetAppSettingFn LocalSettings(logbook::GetAppSettingFn settings) {
+logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings) {
   return [settings = std::move(settings)](const std::string& section, const std::string& key,
                                           const std::string& defaultValue) {
-    return LocalPath(settings(section, key, defaultValue));
+    return localPath(settings(section, key, defaultValue));
   };
 }
 

@@ -10,14 +10,14 @@ namespace app {
 
 // The band plan below `myDocsPath`, exactly as the logging program builds it: the folder, then
 // "\BRAEWICK\Tarnlog\databases\bandplan.mdb"; nothing inserted or trimmed.
-std::string BandPlanPathIn(const std::string& myDocsPath);
+std::string bandPlanPathIn(const std::string& myDocsPath);
 
 // A path with a drive letter ("C:\..." or "C:/...") as this system reaches it (platform::hostPath);
 // any other text unchanged.
-std::string LocalPath(const std::string& path);
+std::string localPath(const std::string& path);
 
-// `settings` with every value passed through LocalPath: the settings hold Windows paths of the
+// `settings` with every value passed through localPath: the settings hold Windows paths of the
 // logging program, and the logbook is opened on this system.
-logbook::GetAppSettingFn LocalSettings(logbook::GetAppSettingFn settings);
+logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings);
 
 }  // namespace app

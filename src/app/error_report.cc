@@ -7,7 +7,7 @@
 
 namespace app {
 
-int ReportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::ostream& err) {
+int reportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::ostream& err) {
   int number = jet::err::kInternal;
   std::string description = "Internal error";
   try {

@@ -17,6 +17,6 @@ inline constexpr int kRunTimeErrorExit = 1;
 // returns kRunTimeErrorExit. jet::Error gives its number and description; std::bad_alloc is
 // error 7 "Out of memory"; any other failure is error 51 with its text ("Internal error" when
 // it has none).
-int ReportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::ostream& err);
+int reportRunTimeError(std::exception_ptr failure, const MsgBoxFn& msgBox, std::ostream& err);
 
 }  // namespace app

@@ -23,13 +23,13 @@ struct Updates {
 };
 
 // Both updates, in order, without asking. `GetAppSetting` reads the logging program's settings
-// as stored; the logbook update sees them through LocalSettings.
-void RunUpdates(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
+// as stored; the logbook update sees them through localSettings.
+void runUpdates(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
                 const logbook::GetAppSettingFn& GetAppSetting);
 
 // Asks kBackupQuestion (Yes/No/Cancel). On Yes runs `beforeWriting` (when given) and then
-// RunUpdates, and returns true; any other answer does nothing and returns false.
-bool StartRun(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
+// runUpdates, and returns true; any other answer does nothing and returns false.
+bool startRun(db::DataSource& BandPlan, db::DataSource& Logbook, const MsgBoxFn& MsgBox, const Updates& updates,
               const logbook::GetAppSettingFn& GetAppSetting, const std::function<void()>& beforeWriting = {});
 
 }  // namespace app

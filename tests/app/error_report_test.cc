@@ -20,7 +20,7 @@ template <class E>
 Report reportOf(const E& failure) {
   Report r;
   std::ostringstream err;
-  r.status = app::ReportRunTimeError(
+  r.status = app::reportRunTimeError(
       std::make_exception_ptr(failure),
       [&](const std::string& prompt, int buttons, const std::string& title) {
         r.prompt = prompt;

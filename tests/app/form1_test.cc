@@ -68,7 +68,7 @@ class Form1Test : public ::testing::Test {
   void TearDown() override {
     // A failure kept by a test must not leak into the next one.
     try {
-      app::RethrowPendingFailure();
+      app::rethrowPendingFailure();
     } catch (...) {
     }
   }
@@ -169,13 +169,13 @@ TEST_F(Form1Test, FailureInAnUpdateEndsTheEventLoopAndReachesTheReport) {
   EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm}));
 
   try {
-    app::RethrowPendingFailure();
+    app::rethrowPendingFailure();
     FAIL() << "no failure was kept";
   } catch (const jet::Error& e) {
     EXPECT_EQ(e.number(), 3024);
     EXPECT_EQ(e.description(), "Could not find file 'bandplan.mdb'.");
   }
-  EXPECT_NO_THROW(app::RethrowPendingFailure());
+  EXPECT_NO_THROW(app::rethrowPendingFailure());
   broken.close();
 }
 

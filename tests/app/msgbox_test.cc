@@ -12,7 +12,7 @@
 namespace {
 
 TEST(QtMsgBoxTest, YesNoCancelBox) {
-  auto box = app::MakeMessageBox("Have you backed up your logbook and BandPlan.mdb?", app::vbYesNoCancel,
+  auto box = app::makeMessageBox("Have you backed up your logbook and BandPlan.mdb?", app::vbYesNoCancel,
                                  app::kTitle, nullptr);
   EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Yes));
   box->show();
@@ -36,29 +36,29 @@ TEST(QtMsgBoxTest, AnswerCodes) {
                         Case{app::vbYesNoCancel, QMessageBox::No, app::vbNo},
                         Case{app::vbYesNoCancel, QMessageBox::Cancel, app::vbCancel},
                         Case{app::vbOKOnly, QMessageBox::Ok, app::vbOK}}) {
-    auto box = app::MakeMessageBox("?", c.buttons, app::kTitle, nullptr);
+    auto box = app::makeMessageBox("?", c.buttons, app::kTitle, nullptr);
     box->show();
     box->button(c.click)->click();
-    EXPECT_EQ(app::AnswerOf(*box), c.answer) << c.click;
+    EXPECT_EQ(app::answerOf(*box), c.answer) << c.click;
   }
   // Esc and the close box give Cancel, or OK on a box that has only OK.
   for (int buttons : {app::vbYesNoCancel, app::vbOKOnly}) {
     int expected = buttons == app::vbOKOnly ? app::vbOK : app::vbCancel;
-    auto escaped = app::MakeMessageBox("?", buttons, app::kTitle, nullptr);
+    auto escaped = app::makeMessageBox("?", buttons, app::kTitle, nullptr);
     escaped->show();
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(escaped.get(), &esc);
-    EXPECT_EQ(app::AnswerOf(*escaped), expected);
-    auto closed = app::MakeMessageBox("?", buttons, app::kTitle, nullptr);
+    EXPECT_EQ(app::answerOf(*escaped), expected);
+    auto closed = app::makeMessageBox("?", buttons, app::kTitle, nullptr);
     closed->show();
     closed->close();
-    EXPECT_EQ(app::AnswerOf(*closed), expected);
+    EXPECT_EQ(app::answerOf(*closed), expected);
   }
 }
 
 TEST(QtMsgBoxTest, PromptIsShownUnchanged) {
   const std::string prompt = "Run-time error '3024':\n\n<b>Could not</b> find file 'C:\\x & y.mdb'.";
-  auto box = app::MakeMessageBox(prompt, app::vbOKOnly, app::kTitle, nullptr);
+  auto box = app::makeMessageBox(prompt, app::vbOKOnly, app::kTitle, nullptr);
   EXPECT_EQ(box->text().toStdString(), prompt);
   EXPECT_EQ(box->textFormat(), Qt::PlainText);
 }

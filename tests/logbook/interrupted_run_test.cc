@@ -77,7 +77,7 @@ void run(const Files& f, jet::FileSystem& fsys, const std::function<void(const s
     if (onMessage) onMessage(prompt);
     return app::vbOK;
   };
-  app::RunUpdates(BandPlan, Logbook, box, app::Updates::real(),
+  app::runUpdates(BandPlan, Logbook, box, app::Updates::real(),
                   [&](const std::string&, const std::string&, const std::string&) { return f.logbook; });
   BandPlan.close();
   Logbook.close();
@@ -205,7 +205,7 @@ TEST(InterruptedRun, KilledWhileAMessageStandsThenBackupsPutBackAndCancelWritesN
     // Started again (its load step opens the band plan), answered Cancel.
     std::istringstream cancel("c\n");
     std::ostringstream out, err;
-    EXPECT_EQ(console::RunConsole({"--bandplan", f.bandplan, "--logbook", f.logbook}, cancel, out, err, true), 0) << err.str();
+    EXPECT_EQ(console::runConsole({"--bandplan", f.bandplan, "--logbook", f.logbook}, cancel, out, err, true), 0) << err.str();
     EXPECT_TRUE(readBytes(f.bandplan) == bandplanBackup);
     EXPECT_TRUE(readBytes(f.logbook) == logbookBackup);
   }
@@ -225,7 +225,7 @@ TEST(InterruptedRun, BackupAndPreviewSettleALeftoverLogFirst) {
   Files f;
   leaveLog(f);
   TempDir backups;
-  std::vector<std::string> copies = console::BackupFiles(backups.path(), {f.bandplan, f.logbook}, 0);
+  std::vector<std::string> copies = console::backupFiles(backups.path(), {f.bandplan, f.logbook}, 0);
   ASSERT_EQ(copies.size(), 2u);
   EXPECT_EQ(integrityProblems(copies[1]), "");
   EXPECT_EQ(contents(copies[1]), contents(f.logbook));
@@ -234,7 +234,7 @@ TEST(InterruptedRun, BackupAndPreviewSettleALeftoverLogFirst) {
   Files g;
   leaveLog(g);
   std::ostringstream preview;
-  console::PreviewRun(g.bandplan, [&](const std::string&, const std::string&, const std::string&) { return g.logbook; }, preview);
+  console::previewRun(g.bandplan, [&](const std::string&, const std::string&, const std::string&) { return g.logbook; }, preview);
   std::vector<std::string> shown;
   run(g, jet::FileSystem::real(), [&](const std::string& m) { shown.push_back(m); });
   ASSERT_EQ(shown.size(), 2u);

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 }  // namespace
 
-std::string BackupName(const std::string& file, std::time_t when) {
+std::string backupName(const std::string& file, std::time_t when) {
   char stamp[32] = "";
   std::tm local{};
 #ifdef _WIN32
@@ -27,7 +27,7 @@ std::string BackupName(const std::string& file, std::time_t when) {
   return name.stem().string() + "-" + stamp + name.extension().string();
 }
 
-std::vector<std::string> BackupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when) {
+std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when) {
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir)) {
@@ -41,7 +41,7 @@ std::vector<std::string> BackupFiles(const std::string& dir, const std::vector<s
     }
     // A log left by a run that stopped is carried in first: the copy is the file as stored.
     if (jet::osPathInfo(file + "-wal").exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite).close();
-    fs::path name(BackupName(file, when));
+    fs::path name(backupName(file, when));
     fs::path target = fs::path(dir) / name;
     for (int n = 2; fs::exists(fs::symlink_status(target)); ++n) {
       target = fs::path(dir) / (name.stem().string() + "-" + std::to_string(n) + name.extension().string());

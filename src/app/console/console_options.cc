@@ -2,7 +2,7 @@
 
 namespace console {
 
-std::string ParseOptions(const std::vector<std::string>& args, ConsoleOptions& options) {
+std::string parseOptions(const std::vector<std::string>& args, ConsoleOptions& options) {
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> attached;
@@ -42,7 +42,7 @@ std::string ParseOptions(const std::vector<std::string>& args, ConsoleOptions& o
   return "";
 }
 
-std::string UsageText() {
+std::string usageText() {
   return "Usage: tarnlog-entity-update [OPTION]...\n"
          "Updates Tarnlog's band plan and logbook for the DXCC entities that began on 10/10/2010\n"
          "(Curacao, Sint Maarten, Saba and St. Eustatius, Bonaire).\n"

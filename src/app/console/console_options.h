@@ -21,9 +21,9 @@ struct ConsoleOptions {
 // Reads `args` (without the program name) into `options`. Options take their value as the next
 // argument or after '=' ("--backup=DIR"). Returns "" when the command line is good, otherwise
 // what is wrong with it.
-std::string ParseOptions(const std::vector<std::string>& args, ConsoleOptions& options);
+std::string parseOptions(const std::vector<std::string>& args, ConsoleOptions& options);
 
 // The --help text.
-std::string UsageText();
+std::string usageText();
 
 }  // namespace console

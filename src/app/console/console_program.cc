@@ -32,37 +32,37 @@ int usageError(std::ostream& err, const std::string& problem) {
 void run(const ConsoleOptions& options, const logbook::GetAppSettingFn& settings, std::istream& in,
          std::ostream& out) {
   std::string bandPlanPath = options.bandPlan
-                                 ? app::LocalPath(*options.bandPlan)
-                                 : platform::hostPath(app::BandPlanPathIn(app::GetMyDocumentsPath()));
+                                 ? app::localPath(*options.bandPlan)
+                                 : platform::hostPath(app::bandPlanPathIn(app::GetMyDocumentsPath()));
   auto backup = [&] {
     if (!options.backupDir) return;
-    std::string logbookPath = app::LocalPath(settings("Settings", "Logbook", ""));
-    for (const std::string& copy : BackupFiles(*options.backupDir, {bandPlanPath, logbookPath}, std::time(nullptr))) {
+    std::string logbookPath = app::localPath(settings("Settings", "Logbook", ""));
+    for (const std::string& copy : backupFiles(*options.backupDir, {bandPlanPath, logbookPath}, std::time(nullptr))) {
       out << "Backed up to " << copy << '\n';
     }
   };
   if (options.dryRun) {
     backup();  // asked for, so taken, although the preview writes only to its own copies
-    PreviewRun(bandPlanPath, settings, out);
+    previewRun(bandPlanPath, settings, out);
     return;
   }
   db::DataSource BandPlan, Logbook;
   BandPlan.setDatabaseName(bandPlanPath);
   BandPlan.Refresh();
-  app::StartRun(BandPlan, Logbook, ConsoleMsgBox(in, out, options.yes), app::Updates::real(), settings, backup);
+  app::startRun(BandPlan, Logbook, ConsoleMsgBox(in, out, options.yes), app::Updates::real(), settings, backup);
   BandPlan.close();
   Logbook.close();
 }
 
 }  // namespace
 
-int RunConsole(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+int runConsole(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
                bool terminal) {
   ConsoleOptions options;
-  std::string problem = ParseOptions(args, options);
+  std::string problem = parseOptions(args, options);
   if (!problem.empty()) return usageError(err, problem);
   if (options.help) {
-    out << UsageText();
+    out << usageText();
     return 0;
   }
   if (options.version) {
@@ -85,7 +85,7 @@ int RunConsole(const std::vector<std::string>& args, std::istream& in, std::ostr
     run(options, settings, in, out);
   } catch (...) {
     out.flush();
-    return app::ReportRunTimeError(std::current_exception(), {}, err);
+    return app::reportRunTimeError(std::current_exception(), {}, err);
   }
   out.flush();
   return 0;

@@ -16,7 +16,7 @@ inline constexpr int kUsageExit = 2;
 // Runs the program for `args` (without the program name). `terminal` tells whether `in` is a
 // terminal someone can answer on. Messages go to `out`, usage and run-time errors to `err`.
 // Returns the exit status.
-int RunConsole(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+int runConsole(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
                bool terminal);
 
 }  // namespace console

@@ -23,5 +23,5 @@ int main(int argc, char* argv[]) {
   bool terminal = isatty(fileno(stdin)) != 0;
 #endif
   std::vector<std::string> args(argv + 1, argv + argc);
-  return console::RunConsole(args, std::cin, std::cout, std::cerr, terminal);
+  return console::runConsole(args, std::cin, std::cout, std::cerr, terminal);
 }

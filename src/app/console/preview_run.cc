@@ -68,13 +68,13 @@ std::string copyForPreview(const std::string& original, const fs::path& copy) {
 
 }  // namespace
 
-void PreviewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn& GetAppSetting, std::ostream& out) {
+void previewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn& GetAppSetting, std::ostream& out) {
   TempFolder temp;
   std::string bandPlanCopy = copyForPreview(bandPlanPath, temp.path() / "bandplan.mdb");
   std::string logbookPath, logbookCopy;
   logbook::GetAppSettingFn settings = [&](const std::string& section, const std::string& key,
                                           const std::string& defaultValue) {
-    std::string value = app::LocalPath(GetAppSetting(section, key, defaultValue));
+    std::string value = app::localPath(GetAppSetting(section, key, defaultValue));
     if (section != "Settings" || key != "Logbook") return value;
     logbookPath = value;
     logbookCopy = copyForPreview(value, temp.path() / "logbook.mdb");
@@ -89,14 +89,14 @@ void PreviewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn&
     db::DataSource BandPlan, Logbook;
     BandPlan.setDatabaseName(bandPlanCopy);
     BandPlan.Refresh();
-    app::RunUpdates(BandPlan, Logbook, collect, app::Updates::real(), settings);
+    app::runUpdates(BandPlan, Logbook, collect, app::Updates::real(), settings);
     BandPlan.close();
     Logbook.close();
   }
   out << "Band plan " << bandPlanPath << ":\n";
-  WriteDatabaseChanges(bandPlanPath, bandPlanCopy, out);
+  writeDatabaseChanges(bandPlanPath, bandPlanCopy, out);
   out << "Logbook " << logbookPath << ":\n";
-  WriteDatabaseChanges(logbookPath, logbookCopy, out);
+  writeDatabaseChanges(logbookPath, logbookCopy, out);
   out << "Messages:\n";
   for (const std::string& message : messages) out << message << '\n';
 }

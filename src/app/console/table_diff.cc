@@ -176,7 +176,7 @@ class TableCompare {
       jet::Value previous = old >= 0 && size_t(old) < was.size() ? was[size_t(old)] : jet::Value::null();
       if (previous == now[i]) continue;
       if (!fields.empty()) fields += "; ";
-      fields += columns[i].name + ": " + DisplayValue(previous) + " \u2192 " + DisplayValue(now[i]);
+      fields += columns[i].name + ": " + displayValue(previous) + " \u2192 " + displayValue(now[i]);
     }
     if (!fields.empty()) changed_.push_back("~ " + label(*after_, now, id) + ": " + fields);
   }
@@ -186,7 +186,7 @@ class TableCompare {
     std::string text;
     for (size_t i : keys_) {
       if (!text.empty()) text += ", ";
-      text += table.def().columns[i].name + " " + (i < values.size() ? DisplayValue(values[i]) : "Null");
+      text += table.def().columns[i].name + " " + (i < values.size() ? displayValue(values[i]) : "Null");
     }
     return text;
   }
@@ -197,7 +197,7 @@ class TableCompare {
     for (size_t i = 0; i < def.columns.size() && i < values.size(); ++i) {
       if (std::find(keys_.begin(), keys_.end(), i) != keys_.end()) continue;
       if (!text.empty()) text += ", ";
-      text += def.columns[i].name + "=" + DisplayValue(values[i]);
+      text += def.columns[i].name + "=" + displayValue(values[i]);
     }
     return text;
   }
@@ -220,7 +220,7 @@ std::string firstCharacters(const std::string& text, size_t count) {
 
 }  // namespace
 
-std::string DisplayValue(const jet::Value& v) {
+std::string displayValue(const jet::Value& v) {
   switch (v.kind) {
     case jet::Value::Kind::Null:
       return "Null";
@@ -242,7 +242,7 @@ std::string DisplayValue(const jet::Value& v) {
   }
 }
 
-void WriteDatabaseChanges(const std::string& before, const std::string& after, std::ostream& out) {
+void writeDatabaseChanges(const std::string& before, const std::string& after, std::ostream& out) {
   jet::Database was(before, jet::Database::Mode::ReadOnly);
   jet::Database now(after, jet::Database::Mode::ReadOnly);
   for (const std::string& name : now.tableNames()) {

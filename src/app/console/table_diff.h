@@ -14,10 +14,10 @@ namespace console {
 // each row added ("+"), changed ("~", each changed field as "name: old → new") and deleted ("-").
 // Rows are streamed: each table of `before` is held only as a key, a checksum and an address per
 // row, and a row is decoded in full only when its stored bytes differ.
-void WriteDatabaseChanges(const std::string& before, const std::string& after, std::ostream& out);
+void writeDatabaseChanges(const std::string& before, const std::string& after, std::ostream& out);
 
 // A field value as the changes show it: Null, True/False, numbers as VB prints them, text in
 // double quotes (shortened past 100 characters), dates between # signs, binary by its length.
-std::string DisplayValue(const jet::Value& v);
+std::string displayValue(const jet::Value& v);
 
 }  // namespace console

@@ -15,7 +15,7 @@ std::exception_ptr& pendingFailure() {
 
 }  // namespace
 
-void RunFromEventLoop(const std::function<void()>& handler) {
+void runFromEventLoop(const std::function<void()>& handler) {
   if (pendingFailure()) return;
   try {
     handler();
@@ -25,7 +25,7 @@ void RunFromEventLoop(const std::function<void()>& handler) {
   }
 }
 
-void RethrowPendingFailure() {
+void rethrowPendingFailure() {
   std::exception_ptr failure = pendingFailure();
   pendingFailure() = nullptr;
   if (failure) std::rethrow_exception(failure);

@@ -7,11 +7,11 @@
 namespace app {
 
 // Runs `handler` for a Qt slot. A failure is kept and the event loop is told to end (with
-// kRunTimeErrorExit), so that it reaches the top-level handler (RethrowPendingFailure after
+// kRunTimeErrorExit), so that it reaches the top-level handler (rethrowPendingFailure after
 // QApplication::exec). While a failure is kept, further handlers do not run.
-void RunFromEventLoop(const std::function<void()>& handler);
+void runFromEventLoop(const std::function<void()>& handler);
 
-// Rethrows the failure kept by RunFromEventLoop, if there is one, and forgets it.
-void RethrowPendingFailure();
+// Rethrows the failure kept by runFromEventLoop, if there is one, and forgets it.
+void rethrowPendingFailure();
 
 }  // namespace app

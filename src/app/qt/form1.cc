@@ -120,15 +120,15 @@ Form1::Form1(MsgBoxFn msgBox, Updates updates, QWidget* parent)
   setTabOrder(Cancel_, Start_);
   Cancel_->setFocus(Qt::OtherFocusReason);
 
-  ApplyDpi(logicalDpiX(), logicalDpiY());
+  applyDpi(logicalDpiX(), logicalDpiY());
 
-  connect(Start_, &QPushButton::clicked, this, [this] { RunFromEventLoop([this] { Start_Click(); }); });
-  connect(Cancel_, &QPushButton::clicked, this, [this] { RunFromEventLoop([this] { Cancel_Click(); }); });
+  connect(Start_, &QPushButton::clicked, this, [this] { runFromEventLoop([this] { Start_Click(); }); });
+  connect(Cancel_, &QPushButton::clicked, this, [this] { runFromEventLoop([this] { Cancel_Click(); }); });
 }
 
 Form1::~Form1() = default;
 
-void Form1::ApplyDpi(double dpiX, double dpiY) {
+void Form1::applyDpi(double dpiX, double dpiY) {
   setFixedSize(pixels(kClientWidth, dpiX), pixels(kClientHeight, dpiY));
   place(Label_, kLabel, dpiX, dpiY);
   place(Label2_, kLabel2, dpiX, dpiY);
@@ -140,17 +140,17 @@ void Form1::ApplyDpi(double dpiX, double dpiY) {
 
 void Form1::Form_Load() {
   MyDocsPath = GetMyDocumentsPath();
-  BandPlanPath = BandPlanPathIn(MyDocsPath);
+  BandPlanPath = bandPlanPathIn(MyDocsPath);
   BandPlan.setDatabaseName(platform::hostPath(BandPlanPath));
   BandPlan.Refresh();
 }
 
-void Form1::Start_Click() { StartRun(BandPlan, Logbook, msgBox_, updates_, GetAppSetting); }
+void Form1::Start_Click() { startRun(BandPlan, Logbook, msgBox_, updates_, GetAppSetting); }
 
 void Form1::Cancel_Click() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  RunFromEventLoop([this] { Form_Unload(); });
+  runFromEventLoop([this] { Form_Unload(); });
   QDialog::closeEvent(event);
 }
 

@@ -41,7 +41,7 @@ class Form1 : public QDialog {
 
  private:
   // Places the controls for a screen of `dpiX` x `dpiY` logical dots per inch.
-  void ApplyDpi(double dpiX, double dpiY);
+  void applyDpi(double dpiX, double dpiY);
   void Form_Unload();
 
   MsgBoxFn msgBox_;

@@ -21,9 +21,9 @@ int main(int argc, char* argv[]) {
     form.Form_Load();
     form.show();
     QApplication::exec();
-    app::RethrowPendingFailure();
+    app::rethrowPendingFailure();
   } catch (...) {
-    return app::ReportRunTimeError(std::current_exception(), app::QtMsgBox(form.isVisible() ? &form : nullptr),
+    return app::reportRunTimeError(std::current_exception(), app::QtMsgBox(form.isVisible() ? &form : nullptr),
                                    std::cerr);
   }
   return 0;

@@ -25,7 +25,7 @@ class WindowsButtonOrder : public QProxyStyle {
 
 }  // namespace
 
-std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int buttons, const std::string& title,
+std::unique_ptr<QMessageBox> makeMessageBox(const std::string& prompt, int buttons, const std::string& title,
                                             QWidget* parent) {
   auto box = std::make_unique<QMessageBox>(parent);
   box->setWindowTitle(QString::fromStdString(title));
@@ -51,7 +51,7 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int butto
   return box;
 }
 
-int AnswerOf(const QMessageBox& box) {
+int answerOf(const QMessageBox& box) {
   QAbstractButton* clicked = box.clickedButton();
   if (clicked == nullptr) clicked = box.escapeButton();
   switch (box.standardButton(clicked)) {
@@ -65,9 +65,9 @@ int AnswerOf(const QMessageBox& box) {
 MsgBoxFn QtMsgBox(QWidget* parent) {
   QPointer<QWidget> owner(parent);
   return [owner](const std::string& prompt, int buttons, const std::string& title) {
-    auto box = MakeMessageBox(prompt, buttons, title, owner.data());
+    auto box = makeMessageBox(prompt, buttons, title, owner.data());
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) box->exec();
-    return AnswerOf(*box);
+    return answerOf(*box);
   };
 }
 

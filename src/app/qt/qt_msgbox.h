@@ -14,12 +14,12 @@ namespace app {
 
 // The box for `prompt` (shown as plain text, wrapped) and `buttons` (vbOKOnly or vbYesNoCancel),
 // built but not shown.
-std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int buttons, const std::string& title,
+std::unique_ptr<QMessageBox> makeMessageBox(const std::string& prompt, int buttons, const std::string& title,
                                             QWidget* parent);
 
 // The answer code for how `box` was ended: vbOK, vbYes, vbNo or vbCancel. Esc and the close
 // box end it with its escape button (OK, or Cancel).
-int AnswerOf(const QMessageBox& box);
+int answerOf(const QMessageBox& box);
 
 // The Qt box as a MsgBoxFn, modal over `parent`. On a platform nobody can see (offscreen)
 // no one can answer, so the box is not waited for: the answer is the one Esc would give.

@@ -42,7 +42,7 @@ HICON loadIcon(HINSTANCE instance, int sizeMetric) {
 }  // namespace
 
 Form1::Form1(HINSTANCE instance) {
-  hwnd_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FORM1), nullptr, DialogProc,
+  hwnd_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FORM1), nullptr, dialogProc,
                              reinterpret_cast<LPARAM>(this));
   if (hwnd_ == nullptr) throw std::bad_alloc();  // no window to be had: out of memory
   msgBox_ = Win32MsgBox(hwnd_);
@@ -50,7 +50,7 @@ Form1::Form1(HINSTANCE instance) {
   smallIcon_ = loadIcon(instance, SM_CXSMICON);
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  PlaceControls();
+  placeControls();
 }
 
 Form1::~Form1() {
@@ -63,7 +63,7 @@ Form1::~Form1() {
   }
 }
 
-void Form1::PlaceControls() {
+void Form1::placeControls() {
   HDC screen = GetDC(hwnd_);
   int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
   int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
@@ -86,7 +86,7 @@ void Form1::PlaceControls() {
 
 void Form1::Form_Load() {
   MyDocsPath = GetMyDocumentsPath();
-  BandPlanPath = BandPlanPathIn(MyDocsPath);
+  BandPlanPath = bandPlanPathIn(MyDocsPath);
   BandPlan.setDatabaseName(platform::hostPath(BandPlanPath));
   BandPlan.Refresh();
 }
@@ -105,7 +105,7 @@ void Form1::Show() {
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
-void Form1::Start_Click() { StartRun(BandPlan, Logbook, msgBox_, Updates::real(), GetAppSetting); }
+void Form1::Start_Click() { startRun(BandPlan, Logbook, msgBox_, Updates::real(), GetAppSetting); }
 
 void Form1::Cancel_Click() { Form_Unload(); }
 
@@ -118,7 +118,7 @@ void Form1::Form_Unload() {
 }
 
 template <class Handler>
-void Form1::RunHandler(Handler handler) {
+void Form1::runHandler(Handler handler) {
   if (failure_ || unloaded_) return;
   try {
     handler();
@@ -127,7 +127,7 @@ void Form1::RunHandler(Handler handler) {
   }
 }
 
-INT_PTR CALLBACK Form1::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK Form1::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     return TRUE;  // the focus goes to the first control in tab order, Cancel
@@ -137,10 +137,10 @@ INT_PTR CALLBACK Form1::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
   // The close box and Esc come as Cancel's click.
   switch (LOWORD(wParam)) {
     case IDC_START:
-      form->RunHandler([form] { form->Start_Click(); });
+      form->runHandler([form] { form->Start_Click(); });
       return TRUE;
     case IDCANCEL:
-      form->RunHandler([form] { form->Cancel_Click(); });
+      form->runHandler([form] { form->Cancel_Click(); });
       return TRUE;
     default:
       return FALSE;

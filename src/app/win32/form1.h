@@ -39,12 +39,12 @@ class Form1 {
   void Cancel_Click();
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void Form_Unload();
-  void PlaceControls();
+  void placeControls();
   // Runs a handler; a failure is kept for Show, and no handler runs after it.
   template <class Handler>
-  void RunHandler(Handler handler);
+  void runHandler(Handler handler);
 
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;

@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     form->Show();
   } catch (...) {
     HWND owner = form && IsWindowVisible(form->hwnd()) ? form->hwnd() : nullptr;
-    return app::ReportRunTimeError(std::current_exception(), app::Win32MsgBox(owner), std::cerr);
+    return app::reportRunTimeError(std::current_exception(), app::Win32MsgBox(owner), std::cerr);
   }
   return 0;
 }

@@ -10,7 +10,7 @@
 namespace app {
 
 // `text` (UTF-8, or else the system's 8-bit character set) as UTF-16 for the Windows calls.
-std::wstring WideText(const std::string& text);
+std::wstring wideText(const std::string& text);
 
 // The Windows box as a MsgBoxFn, modal over `owner` (none: nullptr). vbOKOnly shows OK;
 // vbYesNoCancel shows Yes, No and Cancel with Yes the default. The answer codes are Windows' own.
