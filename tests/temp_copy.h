@@ -6,6 +6,7 @@
 #include <functional>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,18 +21,25 @@ inline std::string readBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A temporary folder that is removed with its contents at the end of the test.
-class TempDir {
+// A fresh folder under the system's temporary folder, removed with its contents at the end.
+class ScratchDir {
  public:
-  TempDir() {
+  ScratchDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "tarnlog-test-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("cannot create a temporary folder");
+    path_ = tmpl;
   }
-  ~TempDir() { std::filesystem::remove_all(path_); }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
   const std::string& path() const { return path_; }
-  // Copies a fixture here, writable.
-  std::string copy(const std::string& relative, const std::string& name = "") const {
-    std::filesystem::path src = fixture(relative);
+  // Copies `source` (a path, or one relative to the fixtures) here under `name`, or its own name;
+  // the copy is writable. Returns the copy's path.
+  std::string copy(const std::string& source, const std::string& name = "") const {
+    std::filesystem::path src = std::filesystem::path(source).is_absolute() ? source : fixture(source);
     std::filesystem::path dst = std::filesystem::path(path_) / (name.empty() ? src.filename().string() : name);
     std::filesystem::copy_file(src, dst, std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(dst, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
@@ -41,6 +49,7 @@ class TempDir {
  private:
   std::string path_;
 };
+using TempDir = ScratchDir;
 
 // A writable copy of a fixture database of fixtures/jet4, in a folder of its own.
 class FixtureCopy {
@@ -49,7 +58,7 @@ class FixtureCopy {
   const std::string& path() const { return path_; }
 
  private:
-  TempDir dir_;
+  ScratchDir dir_;
   std::string path_;
 };
 

@@ -11,26 +11,19 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/text_sort_general_table.h"
+#include "../error_number.h"
 #include "jet_test_support.h"
 
 namespace jet {
 namespace {
 
-std::string hex(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
+using testing::hexBytes;
+using testing_support::errorNumber;
 
 Column column(ColumnType type) {
   Column c;
@@ -43,7 +36,7 @@ Column column(ColumnType type) {
 std::string key(ColumnType type, const Value& v, bool ascending = true) {
   std::string out;
   appendIndexKey(out, column(type), ascending, v);
-  return hex(out);
+  return hexBytes(out);
 }
 
 std::string textKey(const std::string& s, bool ascending = true) {
@@ -56,16 +49,7 @@ std::string key97(const std::string& s, bool ascending = true) {
   c.access97 = true;
   std::string out;
   appendIndexKey(out, c, ascending, Value::text(s));
-  return hex(out);
-}
-
-int errorNumber(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
+  return hexBytes(out);
 }
 
 TEST(IndexKeyText, MatchesStoredEntries) {
@@ -193,76 +177,12 @@ TEST(IndexKeyText, Access97Order) {
   }
 }
 
-// The packed tables hold exactly the sort-code facts they are generated from.
-TEST(IndexKeyText, SortTablesHoldTheFacts) {
-  const std::string dir = testing::fixturePath("../../tools/gen/sort-codes/");
-  auto lines = [&](const std::string& name) {
-    std::vector<std::string> out;
-    std::string text = testing::readFile(dir + name), line;
-    for (char ch : text) {
-      if (ch == '\n') out.push_back(std::exchange(line, "")); else if (ch != '\r') line += ch;
-    }
-    return out;
-  };
-  auto bytes = [](std::string hexText) {
-    if (hexText.size() % 2) hexText = "0" + hexText;
-    std::string out;
-    for (size_t i = 0; i < hexText.size(); i += 2) out += char(std::stoi(hexText.substr(i, 2), nullptr, 16));
-    return out;
-  };
-  // The line a table entry would have been written from.
-  auto line = [&](const SortCode& c) {
-    const std::string in(reinterpret_cast<const char*>(c.inline_), c.inlineSize);
-    const std::string extra(reinterpret_cast<const char*>(c.extra), c.extraSize);
-    switch (c.kind) {
-      case SortCode::Kind::kIgnored: return std::string("X");
-      case SortCode::Kind::kSimple: return "S" + hex(in);
-      case SortCode::Kind::kSignificant: return "G" + hex(in);
-      case SortCode::Kind::kInternational: return "I" + hex(in) + "," + hex(extra);
-      case SortCode::Kind::kUnprintable: return "U" + hex(in);
-      case SortCode::Kind::kUnprintableExt: return "P" + hex(in);
-      case SortCode::Kind::kInternationalExt2: return "Z" + hex(in) + "," + hex(extra) + ",1";
-      case SortCode::Kind::kInternationalExt3: return "Z" + hex(in) + "," + hex(extra) + ",";
-    }
-    return std::string("?");
-  };
-  // Facts as our line shape: hex in lower case, every byte with both digits.
-  auto normal = [&](const std::string& fact) {
-    std::string out(1, fact[0]);
-    size_t start = 1;
-    for (int field = 0; start <= fact.size() && fact.size() > 1; ++field) {
-      size_t end = std::min(fact.find(',', start), fact.size());
-      const std::string f = fact.substr(start, end - start);
-      out += (field ? "," : "") + (fact[0] == 'Z' && field == 2 ? f : hex(bytes(f)));
-      start = end + 1;
-    }
-    return out;
-  };
-  std::vector<std::string> jet4 = lines("index_codes_genleg.txt"), ext = lines("index_codes_ext_genleg.txt");
-  jet4.insert(jet4.end(), ext.begin(), ext.end());
-  ASSERT_EQ(jet4.size(), 0x10000u - 0x800u);
-  size_t next = 0;
-  for (char32_t ch = 0; ch <= 0xFFFF; ++ch) {
-    if (ch >= 0xD800 && ch <= 0xDFFF) continue;
-    ASSERT_EQ(line(generalSortCode(char16_t(ch))), normal(jet4[next++])) << std::hex << unsigned(ch);
-  }
-  const std::vector<std::string> gen97 = lines("index_codes_gen_97.txt");
-  ASSERT_EQ(gen97.size(), 256u);
-  for (unsigned b = 0; b < 256; ++b) ASSERT_EQ(line(general97SortCode(uint8_t(b))), normal(gen97[b])) << b;
-  for (const std::string& m : lines("index_mappings_ext_gen_97.txt")) {
-    if (m.empty()) continue;
-    const size_t comma = m.find(',');
-    EXPECT_EQ(general97Byte(char32_t(std::stoul(m.substr(0, comma)))), std::stoul(m.substr(comma + 1))) << m;
-  }
-  EXPECT_EQ(general97Byte(U'\u0416'), 0);
-}
-
 TEST(IndexKeyText, LimitsAndRefusals) {
   // Only the first 255 characters count, for text and memo alike.
   const std::string longText(300, 'q');
   std::string memoKey;
   appendIndexKey(memoKey, column(ColumnType::Memo), true, Value::text(longText));
-  EXPECT_EQ(hex(memoKey), textKey(std::string(255, 'q')));
+  EXPECT_EQ(hexBytes(memoKey), textKey(std::string(255, 'q')));
   EXPECT_NE(textKey(std::string(255, 'q')), textKey(std::string(254, 'q')));
 
   // Trailing blanks do not count (other white space does), in Jet 4 and Access 97 keys alike.
@@ -292,30 +212,41 @@ TEST(IndexKeyText, LimitsAndRefusals) {
 }
 
 TEST(IndexKeyNumber, MatchesStoredEntries) {
-  // Access: Long, ascending and descending.
-  EXPECT_EQ(key(ColumnType::Long, Value::long_(-2147483642)), "7f00000006");
-  EXPECT_EQ(key(ColumnType::Long, Value::long_(251658241)), "7f8f000001");
-  EXPECT_EQ(key(ColumnType::Long, Value::long_(0)), "7f80000000");
-  EXPECT_EQ(key(ColumnType::Long, Value::long_(4812), false), "807fffed33");
-  EXPECT_EQ(key(ColumnType::Long, Value::long_(4811), false), "807fffed34");
-  EXPECT_EQ(key(ColumnType::Long, Value::null(), false), "ff");
-  EXPECT_EQ(key(ColumnType::Long, Value::null()), "00");
-  // Access: Date/Time.
-  EXPECT_EQ(key(ColumnType::DateTime, Value::date(std::bit_cast<double>(0x40e39585457fcf74ull))), "7fc0e39585457fcf74");
-  EXPECT_EQ(key(ColumnType::DateTime, Value::date(std::bit_cast<double>(0x40e3975f9690e085ull))), "7fc0e3975f9690e085");
-  // Project fixtures: Integer and Date/Time.
-  EXPECT_EQ(key(ColumnType::Integer, Value::integer(1)), "7f8001");
-  EXPECT_EQ(key(ColumnType::DateTime, Value::date(std::bit_cast<double>(0x40e2ba2907c65a44ull))), "7fc0e2ba2907c65a44");
-
-  // Floating point: negative numbers are inverted whole.
-  EXPECT_EQ(key(ColumnType::Double, Value::double_(1.0)), "7fbff0000000000000");
-  EXPECT_EQ(key(ColumnType::Double, Value::double_(-1.0)), "7f400fffffffffffff");
-  EXPECT_EQ(key(ColumnType::Double, Value::double_(-1.0), false), "80bff0000000000000");
-  EXPECT_EQ(key(ColumnType::Single, Value::single(-2.5f)), "7f3fdfffff");
-  EXPECT_EQ(key(ColumnType::Currency, Value::currency(-10000)), "7f7fffffffffffd8f0");
-  EXPECT_EQ(key(ColumnType::Byte, Value::byte(200)), "7fc8");
-  EXPECT_EQ(key(ColumnType::Byte, Value::byte(200), false), "8037");
-  EXPECT_EQ(key(ColumnType::Integer, Value::integer(-2), false), "808001");
+  using T = ColumnType;
+  struct Case {
+    ColumnType type;
+    Value value;
+    bool ascending;
+    const char* key;
+  };
+  const Case cases[] = {
+      // Access: Long, ascending and descending, and Date/Time.
+      {T::Long, Value::long_(-2147483642), true, "7f00000006"},
+      {T::Long, Value::long_(251658241), true, "7f8f000001"},
+      {T::Long, Value::long_(0), true, "7f80000000"},
+      {T::Long, Value::long_(4812), false, "807fffed33"},
+      {T::Long, Value::long_(4811), false, "807fffed34"},
+      {T::Long, Value::null(), false, "ff"},
+      {T::Long, Value::null(), true, "00"},
+      {T::DateTime, Value::date(std::bit_cast<double>(0x40e39585457fcf74ull)), true, "7fc0e39585457fcf74"},
+      {T::DateTime, Value::date(std::bit_cast<double>(0x40e3975f9690e085ull)), true, "7fc0e3975f9690e085"},
+      // Project fixtures: Integer and Date/Time.
+      {T::Integer, Value::integer(1), true, "7f8001"},
+      {T::DateTime, Value::date(std::bit_cast<double>(0x40e2ba2907c65a44ull)), true, "7fc0e2ba2907c65a44"},
+      // Floating point: negative numbers are inverted whole.
+      {T::Double, Value::double_(1.0), true, "7fbff0000000000000"},
+      {T::Double, Value::double_(-1.0), true, "7f400fffffffffffff"},
+      {T::Double, Value::double_(-1.0), false, "80bff0000000000000"},
+      {T::Single, Value::single(-2.5f), true, "7f3fdfffff"},
+      {T::Currency, Value::currency(-10000), true, "7f7fffffffffffd8f0"},
+      {T::Byte, Value::byte(200), true, "7fc8"},
+      {T::Byte, Value::byte(200), false, "8037"},
+      {T::Integer, Value::integer(-2), false, "808001"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(key(c.type, c.value, c.ascending), c.key) << columnTypeName(c.type) << " " << c.value.i << " " << c.value.d
+                                                        << (c.ascending ? "" : " descending");
+  }
 }
 
 TEST(IndexKeyNumber, KeysOrderLikeValues) {
@@ -360,22 +291,25 @@ TEST(IndexKeyOther, BooleanGuidAndCompound) {
   // Access: a two-column index (ParentId, Name).
   const Column parent = column(ColumnType::Long), name = column(ColumnType::Text);
   const std::vector<IndexKeyPart> parts = {{&parent, true}, {&name, true}};
-  EXPECT_EQ(hex(encodeIndexKey(parts, {Value::long_(-2147483642), Value::text("Admin")})),
+  EXPECT_EQ(hexBytes(encodeIndexKey(parts, {Value::long_(-2147483642), Value::text("Admin")})),
             "7f000000067f4a4f6059620100");
-  EXPECT_EQ(hex(encodeIndexKey(parts, {Value::long_(251658241), Value::text("Table1")})),
+  EXPECT_EQ(hexBytes(encodeIndexKey(parts, {Value::long_(251658241), Value::text("Table1")})),
             "7f8f0000017f6d4a4c5e51380100");
-  EXPECT_EQ(hex(encodeIndexKey(parts, {Value::null(), Value::null()})), "0000");
+  EXPECT_EQ(hexBytes(encodeIndexKey(parts, {Value::null(), Value::null()})), "0000");
   EXPECT_EQ(errorNumber([&] { encodeIndexKey(parts, {Value::long_(1)}); }), err::kInvalidArgument);
 }
 
 TEST(IndexKeyOther, RejectsValuesThatDoNotFit) {
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Integer, Value::long_(40000)); }), err::kOverflow);
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Byte, Value::integer(-1)); }), err::kOverflow);
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Long, Value::text("12")); }), err::kTypeMismatch);
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Text, Value::long_(12)); }), err::kTypeMismatch);
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Single, Value::double_(1e39)); }), err::kOverflow);
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Numeric, Value::decimal("12")); }), err::kNotSupported);
-  EXPECT_EQ(errorNumber([] { key(ColumnType::Ole, Value::binary("x")); }), err::kNotSupported);
+  using T = ColumnType;
+  const std::vector<std::tuple<ColumnType, Value, int>> cases = {
+      {T::Integer, Value::long_(40000), err::kOverflow},     {T::Byte, Value::integer(-1), err::kOverflow},
+      {T::Long, Value::text("12"), err::kTypeMismatch},      {T::Text, Value::long_(12), err::kTypeMismatch},
+      {T::Single, Value::double_(1e39), err::kOverflow},     {T::Numeric, Value::decimal("12"), err::kNotSupported},
+      {T::Ole, Value::binary("x"), err::kNotSupported},
+  };
+  for (const auto& [type, value, number] : cases) {
+    EXPECT_EQ(errorNumber([&] { key(type, value); }), number) << columnTypeName(type);
+  }
 }
 
 // A lookup walks from a text key's start: every text that differs only in letter case, accents
@@ -400,14 +334,8 @@ TEST(IndexKeyText, KeyStartIsSharedByTextThatDiffersOnlyInCaseAccentsOrUnprintab
   std::string start, whole;
   appendIndexKeyStart(start, text, true, Value::text("ab\U0001F600c"));
   appendIndexKey(whole, text, true, Value::text("AB\U0001F600C"));
-  EXPECT_EQ(hex(start), hex(whole.substr(0, start.size())));
+  EXPECT_EQ(hexBytes(start), hexBytes(whole.substr(0, start.size())));
 }
-
-}  // namespace
-}  // namespace jet
-
-namespace jet {
-namespace {
 
 // Every entry Access (97 to 2003) stored in the fixtures' indexes, against the key of its row.
 TEST(IndexKeyStored, EveryStoredKeyEqualsItsRowsKey) {

@@ -36,16 +36,6 @@ std::vector<std::string> fixtureDatabases() {
 
 namespace {
 
-std::string hexBytes(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 bool isFloating(ColumnType t) {
   return t == ColumnType::Single || t == ColumnType::Double || t == ColumnType::Currency || t == ColumnType::Numeric;
 }
@@ -199,24 +189,17 @@ std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked, size
   return out;
 }
 
+std::string hexBytes(const std::string& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
 std::string fixturePath(const std::string& relative) { return (fs::path(TARNLOG_FIXTURES) / relative).string(); }
-
-ScratchDir::ScratchDir() {
-  std::string templ = (fs::temp_directory_path() / "jet-test-XXXXXX").string();
-  if (!mkdtemp(templ.data())) throw std::runtime_error("cannot create a temporary folder");
-  path_ = templ;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-std::string ScratchDir::copy(const std::string& source, const std::string& name) const {
-  std::string target = (fs::path(path_) / name).string();
-  writeFile(target, readFile(source));
-  return target;
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

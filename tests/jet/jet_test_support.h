@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../temp_copy.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -28,20 +29,10 @@ std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked = nul
 // Empty when they agree.
 std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string& table);
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  // Copies `source` into the folder under `name`, writable; returns the copy's path.
-  std::string copy(const std::string& source, const std::string& name) const;
+using testing_support::ScratchDir;
 
- private:
-  std::string path_;
-};
+// Bytes as lower-case hex digits, two a byte.
+std::string hexBytes(const std::string& bytes);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -1,9 +1,11 @@
 // Opening a database for writing refuses, before anything is written and with an error that says
-// why: a file held through its lock file, one this user may not read or write, one whose folder
-// takes no log, and one cut shorter than its own page maps.
+// why: a file held through its lock file or by another writer, one this user may not read or
+// write, one in another code page, one whose folder takes no log, and one cut shorter than its
+// own page maps.
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/header.h"
 #include "jet_test_support.h"
 
 namespace jet {
@@ -95,6 +98,50 @@ TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
   // A lock file left behind by a program that ended is no lock.
   ::chmod(ldb.c_str(), 0666);
   EXPECT_EQ(openForWritingUnprivileged(path), "");
+}
+
+// A record lock that another process holds on the lock file, a second writer in this process,
+// a file without write permission, and an Access 97 file in another code page than 1252.
+TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRefused) {
+  ScratchDir dir;
+  std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  const std::string before = testing::readFile(path);
+  std::string ldb = dir.path() + "/bandplan.ldb";
+  testing::writeFile(ldb, std::string(64, '\0'));
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    int fd = ::open(ldb.c_str(), O_RDWR);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    ::fcntl(fd, F_SETLK, &fl);
+    (void)!::write(ready[1], "x", 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "held by another process: " << openForWriting(path);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  {
+    Database first(path, Database::Mode::ReadWrite);
+    EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "a second writer: " << openForWriting(path);
+  }
+  ::chmod(path.c_str(), 0444);
+  EXPECT_TRUE(startsWith(openForWriting(path), "3027: ")) << "a read-only file: " << openForWriting(path);
+  EXPECT_EQ(testing::readFile(path), before);
+
+  std::string cyrillic = dir.copy(fixturePath("access-made/testV1997.mdb"), "cyrillic.mdb");
+  std::string bytes = testing::readFile(cyrillic);
+  std::string header = unmaskHeader(bytes.substr(0, 2048), false);
+  put16(reinterpret_cast<uint8_t*>(header.data()) + 0x3C, 1251);
+  bytes.replace(0, 2048, unmaskHeader(header, false));
+  testing::writeFile(cyrillic, bytes);
+  EXPECT_EQ(Database(cyrillic, Database::Mode::ReadOnly).header().codePage, 1251);
+  EXPECT_TRUE(startsWith(openForWriting(cyrillic), "3027: ")) << "code page 1251 written as 1252: " << openForWriting(cyrillic);
 }
 
 TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
