@@ -13,6 +13,7 @@
 #include <string>
 
 #include "../independent_reader.h"
+#include "../jet/jet_test_support.h"
 #include "../temp_copy.h"
 #include "db/database.h"
 #include "db/recordset.h"
@@ -25,26 +26,11 @@ namespace {
 
 using testing_support::integrityProblems;
 using testing_support::soundForEveryReader;
-using testing_support::TempDir;
+using testing_support::ScratchDir;
+using jet::testing::runCommand;
+using testing_support::readBytes;
 
 int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string commandOutput(const std::string& command, int* status = nullptr) {
-  FILE* p = ::popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  int rc = ::pclose(p);
-  if (status) *status = rc;
-  return out;
-}
 
 const jet::LogicalIndex& indexOf(jet::Table& t, const std::string& name) {
   const jet::LogicalIndex* li = t.def().findIndex(name);
@@ -64,7 +50,7 @@ std::vector<jet::RowId> walk(jet::Database& db, jet::Table& t, const std::string
 }
 
 TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.path() + "/new.mdb";
   jet::createDatabase(path);
   {
@@ -102,14 +88,14 @@ TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
   for (jet::RowId id : walk(db, t, "DXCC")) order.push_back(int32_t(t.readRow(id)[3].i));
   EXPECT_EQ(order, (std::vector<int32_t>{520, 518, 517}));
 
-  const std::string schema = commandOutput("mdb-schema --indexes '" + path + "' postgres 2>/dev/null");
+  const std::string schema = runCommand("mdb-schema --indexes '" + path + "' postgres 2>/dev/null");
   EXPECT_NE(schema.find("\"contacts_pkey\" PRIMARY KEY (\"id\")"), std::string::npos) << schema;
   EXPECT_NE(schema.find("UNIQUE INDEX \"contacts_bycall_idx\""), std::string::npos) << schema;
   EXPECT_NE(schema.find("(\"dxcc\" DESC)"), std::string::npos) << schema;
 }
 
 TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.copy("jet4/logbook.mdb");
   size_t rows = 0;
   {
@@ -148,7 +134,7 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
   // The same table as Access 2000 and Access 97 made it.
   for (const char* fixture : {"access-made/indexTestV2000.mdb", "access-made/indexTestV1997.mdb"}) {
     SCOPED_TRACE(fixture);
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.copy(fixture);
     {
       db::Database d(path);
@@ -169,9 +155,9 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
 }
 
 TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.copy("jet4/logbook.mdb");
-  const std::string before = fileBytes(path);
+  const std::string before = readBytes(path);
   db::Database d(path);
   auto refused = [&](const std::string& sql) { return errorOf([&] { d.Execute(sql); }); };
   EXPECT_EQ(refused("CREATE UNIQUE INDEX OneCountry ON MainLog (Country)"), jet::err::kDuplicateKey);
@@ -188,39 +174,34 @@ TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
   EXPECT_EQ(refused("CREATE TABLE T (A long, a text)"), jet::err::kInvalidArgument);
   // Still usable afterwards.
   EXPECT_EQ(d.OpenRecordset("SELECT * FROM MainLog WHERE DXCC = 85")->RecordCount() > 0, true);
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readBytes(path), before);
 }
 
 TEST(DdlTest, JetToolCreatesADatabaseFromStatements) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.path() + "/made.mdb";
   const std::string jet = std::string(TARNLOG_JET_TOOL);
   int status = 0;
-  std::string out = commandOutput(jet + " create '" + path +
-                                       "' 'CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(30))' "
-                                       "\"INSERT INTO T (Name) VALUES ('one')\" 'CREATE INDEX Name ON T (Name)' 2>&1",
-                                   &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(commandOutput(jet + " check '" + path + "'"), "ok\n");
-  EXPECT_EQ(commandOutput("mdb-export '" + path + "' T"), "ID,Name\n1,\"one\"\n");
-  // The same in Access 97 format.
-  const std::string old = dir.path() + "/made97.mdb";
-  out = commandOutput(jet + " create --format 97 '" + old +
-                          "' 'CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(30))' "
-                          "\"INSERT INTO T (Name) VALUES ('one \xE2\x82\xAC')\" 'CREATE INDEX Name ON T (Name)' 2>&1",
-                      &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(jet::Database(old, jet::Database::Mode::ReadOnly).header().version, 0);
-  EXPECT_EQ(commandOutput(jet + " check '" + old + "'"), "ok\n");
-  EXPECT_EQ(commandOutput("mdb-export '" + old + "' T"), "ID,Name\n1,\"one \xE2\x82\xAC\"\n");
+  std::string out;
+  for (const bool access97 : {false, true}) {
+    const std::string file = access97 ? dir.path() + "/made97.mdb" : path, name = access97 ? "one \xE2\x82\xAC" : "one";
+    out = runCommand(jet + " create " + (access97 ? "--format 97 '" : "'") + file +
+                         "' 'CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(30))' "
+                         "\"INSERT INTO T (Name) VALUES ('" + name + "')\" 'CREATE INDEX Name ON T (Name)' 2>&1",
+                     &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(jet::Database(file, jet::Database::Mode::ReadOnly).header().version, access97 ? 0 : 1);
+    EXPECT_EQ(runCommand(jet + " check '" + file + "'"), "ok\n") << file;
+    EXPECT_EQ(runCommand("mdb-export '" + file + "' T"), "ID,Name\n1,\"" + name + "\"\n");
+  }
   // A statement that does not parse stops it before the file is made.
   const std::string bad = dir.path() + "/bad.mdb";
-  out = commandOutput(jet + " create '" + bad + "' 'CREATE TABLE (' 2>&1", &status);
+  out = runCommand(jet + " create '" + bad + "' 'CREATE TABLE (' 2>&1", &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("error 3290"), std::string::npos) << out;
   EXPECT_FALSE(std::filesystem::exists(bad));
   // An existing file is never overwritten.
-  out = commandOutput(jet + " create '" + path + "' 2>&1", &status);
+  out = runCommand(jet + " create '" + path + "' 2>&1", &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("error 3204"), std::string::npos) << out;
 }

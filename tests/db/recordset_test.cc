@@ -78,7 +78,7 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
 }
 
 TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
-  testing_support::TempDir dir;
+  testing_support::ScratchDir dir;
   const std::string path = dir.path() + "/numbers.mdb";
   jet::createDatabase(path);
   {
