@@ -192,7 +192,7 @@ class ConsoleTest : public ::testing::Test {
   std::vector<std::string> original;
 };
 
-TEST_F(ConsoleTest, HelpVersionAndBadUsage) {
+TEST_F(ConsoleTest, HelpVersionBadUsageAndNoAnswer) {
   Result help = run({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--bandplan", "--logbook", "--yes", "--dry-run", "--backup", "--version"}) {
@@ -209,16 +209,13 @@ TEST_F(ConsoleTest, HelpVersionAndBadUsage) {
     EXPECT_TRUE(r.out.empty()) << bad[0];
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
   }
-  EXPECT_TRUE(untouched());
-}
-
-TEST_F(ConsoleTest, WithoutATerminalOrYesNothingIsWritten) {
+  // Without a terminal to answer on, and without --yes, nothing is written, not even a backup.
   Result r = run(with({"--backup", (dir / "backups").string()}), "yes\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(r.out.empty());
   EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
-  EXPECT_TRUE(untouched());
   EXPECT_FALSE(fs::exists(dir / "backups"));
+  EXPECT_TRUE(untouched());
 }
 
 TEST_F(ConsoleTest, QuestionAnsweredOnTheTerminal) {
@@ -411,7 +408,7 @@ TEST_F(ConsoleTest, BackupIsTakenFirstAndRestoresTheOriginals) {
   }
 }
 
-TEST_F(ConsoleTest, FailedBackupStopsBeforeAnythingIsWritten) {
+TEST_F(ConsoleTest, FailedBackupOrMissingDatabaseStopsBeforeAnythingIsWritten) {
   std::ofstream(dir / "plain-file") << "x";
   Result r = run(with({"--yes", "--backup", (dir / "plain-file" / "backups").string()}));
   EXPECT_EQ(r.status, 1);
@@ -423,6 +420,11 @@ TEST_F(ConsoleTest, FailedBackupStopsBeforeAnythingIsWritten) {
   EXPECT_EQ(noLogbook.status, 1);
   EXPECT_EQ(noLogbook.err, "Run-time error 3024: Could not find file ''.\n");  // no logbook setting
   EXPECT_TRUE(untouched());
+
+  Result noBandPlan = run({"--yes"});  // no documents folder: the path literal alone
+  EXPECT_EQ(noBandPlan.status, 1);
+  EXPECT_TRUE(noBandPlan.out.empty()) << noBandPlan.out;  // ends before the question
+  EXPECT_EQ(noBandPlan.err.rfind("Run-time error 3024: Could not find file", 0), 0u) << noBandPlan.err;
 }
 
 TEST_F(ConsoleTest, FindsTheDatabasesAsTheWindowDoes) {
@@ -453,13 +455,6 @@ TEST_F(ConsoleTest, FindsTheDatabasesAsTheWindowDoes) {
   EXPECT_EQ(other.status, 0) << other.err;
   EXPECT_EQ(readFile(bandPlan), original[0]);
   EXPECT_NE(readFile(logbook), original[1]);
-}
-
-TEST_F(ConsoleTest, MissingBandPlanEndsBeforeTheQuestion) {
-  Result r = run({"--yes"});  // no documents folder: the path literal alone
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.out.empty()) << r.out;
-  EXPECT_EQ(r.err.rfind("Run-time error 3024: Could not find file", 0), 0u) << r.err;
 }
 
 // Access 97 band plans and logbooks get the same updates as Access 2000 ones of the same data:

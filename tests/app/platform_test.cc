@@ -47,12 +47,10 @@ class PlatformTest : public ::testing::Test {
   FakePrefix fake;
 };
 
-TEST_F(PlatformTest, DocumentsFolderIsThePrefixsPersonalValueAsWritten) {
+TEST_F(PlatformTest, DocumentsFolderIsThePersonalValueOfThePrefixOrDotWine) {
   fake.writeUserReg(kUserReg);
   EXPECT_EQ(platform::documentsFolder(), "C:\\users\\bob\\Documents");
-}
-
-TEST_F(PlatformTest, DefaultPrefixIsDotWineInHome) {
+  // Without WINEPREFIX the prefix is ~/.wine.
   unsetenv("WINEPREFIX");
   FakePrefix::touch(fake.home() / ".wine" / "user.reg",
                     "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\"
