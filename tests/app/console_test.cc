@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../temp_copy.h"
 #include "fake_prefix.h"
 #include "jet/database.h"
 #include "jet/integrity_check.h"
@@ -26,18 +27,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::FakePrefix;
+using testing_support::readBytes;
 
 struct Result {
   int status = -1;
   std::string out, err;
 };
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -99,8 +94,8 @@ Result runProgram(const std::vector<std::string>& args, const fs::path& scratch,
   if (master >= 0) close(master);
   Result r;
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = readFile(outFile);
-  r.err = readFile(errFile);
+  r.out = readBytes(outFile);
+  r.err = readBytes(errFile);
   return r;
 }
 
@@ -169,7 +164,7 @@ class ConsoleTest : public ::testing::Test {
     logbook = dir / "logbook.mdb";
     copyFixture("bandplan.mdb", bandPlan);
     copyFixture("logbook.mdb", logbook);
-    original = {readFile(bandPlan), readFile(logbook)};
+    original = {readBytes(bandPlan), readBytes(logbook)};
   }
 
   static void copyFixture(const std::string& name, const fs::path& to) {
@@ -185,7 +180,7 @@ class ConsoleTest : public ::testing::Test {
     for (const std::string& p : paths()) args.push_back(p);
     return args;
   }
-  bool untouched() { return readFile(bandPlan) == original[0] && readFile(logbook) == original[1]; }
+  bool untouched() { return readBytes(bandPlan) == original[0] && readBytes(logbook) == original[1]; }
 
   FakePrefix fake;  // no documents folder or settings unless a test writes them
   fs::path dir, bandPlan, logbook;
@@ -316,7 +311,7 @@ TEST_F(ConsoleTest, DryRunFailsWhereTheRealRunWould) {
   // A folder where this user may not create the log (tests run as root: the runs drop to nobody).
   copyFixture("bandplan.mdb", bandPlan);
   copyFixture("logbook.mdb", logbook);
-  original = {readFile(bandPlan), readFile(logbook)};
+  original = {readBytes(bandPlan), readBytes(logbook)};
   for (const fs::path& f : {bandPlan, logbook}) fs::permissions(f, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
   fs::permissions(fake.root(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
@@ -356,7 +351,7 @@ TEST_F(ConsoleTest, ARunStoppedAtAnyWriteOfTheBandPlanIsFinishedByTheNextRun) {
   ASSERT_EQ(strace("").status, 0);
   std::map<std::string, Rows> clean;
   for (const char* t : tables) clean[t] = rowsOf(bandPlan, t);
-  const int writeCalls = int(linesOf(readFile(trace)).size());
+  const int writeCalls = int(linesOf(readBytes(trace)).size());
   ASSERT_GE(writeCalls, 20);  // one at least for each stored row of the update
 
   for (const std::string how : {"signal=KILL", "error=ENOSPC"}) {
@@ -404,7 +399,7 @@ TEST_F(ConsoleTest, BackupIsTakenFirstAndRestoresTheOriginals) {
   EXPECT_EQ(std::distance(fs::directory_iterator(backups), fs::directory_iterator()), 6);
   for (const auto& entry : fs::directory_iterator(backups)) {
     bool isBandPlan = entry.path().filename().string().rfind("bandplan", 0) == 0;
-    if (isBandPlan) EXPECT_EQ(readFile(entry.path()).size(), original[0].size());
+    if (isBandPlan) EXPECT_EQ(readBytes(entry.path()).size(), original[0].size());
   }
 }
 
@@ -453,8 +448,8 @@ TEST_F(ConsoleTest, FindsTheDatabasesAsTheWindowDoes) {
   // --logbook takes the place of the setting; the band plan still comes from the documents folder.
   Result other = run({"--yes", "--logbook", logbook.string()});
   EXPECT_EQ(other.status, 0) << other.err;
-  EXPECT_EQ(readFile(bandPlan), original[0]);
-  EXPECT_NE(readFile(logbook), original[1]);
+  EXPECT_EQ(readBytes(bandPlan), original[0]);
+  EXPECT_NE(readBytes(logbook), original[1]);
 }
 
 // Access 97 band plans and logbooks get the same updates as Access 2000 ones of the same data:

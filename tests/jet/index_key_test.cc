@@ -33,24 +33,16 @@ Column column(ColumnType type) {
   return c;
 }
 
-std::string key(ColumnType type, const Value& v, bool ascending = true) {
+// The key of one column, as hex; `access97` for a text column of an Access 97 file.
+std::string key(ColumnType type, const Value& v, bool ascending = true, bool access97 = false) {
+  Column c = column(type);
+  c.access97 = access97;
   std::string out;
-  appendIndexKey(out, column(type), ascending, v);
+  appendIndexKey(out, c, ascending, v);
   return hexBytes(out);
 }
-
-std::string textKey(const std::string& s, bool ascending = true) {
-  return key(ColumnType::Text, Value::text(s), ascending);
-}
-
-// The key of a text column of an Access 97 file.
-std::string key97(const std::string& s, bool ascending = true) {
-  Column c = column(ColumnType::Text);
-  c.access97 = true;
-  std::string out;
-  appendIndexKey(out, c, ascending, Value::text(s));
-  return hexBytes(out);
-}
+std::string textKey(const std::string& s, bool ascending = true) { return key(ColumnType::Text, Value::text(s), ascending); }
+std::string key97(const std::string& s, bool ascending = true) { return key(ColumnType::Text, Value::text(s), ascending, true); }
 
 TEST(IndexKeyText, MatchesStoredEntries) {
   struct Case {
