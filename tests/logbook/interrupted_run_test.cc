@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -60,10 +62,39 @@ std::string contents(const std::string& path) {
   return out;
 }
 
+// The two files a run starts from: the Access 2000 fixtures, or an Access 97 band plan and
+// logbook that tarnlog-gen makes once.
+enum class Format { Access2000, Access97 };
+
+struct Originals {
+  std::string bandplan, logbook;
+};
+
+const Originals& originals(Format format) {
+  static const Originals access2000{fixture("jet4/bandplan.mdb"), fixture("jet4/logbook.mdb")};
+  static const TempDir made;
+  static const Originals access97 = [] {
+    Originals o{made.path() + "/bandplan97.mdb", made.path() + "/logbook97.mdb"};
+    const std::string gen = TARNLOG_GEN_EXE;
+    if (std::system(("'" + gen + "' bandplan '" + o.bandplan + "' --format 97").c_str()) != 0 ||
+        std::system(("'" + gen + "' logbook '" + o.logbook + "' --contacts 600 --seed 7 --format 97").c_str()) != 0) {
+      throw std::runtime_error("tarnlog-gen failed");
+    }
+    return o;
+  }();
+  return format == Format::Access97 ? access97 : access2000;
+}
+
 struct Files {
+  explicit Files(Format format = Format::Access2000) {
+    for (auto [from, to] : {std::pair{&originals(format).bandplan, &bandplan}, std::pair{&originals(format).logbook, &logbook}}) {
+      *to = dir.path() + "/" + fs::path(*from).filename().string();
+      fs::copy_file(*from, *to);
+      fs::permissions(*to, fs::perms::owner_write, fs::perm_options::add);
+    }
+  }
   TempDir dir;
-  std::string bandplan = dir.copy("jet4/bandplan.mdb");
-  std::string logbook = dir.copy("jet4/logbook.mdb");
+  std::string bandplan, logbook;
 };
 
 // One press of Start answered Yes, through `fsys`; `onMessage` sees each closing message.
@@ -98,10 +129,12 @@ struct Reference {
   long changes = 0, syncs = 0;
 };
 
-const Reference& reference() {
-  static const Reference ref = [] {
-    Reference r;
-    Files f;
+const Reference& reference(Format format = Format::Access2000) {
+  static std::map<Format, Reference> made;
+  if (auto known = made.find(format); known != made.end()) return known->second;
+  Reference& r = made[format];
+  {
+    Files f(format);
     r.bandplanBefore = contents(f.bandplan);
     r.logbookBefore = contents(f.logbook);
     FaultyFiles counting;
@@ -110,21 +143,20 @@ const Reference& reference() {
     r.syncs = counting.syncs();
     r.bandplanAfter = contents(f.bandplan);
     r.logbookAfter = contents(f.logbook);
-    return r;
-  }();
-  return ref;
+  }
+  return r;
 }
 
 // Runs with `fault` at every call it can meet, checking what each stop leaves.
-void stopEverywhere(FaultyFiles::Fault fault, long calls) {
-  const Reference& ref = reference();
+void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format::Access2000) {
+  const Reference& ref = reference(format);
   ASSERT_NE(ref.bandplanBefore, ref.bandplanAfter);
   ASSERT_NE(ref.logbookBefore, ref.logbookAfter);
   TempDir scratch;
   const long stride = kStopsInSlowBuilds > 0 ? std::max(1L, calls / kStopsInSlowBuilds) : 1;
   for (long at = 1; at <= calls; at += stride) {
     SCOPED_TRACE("fault at call " + std::to_string(at));
-    Files f;
+    Files f(format);
     FaultyFiles faulty(fault, at);
     std::string error;
     std::vector<std::string> shown;
@@ -179,6 +211,14 @@ TEST(InterruptedRun, PowerCutAtEverySyncLosingOrTearingTheWritesSince) {
 
 TEST(InterruptedRun, DiskFullFromEveryWriteOn) {
   stopEverywhere(FaultyFiles::Fault::DiskFull, reference().changes);
+}
+
+// The same on Access 97 files, whose pages are 2 KiB and whose text is stored in code page 1252.
+TEST(InterruptedRun, Access97KilledPowerCutAndFullDisk) {
+  const Reference& ref = reference(Format::Access97);
+  stopEverywhere(FaultyFiles::Fault::Kill, ref.changes, Format::Access97);
+  stopEverywhere(FaultyFiles::Fault::TornCut, ref.syncs, Format::Access97);
+  stopEverywhere(FaultyFiles::Fault::DiskFull, ref.changes, Format::Access97);
 }
 
 // Killed while a closing message stands: the file alone already holds that update. The user
