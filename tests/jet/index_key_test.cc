@@ -12,10 +12,12 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/text_sort_general_table.h"
 #include "../error_number.h"
 #include "jet_test_support.h"
 
@@ -167,6 +169,70 @@ TEST(IndexKeyText, Access97Order) {
     EXPECT_LE(key97(sorted[i]), key97(sorted[i + 1])) << sorted[i] << " / " << sorted[i + 1];
     EXPECT_GE(key97(sorted[i], false), key97(sorted[i + 1], false)) << sorted[i] << " / " << sorted[i + 1];
   }
+}
+
+// The packed tables hold exactly the sort-code facts they are generated from.
+TEST(IndexKeyText, SortTablesHoldTheFacts) {
+  const std::string dir = testing::fixturePath("../../tools/gen/sort-codes/");
+  auto lines = [&](const std::string& name) {
+    std::vector<std::string> out;
+    std::string text = testing::readFile(dir + name), line;
+    for (char ch : text) {
+      if (ch == '\n') out.push_back(std::exchange(line, "")); else if (ch != '\r') line += ch;
+    }
+    return out;
+  };
+  auto bytes = [](std::string hexText) {
+    if (hexText.size() % 2) hexText = "0" + hexText;
+    std::string out;
+    for (size_t i = 0; i < hexText.size(); i += 2) out += char(std::stoi(hexText.substr(i, 2), nullptr, 16));
+    return out;
+  };
+  // The line a table entry would have been written from.
+  auto line = [&](const SortCode& c) {
+    const std::string in(reinterpret_cast<const char*>(c.inline_), c.inlineSize);
+    const std::string extra(reinterpret_cast<const char*>(c.extra), c.extraSize);
+    switch (c.kind) {
+      case SortCode::Kind::kIgnored: return std::string("X");
+      case SortCode::Kind::kSimple: return "S" + hexBytes(in);
+      case SortCode::Kind::kSignificant: return "G" + hexBytes(in);
+      case SortCode::Kind::kInternational: return "I" + hexBytes(in) + "," + hexBytes(extra);
+      case SortCode::Kind::kUnprintable: return "U" + hexBytes(in);
+      case SortCode::Kind::kUnprintableExt: return "P" + hexBytes(in);
+      case SortCode::Kind::kInternationalExt2: return "Z" + hexBytes(in) + "," + hexBytes(extra) + ",1";
+      case SortCode::Kind::kInternationalExt3: return "Z" + hexBytes(in) + "," + hexBytes(extra) + ",";
+    }
+    return std::string("?");
+  };
+  // Facts as our line shape: hex in lower case, every byte with both digits.
+  auto normal = [&](const std::string& fact) {
+    std::string out(1, fact[0]);
+    size_t start = 1;
+    for (int field = 0; start <= fact.size() && fact.size() > 1; ++field) {
+      size_t end = std::min(fact.find(',', start), fact.size());
+      const std::string f = fact.substr(start, end - start);
+      out += (field ? "," : "") + (fact[0] == 'Z' && field == 2 ? f : hexBytes(bytes(f)));
+      start = end + 1;
+    }
+    return out;
+  };
+  std::vector<std::string> jet4 = lines("index_codes_genleg.txt"), ext = lines("index_codes_ext_genleg.txt");
+  jet4.insert(jet4.end(), ext.begin(), ext.end());
+  ASSERT_EQ(jet4.size(), 0x10000u - 0x800u);
+  size_t next = 0;
+  for (char32_t ch = 0; ch <= 0xFFFF; ++ch) {
+    if (ch >= 0xD800 && ch <= 0xDFFF) continue;
+    ASSERT_EQ(line(generalSortCode(char16_t(ch))), normal(jet4[next++])) << std::hex << unsigned(ch);
+  }
+  const std::vector<std::string> gen97 = lines("index_codes_gen_97.txt");
+  ASSERT_EQ(gen97.size(), 256u);
+  for (unsigned b = 0; b < 256; ++b) ASSERT_EQ(line(general97SortCode(uint8_t(b))), normal(gen97[b])) << b;
+  for (const std::string& m : lines("index_mappings_ext_gen_97.txt")) {
+    if (m.empty()) continue;
+    const size_t comma = m.find(',');
+    EXPECT_EQ(general97Byte(char32_t(std::stoul(m.substr(0, comma)))), std::stoul(m.substr(comma + 1))) << m;
+  }
+  EXPECT_EQ(general97Byte(U'\u0416'), 0);
 }
 
 TEST(IndexKeyText, LimitsAndRefusals) {
