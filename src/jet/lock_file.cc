@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/os_file.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -29,22 +30,6 @@ struct LockCheck {
 #ifdef _WIN32
 constexpr const char* kSeparators = "/\\";
 
-std::wstring widen(const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-  std::wstring w(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-  return w;
-}
-
-std::string narrow(const std::wstring& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
 std::string systemText(DWORD code) {
   wchar_t* text = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -52,12 +37,12 @@ std::string systemText(DWORD code) {
   std::wstring w = n ? std::wstring(text, n) : L"error " + std::to_wstring(code);
   if (text) LocalFree(text);
   while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L'.' || w.back() == L' ')) w.pop_back();
-  return narrow(w);
+  return osNarrow(w);
 }
 
 // The file that `path` names once links are followed; `path` itself when that cannot be told.
 std::string realPathOf(const std::string& path) {
-  HANDLE h = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE h = CreateFileW(osWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return path;
   std::wstring buf(32768, L'\0');
@@ -67,11 +52,11 @@ std::string realPathOf(const std::string& path) {
   buf.resize(n);
   if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0) buf = L"\\\\" + buf.substr(8);
   else if (buf.rfind(L"\\\\?\\", 0) == 0) buf = buf.substr(4);
-  return narrow(buf);
+  return osNarrow(buf);
 }
 
 LockCheck checkLockFile(const std::string& ldb) {
-  std::wstring wide = widen(ldb);
+  std::wstring wide = osWide(ldb);
   // Access keeps its lock file open while the database is in use; an open that shares nothing
   // fails then. A lock file left behind by a program that ended opens and is not held.
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -26,6 +26,12 @@ struct OsPathInfo {
 };
 OsPathInfo osPathInfo(const std::string& path);
 
+#ifdef _WIN32
+// UTF-8 to the UTF-16 that Windows' wide calls take, and back.
+std::wstring osWide(const std::string& utf8);
+std::string osNarrow(const std::wstring& wide);
+#endif
+
 // Removes a file; false when that fails.
 bool osRemoveFile(const std::string& path);
 // Renames a file, replacing any file of the new name; false when that fails.

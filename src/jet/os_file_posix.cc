@@ -137,25 +137,23 @@ int64_t OsFile::size() const {
   return int64_t(st.st_size);
 }
 
+namespace {
+
 // A POSIX record lock (what other programs that lock byte ranges see) and a BSD lock (what a
 // second open of the file in this same process sees, where record locks do not conflict).
-bool OsFile::lockExclusive() {
+bool lockWhole(int fd, bool exclusive) {
   struct flock fl {};
-  fl.l_type = F_WRLCK;
+  fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = 0;
   fl.l_len = 0;
-  return ::fcntl(int(handle_), F_SETLK, &fl) == 0 && ::flock(int(handle_), LOCK_EX | LOCK_NB) == 0;
+  return ::fcntl(fd, F_SETLK, &fl) == 0 && ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
 }
 
-bool OsFile::lockShared() {
-  struct flock fl {};
-  fl.l_type = F_RDLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
-  return ::fcntl(int(handle_), F_SETLK, &fl) == 0 && ::flock(int(handle_), LOCK_SH | LOCK_NB) == 0;
-}
+}  // namespace
+
+bool OsFile::lockExclusive() { return lockWhole(int(handle_), true); }
+bool OsFile::lockShared() { return lockWhole(int(handle_), false); }
 
 }  // namespace jet
 

@@ -13,22 +13,6 @@ namespace jet {
 
 namespace {
 
-// UTF-8 to the UTF-16 the wide file calls take; forward slashes are accepted by them as they are.
-std::wstring widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-  std::wstring out(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n);
-  return out;
-}
-
-std::string narrow(const wchar_t* s, size_t len) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, s, int(len), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, s, int(len), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 OVERLAPPED at(uint64_t offset) {
@@ -44,6 +28,22 @@ constexpr uint64_t kHoldOffset = 0x7fffffff00000000ull;
 constexpr DWORD kHoldLength = 1;
 
 }  // namespace
+
+std::wstring osWide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring out(size_t(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string osNarrow(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
 
 OsError lastOsError() {
   DWORD e = GetLastError();
@@ -61,7 +61,7 @@ OsError lastOsError() {
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, e, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   if (n > 0 && text != nullptr) {
-    out.text = narrow(text, n);
+    out.text = osNarrow(std::wstring(text, n));
     while (!out.text.empty() && (out.text.back() == '\n' || out.text.back() == '\r' || out.text.back() == ' ' ||
                                  out.text.back() == '.')) {
       out.text.pop_back();
@@ -76,7 +76,7 @@ OsError lastOsError() {
 OsPathInfo osPathInfo(const std::string& path) {
   OsPathInfo info;
   if (path.empty()) return info;
-  DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  DWORD attributes = GetFileAttributesW(osWide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return info;
   info.exists = true;
   info.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -84,12 +84,12 @@ OsPathInfo osPathInfo(const std::string& path) {
   return info;
 }
 
-bool osRemoveFile(const std::string& path) { return DeleteFileW(widen(path).c_str()) != 0; }
+bool osRemoveFile(const std::string& path) { return DeleteFileW(osWide(path).c_str()) != 0; }
 
 void osSyncFolderOf(const std::string&) {}
 
 bool osRenameFile(const std::string& from, const std::string& to) {
-  return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(osWide(from).c_str(), osWide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void osFailWith(OsFailure kind) {
@@ -112,7 +112,7 @@ bool OsFile::open(const std::string& path, Open how) {
     case Open::CreateNew: access = GENERIC_WRITE; share = FILE_SHARE_READ; disposition = CREATE_NEW; break;
     case Open::Replace: access = GENERIC_READ | GENERIC_WRITE; share = FILE_SHARE_READ; disposition = CREATE_ALWAYS; break;
   }
-  HANDLE h = CreateFileW(widen(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(osWide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(h);
   return true;

@@ -4,6 +4,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/os_file.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
 
@@ -31,22 +32,10 @@ namespace {
 
 #ifdef _WIN32
 
-namespace {
-
-std::wstring widen(const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-  std::wstring w(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-  return w;
-}
-
-}  // namespace
-
 // The read-only attribute is checked where the file is opened; folder rights are ACLs, and a
 // log that cannot be created fails when the first operation is stored.
 void checkWriteAccess(const std::string& path) {
-  std::wstring wide = widen(path);
+  std::wstring wide = osWide(path);
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
