@@ -226,9 +226,28 @@ NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, co
   return s;
 }
 
+std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,
+                                          const NodeSpace& before) {
+  const size_t n = node.entries.size();
+  if (n < 2) return std::nullopt;
+  const size_t len = gone.key.size() + (node.leaf ? 4 : 8);
+  // The prefix stays when the entry that went shared more than it with one that stays (and
+  // was longer): then the entries that bound it are still there.
+  const IndexEntry& stays = node.entries[at < n ? at : n - 1];
+  if (len - 1 <= before.prefix) return std::nullopt;
+  if (commonBytes(gone, stays, node.leaf, before.prefix + 1) <= before.prefix) return std::nullopt;
+  NodeSpace s;
+  s.prefix = before.prefix;
+  s.raw = before.raw - len;
+  s.total = s.raw - (n - 1) * s.prefix;
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
 bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
   // A space kept beside the node is the one measured now: every change resets or updates it.
-  const NodeSpace space = node.space ? *node.space : measureIndexNode(f, node);
+  if (!node.space) node.space = measureIndexNode(f, node);
+  const NodeSpace space = *node.space;
   if (!space.fits) return false;
   const size_t n = node.entries.size();
   const size_t prefix = space.prefix, total = space.total;
@@ -251,15 +270,17 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
     const IndexEntry& e = node.entries[i];
     const size_t t = trailerBytes(trailer, e, node.leaf);
     size_t skip = i == 0 ? 0 : prefix;
+    // Entries after the first keep only a few bytes each: copied byte by byte, not by call.
     if (skip < e.key.size()) {
-      std::memcpy(out + pos, e.key.data() + skip, e.key.size() - skip);
-      pos += e.key.size() - skip;
+      const size_t len = e.key.size() - skip;
+      if (len > 16) std::memcpy(out + pos, e.key.data() + skip, len);
+      else for (size_t j = 0; j < len; ++j) out[pos + j] = uint8_t(e.key[skip + j]);
+      pos += len;
       skip = 0;
     } else {
       skip -= e.key.size();
     }
-    std::memcpy(out + pos, trailer + skip, t - skip);
-    pos += t - skip;
+    for (size_t j = skip; j < t; ++j) out[pos++] = trailer[j];
     page[f.indexBitmask + pos / 8] |= uint8_t(1 << (pos % 8));
   }
   return true;

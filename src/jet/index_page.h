@@ -40,9 +40,9 @@ struct IndexNode {
   uint32_t prev = 0, next = 0;  // neighbours on the same level
   uint32_t tail = 0;            // nodes: the last child, which has no entry of its own
   std::vector<IndexEntry> entries;
-  // The entries' space as last measured; whoever changes the entries resets it (or keeps it
-  // up to date with spaceAfterInsert).
-  std::optional<NodeSpace> space;
+  // The entries' space as last measured (a cache, filled in when a page is written); whoever
+  // changes the entries resets it, or keeps it up to date with spaceAfterInsert/Remove.
+  mutable std::optional<NodeSpace> space;
 };
 
 // A node as its page holds it; decoded once, then kept until the page changes.
@@ -57,6 +57,10 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node);
 NodeSpace measureIndexNode(const Format& f, const IndexNode& node);
 // The space after entries[at] was inserted into a node whose space before was `before`.
 NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, const NodeSpace& before);
+// The space after `gone`, once entries[at], was removed from a node whose space was `before`;
+// nothing when only measuring again can tell.
+std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,
+                                          const NodeSpace& before);
 int compareEntries(const IndexEntry& a, const IndexEntry& b);
 
 // Measures entries, added in key order, against one page, prefix compression counted.

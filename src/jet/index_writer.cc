@@ -275,8 +275,8 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
 
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  const std::optional<NodeSpace> before = path.back().view().space;
   IndexNode& leaf = path.back().node(file_);
+  const std::optional<NodeSpace> before = path.back().spaceBefore;
   auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   bool last = pos == leaf.entries.end();
   const size_t at = size_t(pos - leaf.entries.begin());
@@ -288,6 +288,7 @@ void IndexWriter::add(const IndexEntry& entry) {
 void IndexWriter::remove(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
   IndexNode& leaf = path.back().node(file_);
+  const std::optional<NodeSpace> before = path.back().spaceBefore;
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   if (it == leaf.entries.end() || compareEntries(*it, entry) != 0) {
     // Entries out of order are searched one by one.
@@ -295,7 +296,10 @@ void IndexWriter::remove(const IndexEntry& entry) {
   }
   if (it == leaf.entries.end()) corrupt("an index has no entry for a row of its table");
   bool wasLast = it + 1 == leaf.entries.end();
+  const size_t at = size_t(it - leaf.entries.begin());
+  IndexEntry gone = std::move(*it);
   leaf.entries.erase(it);
+  if (before) leaf.space = spaceAfterRemove(f_, leaf, at, gone, *before);
   if (leaf.entries.empty()) {
     detach(path, path.size() - 1);
     return;

@@ -32,6 +32,7 @@ class IndexWriter {
     std::shared_ptr<const IndexNode> seen;
     std::optional<IndexNode> own;
     int slot = -1;  // the entry of this node that leads down; -1: its tail
+    std::optional<NodeSpace> spaceBefore;  // the node's space when it was taken to change
     const IndexNode& view() const { return own ? *own : *seen; }
     // The node to change. The pager lets go of its decoded copy, as the page is about to
     // change; when nothing else holds it, it is taken over instead of copied.
@@ -41,6 +42,7 @@ class IndexWriter {
         if (seen.use_count() == 1) own = std::move(const_cast<IndexNode&>(*seen));
         else own = *seen;
         seen.reset();
+        spaceBefore = own->space;
         own->space.reset();  // about to change
       }
       return *own;
