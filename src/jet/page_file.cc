@@ -407,10 +407,14 @@ void PageFile::checkpoint() {
     }
     syncAll(*file_, path_);
   }
-  std::vector<std::pair<uint32_t, uint64_t>> sorted(log_.committed().begin(), log_.committed().end());
-  std::sort(sorted.begin(), sorted.end());
-  // Runs of neighbouring pages go in one write each.
-  std::vector<uint8_t> run;
+  // The newest copies are read from the log in its own order, many frames per read, and
+  // written in page order within each stretch; runs of neighbouring pages go in one write each.
+  std::vector<std::pair<uint64_t, uint32_t>> byOffset;
+  byOffset.reserve(log_.committed().size());
+  for (auto& [page, offset] : log_.committed()) byOffset.emplace_back(offset, page);
+  std::sort(byOffset.begin(), byOffset.end());
+  constexpr size_t kStretch = 1u << 20;
+  std::vector<uint8_t> stretch, run;
   uint32_t runStart = 0;
   auto flush = [&] {
     if (run.empty()) return;
@@ -418,17 +422,24 @@ void PageFile::checkpoint() {
     fileBytes_ += run.size();
     run.clear();
   };
-  for (auto& [page, offset] : sorted) {
-    if (!run.empty() && page != runStart + run.size() / pageSize_) flush();
-    if (run.empty()) runStart = page;
-    const size_t at = run.size();
-    run.resize(at + pageSize_);
-    if (auto c = cache_.find(page); c != cache_.end() && !dirty_.count(page)) {
-      std::memcpy(run.data() + at, c->second->data(), pageSize_);
-    } else {
-      log_.readPage(offset, run.data() + at);
+  std::vector<std::pair<uint32_t, uint64_t>> inStretch;  // a stretch's pages, and where they lie in it
+  for (size_t i = 0; i < byOffset.size();) {
+    const uint64_t from = byOffset[i].first;
+    size_t j = i + 1;
+    while (j < byOffset.size() && byOffset[j].first + pageSize_ - from <= kStretch) ++j;
+    const uint64_t to = byOffset[j - 1].first + pageSize_;
+    stretch.resize(size_t(to - from));
+    log_.readBytes(from, stretch.data(), stretch.size());
+    inStretch.clear();
+    for (size_t k = i; k < j; ++k) inStretch.emplace_back(byOffset[k].second, byOffset[k].first - from);
+    std::sort(inStretch.begin(), inStretch.end());
+    for (auto& [page, at] : inStretch) {
+      if (!run.empty() && page != runStart + run.size() / pageSize_) flush();
+      if (run.empty()) runStart = page;
+      run.insert(run.end(), stretch.begin() + long(at), stretch.begin() + long(at + pageSize_));
     }
-    if (run.size() >= (1u << 20)) flush();
+    flush();
+    i = j;
   }
   flush();
   syncAll(*file_, path_);
