@@ -72,7 +72,6 @@ class PageFile {
     auto d = decoded_.find(page);
     return d == decoded_.end() ? nullptr : d->second;
   }
-  void forgetDecoded(uint32_t page) { decoded_.erase(page); }
   void keepDecoded(uint32_t page, std::shared_ptr<const void> value) {
     if (decoded_.size() >= 4096) decoded_.clear();  // bounded, as the page cache is
     decoded_[page] = std::move(value);
