@@ -275,4 +275,12 @@ std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, c
   return key;
 }
 
+bool sameKeyValues(const TableDef& def, const RealIndex& index, const std::vector<Value>& a, const std::vector<Value>& b) {
+  for (auto& ic : index.columns) {
+    const size_t at = columnPosition(def, ic.columnNumber);
+    if (!(a.at(at) == b.at(at))) return false;
+  }
+  return true;
+}
+
 }  // namespace jet

@@ -160,38 +160,98 @@ size_t trailerBytes(uint8_t* out, const IndexEntry& e, bool leaf) {
 
 }  // namespace
 
-bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
+namespace {
+
+bool fitsPage(const Format& f, size_t total) {
+  const size_t maskLen = f.indexEntries - f.indexBitmask;
+  return f.indexEntries + total <= f.pageSize && total < maskLen * 8;
+}
+
+// The length of the common start of two entries' page bytes (key, then trailer), up to limit.
+size_t commonBytes(const IndexEntry& a, const IndexEntry& b, bool leaf, size_t limit) {
+  const size_t keys = std::min({limit, a.key.size(), b.key.size()});
+  size_t k = 0;
+  if (std::memcmp(a.key.data(), b.key.data(), keys) == 0) {
+    k = keys;
+  } else {
+    while (a.key[k] == b.key[k]) ++k;
+    return k;
+  }
+  if (k == limit) return k;
+  uint8_t ta[8], tb[8];
+  trailerBytes(ta, a, leaf);
+  trailerBytes(tb, b, leaf);
+  auto byteA = [&](size_t j) { return j < a.key.size() ? uint8_t(a.key[j]) : ta[j - a.key.size()]; };
+  auto byteB = [&](size_t j) { return j < b.key.size() ? uint8_t(b.key[j]) : tb[j - b.key.size()]; };
+  while (k < limit && byteA(k) == byteB(k)) ++k;
+  return k;
+}
+
+}  // namespace
+
+NodeSpace measureIndexNode(const Format& f, const IndexNode& node) {
   const size_t n = node.entries.size();
-  // The common prefix of every entry on the page, stored once (in the first entry); each
-  // entry keeps at least one byte of its own.
-  uint8_t firstTrailer[8], trailer[8];
-  size_t prefix = 0, raw = 0;
+  const size_t trailerSize = node.leaf ? 4 : 8;
+  NodeSpace s;
   if (n > 0) {
-    const std::string& k0 = node.entries[0].key;
-    const size_t t0 = trailerBytes(firstTrailer, node.entries[0], node.leaf);
-    auto byte0 = [&](size_t k) { return k < k0.size() ? uint8_t(k0[k]) : firstTrailer[k - k0.size()]; };
-    prefix = k0.size() + t0 - 1;
-    raw = k0.size() + t0;
+    const IndexEntry& first = node.entries[0];
+    size_t prefix = first.key.size() + trailerSize - 1;
+    s.raw = first.key.size() + trailerSize;
     for (size_t i = 1; i < n; ++i) {
       const IndexEntry& e = node.entries[i];
-      const size_t t = trailerBytes(trailer, e, node.leaf);
-      const size_t len = e.key.size() + t;
-      raw += len;
-      size_t limit = std::min(prefix, len - 1);
-      size_t k = 0;
-      const size_t keys = std::min({limit, e.key.size(), k0.size()});
-      while (k < keys && e.key[k] == k0[k]) ++k;
-      if (k == keys) {
-        auto byteI = [&](size_t j) { return j < e.key.size() ? uint8_t(e.key[j]) : trailer[j - e.key.size()]; };
-        while (k < limit && byteI(k) == byte0(k)) ++k;
-      }
-      prefix = k;
+      const size_t len = e.key.size() + trailerSize;
+      s.raw += len;
+      if (prefix > 0) prefix = commonBytes(e, first, node.leaf, std::min(prefix, len - 1));
     }
+    s.prefix = n > 1 ? prefix : 0;
   }
-  if (n <= 1) prefix = 0;
-  const size_t total = raw - (n > 1 ? (n - 1) * prefix : 0);
-  const size_t maskLen = f.indexEntries - f.indexBitmask;
-  if (f.indexEntries + total > f.pageSize || total >= maskLen * 8) return false;
+  s.total = s.raw - (n > 1 ? (n - 1) * s.prefix : 0);
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
+NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, const NodeSpace& before) {
+  const size_t n = node.entries.size();
+  // Below three entries the prefix of one entry alone (none) says nothing of two.
+  if (n < 3) return measureIndexNode(f, node);
+  const IndexEntry& e = node.entries[at];
+  const size_t len = e.key.size() + (node.leaf ? 4 : 8);
+  NodeSpace s;
+  // The common prefix of a set grown by one: the old one, cut to what the new entry shares
+  // with any old one.
+  s.prefix = commonBytes(e, node.entries[at == 0 ? 1 : 0], node.leaf, std::min(before.prefix, len - 1));
+  s.raw = before.raw + len;
+  s.total = s.raw - (n - 1) * s.prefix;
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
+std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,
+                                          const NodeSpace& before) {
+  const size_t n = node.entries.size();
+  if (n < 2) return std::nullopt;
+  const size_t len = gone.key.size() + (node.leaf ? 4 : 8);
+  // The prefix stays when the entry that went shared more than it with one that stays (and
+  // was longer): then the entries that bound it are still there.
+  const IndexEntry& stays = node.entries[at < n ? at : n - 1];
+  if (len - 1 <= before.prefix) return std::nullopt;
+  if (commonBytes(gone, stays, node.leaf, before.prefix + 1) <= before.prefix) return std::nullopt;
+  NodeSpace s;
+  s.prefix = before.prefix;
+  s.raw = before.raw - len;
+  s.total = s.raw - (n - 1) * s.prefix;
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
+bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
+  // A space kept beside the node is the one measured now: every change resets or updates it.
+  if (!node.space) node.space = measureIndexNode(f, node);
+  const NodeSpace space = *node.space;
+  if (!space.fits) return false;
+  const size_t n = node.entries.size();
+  const size_t prefix = space.prefix, total = space.total;
+  uint8_t trailer[8];
   std::memset(page, 0, f.pageSize);
   page[0] = uint8_t(node.leaf ? PageType::IndexLeaf : PageType::IndexNode);
   page[1] = 0x01;
@@ -210,15 +270,17 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
     const IndexEntry& e = node.entries[i];
     const size_t t = trailerBytes(trailer, e, node.leaf);
     size_t skip = i == 0 ? 0 : prefix;
+    // Entries after the first keep only a few bytes each: copied byte by byte, not by call.
     if (skip < e.key.size()) {
-      std::memcpy(out + pos, e.key.data() + skip, e.key.size() - skip);
-      pos += e.key.size() - skip;
+      const size_t len = e.key.size() - skip;
+      if (len > 16) std::memcpy(out + pos, e.key.data() + skip, len);
+      else for (size_t j = 0; j < len; ++j) out[pos + j] = uint8_t(e.key[skip + j]);
+      pos += len;
       skip = 0;
     } else {
       skip -= e.key.size();
     }
-    std::memcpy(out + pos, trailer + skip, t - skip);
-    pos += t - skip;
+    for (size_t j = skip; j < t; ++j) out[pos++] = trailer[j];
     page[f.indexBitmask + pos / 8] |= uint8_t(1 << (pos % 8));
   }
   return true;

@@ -1,6 +1,7 @@
 #include "jet/index_writer.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "jet/error.h"
 #include "jet/index_tree.h"
@@ -12,6 +13,12 @@ namespace jet {
 namespace {
 
 bool sortsBefore(const IndexEntry& a, const IndexEntry& b) { return compareEntries(a, b) < 0; }
+
+// Index pages are encoded when their bytes are needed, once however often they changed.
+void encodeNode(const Format& f, uint8_t* page, const void* node) {
+  [[maybe_unused]] const bool stored = writeIndexNode(page, f, *static_cast<const IndexNode*>(node));
+  assert(stored);  // measured before it was handed over
+}
 
 IndexEntry separator(const IndexEntry& last, uint32_t child) {
   IndexEntry e;
@@ -58,9 +65,16 @@ bool IndexWriter::fits(const IndexNode& node) {
   return fit.fits();
 }
 
-void IndexWriter::store(const IndexNode& node) {
-  if (!writeIndexNode(file_.modify(node.page), f_, node)) throw Error(err::kNotSupported, "An index entry is too large for an index page.");
-  file_.keepDecoded(node.page, std::make_shared<IndexNode>(node));
+void IndexWriter::store(IndexNode node) {
+  if (!node.space) node.space = measureIndexNode(f_, node);
+  if (!node.space->fits) throw Error(err::kNotSupported, "An index entry is too large for an index page.");
+  put(std::make_shared<IndexNode>(std::move(node)));
+}
+
+void IndexWriter::put(std::shared_ptr<const IndexNode> node) {
+  const uint32_t page = node->page;
+  const Format* f = &f_;
+  file_.modifyLater(page, std::move(node), [f](uint8_t* out, const void* value) { encodeNode(*f, out, value); });
 }
 
 uint32_t IndexWriter::newPage() {
@@ -73,7 +87,7 @@ void IndexWriter::relink(uint32_t page, bool prev, uint32_t value) {
   if (page == 0) return;
   IndexNode n = readIndexNode(file_, f_, page);
   (prev ? n.prev : n.next) = value;
-  store(n);
+  store(std::move(n));
 }
 
 // Keys that arrive in ascending order end up at the right edge of the tree: pages left behind
@@ -119,16 +133,15 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
   return fillFromTheLeft(all, leaf);
 }
 
-void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
+void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax, bool shrunk) {
   IndexNode& node = path[level].node(file_);
-  // Stored as it is when it fits; a page that does not is rewritten below in any case.
-  if (writeIndexNode(file_.modify(node.page), f_, node)) {
+  if (!shrunk && !node.space) node.space = measureIndexNode(f_, node);
+  if (shrunk || node.space->fits) {
     // The stored node is kept as the page's decoded form; this step is done with it.
-    const uint32_t page = node.page;
     auto kept = std::make_shared<IndexNode>(std::move(node));
     path[level].own.reset();
     path[level].seen = kept;
-    file_.keepDecoded(page, std::move(kept));
+    put(std::move(kept));
     settleClean(path, level, newMax);
     return;
   }
@@ -136,6 +149,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   // Split into pieces that each fit a page, judged with prefix compression, since entries that
   // share long prefixes take far more room apart than together. The last piece keeps this page.
   std::vector<IndexEntry> all = std::move(node.entries);
+  node.space.reset();
   std::vector<std::vector<IndexEntry>> pieces =
       node.next == 0 && newMax ? fillFromTheLeft(all, node.leaf) : evenPieces(all, node.leaf);
   if (!node.leaf && pieces.back().empty()) corrupt("an index node split left nothing for its page");
@@ -229,6 +243,7 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
     node.leaf = true;
     node.tail = 0;
     node.entries.clear();
+    node.space.reset();
     store(node);
     return;
   }
@@ -261,25 +276,35 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
   IndexNode& leaf = path.back().node(file_);
+  const std::optional<NodeSpace> before = path.back().spaceBefore;
   auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   bool last = pos == leaf.entries.end();
+  const size_t at = size_t(pos - leaf.entries.begin());
   leaf.entries.insert(pos, entry);
+  if (before) leaf.space = spaceAfterInsert(f_, leaf, at, *before);
   settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
 }
 
 void IndexWriter::remove(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
   IndexNode& leaf = path.back().node(file_);
-  auto it = std::find_if(leaf.entries.begin(), leaf.entries.end(),
-                         [&](const IndexEntry& e) { return compareEntries(e, entry) == 0; });
+  const std::optional<NodeSpace> before = path.back().spaceBefore;
+  auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
+  if (it == leaf.entries.end() || compareEntries(*it, entry) != 0) {
+    // Entries out of order are searched one by one.
+    it = std::find_if(leaf.entries.begin(), leaf.entries.end(), [&](const IndexEntry& e) { return compareEntries(e, entry) == 0; });
+  }
   if (it == leaf.entries.end()) corrupt("an index has no entry for a row of its table");
   bool wasLast = it + 1 == leaf.entries.end();
+  const size_t at = size_t(it - leaf.entries.begin());
+  IndexEntry gone = std::move(*it);
   leaf.entries.erase(it);
+  if (before) leaf.space = spaceAfterRemove(f_, leaf, at, gone, *before);
   if (leaf.entries.empty()) {
     detach(path, path.size() - 1);
     return;
   }
-  settle(path, path.size() - 1, wasLast ? std::optional<IndexEntry>(leaf.entries.back()) : std::nullopt);
+  settle(path, path.size() - 1, wasLast ? std::optional<IndexEntry>(leaf.entries.back()) : std::nullopt, true);
 }
 
 bool IndexWriter::findOther(const std::string& key, RowId self) {

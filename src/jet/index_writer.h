@@ -32,28 +32,34 @@ class IndexWriter {
     std::shared_ptr<const IndexNode> seen;
     std::optional<IndexNode> own;
     int slot = -1;  // the entry of this node that leads down; -1: its tail
+    std::optional<NodeSpace> spaceBefore;  // the node's space when it was taken to change
     const IndexNode& view() const { return own ? *own : *seen; }
-    // The node to change. The pager's decoded copy goes, as the page is about to change; when
-    // nothing else holds it, it is taken over instead of copied.
+    // The node to change. The pager lets go of its decoded copy, as the page is about to
+    // change; when nothing else holds it, it is taken over instead of copied.
     IndexNode& node(PageFile& file) {
       if (!own) {
-        file.forgetDecoded(seen->page);
+        file.release(seen->page);
         if (seen.use_count() == 1) own = std::move(const_cast<IndexNode&>(*seen));
         else own = *seen;
         seen.reset();
+        spaceBefore = own->space;
+        own->space.reset();  // about to change
       }
       return *own;
     }
   };
   std::vector<Step> descend(const IndexEntry& target);
-  void store(const IndexNode& node);
+  // Stores a node that was measured to fit (or shrank from one that did).
+  void put(std::shared_ptr<const IndexNode> node);
+  void store(IndexNode node);
   bool fits(const IndexNode& node);
   std::vector<std::vector<IndexEntry>> fillFromTheLeft(std::vector<IndexEntry>& all, bool leaf);
   std::vector<std::vector<IndexEntry>> evenPieces(std::vector<IndexEntry>& all, bool leaf);
   uint32_t newPage();
   void relink(uint32_t page, bool prev, uint32_t value);
   // Stores path[level] and carries the change upwards: splits, and a new last key.
-  void settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
+  // `shrunk`: path[level] only lost entries, so it still fits its page.
+  void settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax, bool shrunk = false);
   // Takes the empty path[level] out of the tree.
   void detach(std::vector<Step>& path, size_t level);
   // path[level] is unchanged, but its last key moved: its parent records the new one.

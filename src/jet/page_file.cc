@@ -177,7 +177,10 @@ std::string PageFile::readPrefix(size_t length) {
 }
 
 PageRef PageFile::read(uint32_t page) {
-  if (auto d = dirty_.find(page); d != dirty_.end()) return d->second;
+  if (auto d = dirty_.find(page); d != dirty_.end()) {
+    encodePending(page);
+    return d->second;
+  }
   if (auto c = cache_.find(page); c != cache_.end()) return c->second;
   if (page >= pageCount()) corrupt("a reference points to page " + std::to_string(page) + ", past the end of the file");
   auto buf = std::make_shared<Page>(pageSize_);
@@ -194,17 +197,71 @@ PageRef PageFile::read(uint32_t page) {
 
 uint8_t* PageFile::modify(uint32_t page) {
   if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
-  decoded_.erase(page);
   if (auto d = dirty_.find(page); d != dirty_.end()) {
-    if (opSaved_.emplace(page, d->second).second) d->second = std::make_shared<Page>(*d->second);
+    auto p = pending_.find(page);
+    if (!opSaved_.count(page)) {
+      opSaved_.emplace(page, Saved{d->second, p == pending_.end() ? std::nullopt : std::optional<Pending>(p->second)});
+      // A pending page gets a new image below; any other is copied, the saved one kept as it is.
+      if (p == pending_.end()) d->second = std::make_shared<Page>(*d->second);
+    }
+    encodePending(page);
+    decoded_.erase(page);
     return d->second->data();
   }
+  decoded_.erase(page);
   PageRef current = read(page);
   before_.emplace(page, wal::pageSum(current->data(), pageSize_));
-  opSaved_.emplace(page, nullptr);
+  opSaved_.emplace(page, Saved{});
   auto copy = std::make_shared<Page>(*current);
   dirty_[page] = copy;
   return copy->data();
+}
+
+void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Encoder encode) {
+  if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  auto d = dirty_.find(page);
+  if (d == dirty_.end()) {
+    PageRef current = read(page);
+    before_.emplace(page, wal::pageSum(current->data(), pageSize_));
+    opSaved_.emplace(page, Saved{});
+    d = dirty_.emplace(page, nullptr).first;
+  } else if (!opSaved_.count(page)) {
+    auto p = pending_.find(page);
+    opSaved_.emplace(page, Saved{d->second, p == pending_.end() ? std::nullopt : std::optional<Pending>(p->second)});
+  }
+  d->second = nullptr;  // the image is made from `value` when it is needed
+  decoded_.erase(page);
+  pending_[page] = Pending{std::move(value), std::move(encode)};
+}
+
+void PageFile::release(uint32_t page) {
+  if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  auto d = dirty_.find(page);
+  if (d == dirty_.end()) {
+    PageRef current = read(page);
+    before_.emplace(page, wal::pageSum(current->data(), pageSize_));
+    opSaved_.emplace(page, Saved{});
+    dirty_[page] = std::make_shared<Page>(*current);
+  } else {
+    encodePending(page);
+    if (!opSaved_.count(page)) {
+      // The rollback keeps the image, never the value handed over.
+      opSaved_.emplace(page, Saved{d->second, std::nullopt});
+      d->second = std::make_shared<Page>(*d->second);
+    }
+  }
+  decoded_.erase(page);
+}
+
+// A page waiting to be encoded gets its image: a new one, as the old may be saved for a rollback.
+void PageFile::encodePending(uint32_t page) {
+  auto p = pending_.find(page);
+  if (p == pending_.end()) return;
+  auto image = std::make_shared<Page>(pageSize_);
+  p->second.encode(image->data(), p->second.value.get());
+  dirty_[page] = std::move(image);
+  keepDecoded(page, std::move(p->second.value));
+  pending_.erase(p);
 }
 
 uint32_t PageFile::append() {
@@ -214,15 +271,20 @@ uint32_t PageFile::append() {
   cache_.erase(page);
   dirty_[page] = std::make_shared<Page>(pageSize_, 0);
   before_[page] = 0;
-  opSaved_.emplace(page, nullptr);
+  opSaved_.emplace(page, Saved{});
   return page;
 }
 
 void PageFile::rollback() {
   for (auto& [page, saved] : opSaved_) {
     decoded_.erase(page);
-    if (saved) dirty_[page] = saved;
-    else dirty_.erase(page);
+    pending_.erase(page);
+    if (saved.image || saved.pending) {
+      dirty_[page] = saved.image;
+      if (saved.pending) pending_.emplace(page, std::move(*saved.pending));
+    } else {
+      dirty_.erase(page);
+    }
   }
   opSaved_.clear();
   if (!inTransaction_) before_.clear();
@@ -234,6 +296,7 @@ void PageFile::writePagesToLog() {
     readAll(*file_, path_, 0, first.data(), pageSize_);
     log_.create(wal::pageSum(first.data(), pageSize_));
   }
+  while (!pending_.empty()) encodePending(pending_.begin()->first);
   for (auto& [page, data] : dirty_) {
     auto b = before_.find(page);
     log_.writeFrame(page, data->data(), b == before_.end() ? 0 : b->second);
@@ -247,6 +310,7 @@ void PageFile::writePagesToLog() {
 // A failed commit leaves nothing of the transaction behind, in memory or in the log.
 void PageFile::dropOperationState() {
   dirty_.clear();
+  pending_.clear();
   opSaved_.clear();
   before_.clear();
   log_.rollback();
@@ -343,10 +407,14 @@ void PageFile::checkpoint() {
     }
     syncAll(*file_, path_);
   }
-  std::vector<std::pair<uint32_t, uint64_t>> sorted(log_.committed().begin(), log_.committed().end());
-  std::sort(sorted.begin(), sorted.end());
-  // Runs of neighbouring pages go in one write each.
-  std::vector<uint8_t> run;
+  // The newest copies are read from the log in its own order, many frames per read, and
+  // written in page order within each stretch; runs of neighbouring pages go in one write each.
+  std::vector<std::pair<uint64_t, uint32_t>> byOffset;
+  byOffset.reserve(log_.committed().size());
+  for (auto& [page, offset] : log_.committed()) byOffset.emplace_back(offset, page);
+  std::sort(byOffset.begin(), byOffset.end());
+  constexpr size_t kStretch = 1u << 20;
+  std::vector<uint8_t> stretch, run;
   uint32_t runStart = 0;
   auto flush = [&] {
     if (run.empty()) return;
@@ -354,17 +422,24 @@ void PageFile::checkpoint() {
     fileBytes_ += run.size();
     run.clear();
   };
-  for (auto& [page, offset] : sorted) {
-    if (!run.empty() && page != runStart + run.size() / pageSize_) flush();
-    if (run.empty()) runStart = page;
-    const size_t at = run.size();
-    run.resize(at + pageSize_);
-    if (auto c = cache_.find(page); c != cache_.end() && !dirty_.count(page)) {
-      std::memcpy(run.data() + at, c->second->data(), pageSize_);
-    } else {
-      log_.readPage(offset, run.data() + at);
+  std::vector<std::pair<uint32_t, uint64_t>> inStretch;  // a stretch's pages, and where they lie in it
+  for (size_t i = 0; i < byOffset.size();) {
+    const uint64_t from = byOffset[i].first;
+    size_t j = i + 1;
+    while (j < byOffset.size() && byOffset[j].first + pageSize_ - from <= kStretch) ++j;
+    const uint64_t to = byOffset[j - 1].first + pageSize_;
+    stretch.resize(size_t(to - from));
+    log_.readBytes(from, stretch.data(), stretch.size());
+    inStretch.clear();
+    for (size_t k = i; k < j; ++k) inStretch.emplace_back(byOffset[k].second, byOffset[k].first - from);
+    std::sort(inStretch.begin(), inStretch.end());
+    for (auto& [page, at] : inStretch) {
+      if (!run.empty() && page != runStart + run.size() / pageSize_) flush();
+      if (run.empty()) runStart = page;
+      run.insert(run.end(), stretch.begin() + long(at), stretch.begin() + long(at + pageSize_));
     }
-    if (run.size() >= (1u << 20)) flush();
+    flush();
+    i = j;
   }
   flush();
   syncAll(*file_, path_);

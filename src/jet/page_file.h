@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -51,15 +53,25 @@ class PageFile {
   PageRef read(uint32_t page);
   // A page to change in this operation; the caller writes through the returned pointer.
   uint8_t* modify(uint32_t page);
+  // Changes a page to what `encode` makes of `value` (which must not change afterwards), but
+  // encodes it only when its bytes are next needed: when it is read or modified, or its
+  // transaction is written to the log. A page changed many times is encoded once; meanwhile
+  // `value` is its decoded form.
+  using Encoder = std::function<void(uint8_t* page, const void* value)>;
+  void modifyLater(uint32_t page, std::shared_ptr<const void> value, Encoder encode);
+  // Hands over the decoded form of a page about to be changed with modifyLater: the pager stops
+  // holding it, so that its holder may change it in place. The page's image is brought up to
+  // date first; a rollback returns to it.
+  void release(uint32_t page);
   // A new zeroed page at the end of the file.
   uint32_t append();
 
   // Something decoded from a page (an index node), kept beside it until the page changes.
   std::shared_ptr<const void> decoded(uint32_t page) const {
+    if (auto p = pending_.find(page); p != pending_.end()) return p->second.value;
     auto d = decoded_.find(page);
     return d == decoded_.end() ? nullptr : d->second;
   }
-  void forgetDecoded(uint32_t page) { decoded_.erase(page); }
   void keepDecoded(uint32_t page, std::shared_ptr<const void> value) {
     if (decoded_.size() >= 4096) decoded_.clear();  // bounded, as the page cache is
     decoded_[page] = std::move(value);
@@ -100,6 +112,7 @@ class PageFile {
   void setLogAside(const std::string& why);
   void writePagesToLog();
   void dropOperationState();
+  void encodePending(uint32_t page);
 
   std::string path_;
   Mode mode_;
@@ -109,9 +122,19 @@ class PageFile {
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;
   std::unordered_map<uint32_t, std::shared_ptr<const void>> decoded_;
-  std::map<uint32_t, std::shared_ptr<Page>> dirty_;  // changed pages not yet in the log
-  // The operation under way: pages' state before it (nullptr: not dirty before it).
-  std::unordered_map<uint32_t, std::shared_ptr<Page>> opSaved_;
+  // Changed pages not yet in the log; a page waiting in pending_ has a stale image (or none).
+  std::map<uint32_t, std::shared_ptr<Page>> dirty_;
+  struct Pending {
+    std::shared_ptr<const void> value;
+    Encoder encode;
+  };
+  std::unordered_map<uint32_t, Pending> pending_;
+  // The operation under way: pages' state before it (both empty: not dirty before it).
+  struct Saved {
+    std::shared_ptr<Page> image;
+    std::optional<Pending> pending;
+  };
+  std::unordered_map<uint32_t, Saved> opSaved_;
   std::unordered_map<uint32_t, uint64_t> before_;  // this transaction's pages: checksums of what they replace
   uint32_t committedPages_ = 0;  // pages in the file and its log together
   uint32_t txnPages_ = 0;        // pages after what this transaction wrote to the log

@@ -57,7 +57,7 @@ namespace {
 void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self,
                      const std::vector<Value>* old = nullptr) {
   for (auto& ri : def.realIndexes) {
-    if (old && rowKey(def, ri, *old) == rowKey(def, ri, values)) continue;
+    if (old && (sameKeyValues(def, ri, *old, values) || rowKey(def, ri, *old) == rowKey(def, ri, values))) continue;
     bool primary = false;
     for (auto& li : def.indexes) primary = primary || (li.realIndex == ri.number && li.primary());
     if (primary || ri.required()) {
@@ -228,6 +228,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
       replaceRowOnPage(file.modify(id.page), f, id.row, pointer, kRowLookup);
     }
     for (auto& ri : def.realIndexes) {
+      if (sameKeyValues(def, ri, oldValues, values)) continue;
       auto oldKey = rowKey(def, ri, oldValues);
       auto newKey = rowKey(def, ri, values);
       if (oldKey == newKey) continue;

@@ -219,6 +219,8 @@ std::optional<uint64_t> LogWriter::find(uint32_t page) const {
 
 void LogWriter::readPage(uint64_t offset, uint8_t* buf) const { readAll(*file_, path_, offset, buf, pageSize_); }
 
+void LogWriter::readBytes(uint64_t offset, uint8_t* buf, size_t length) const { readAll(*file_, path_, offset, buf, length); }
+
 void LogWriter::writeFrame(uint32_t page, const uint8_t* data, uint64_t before) {
   auto slot = txn_.find(page);
   const uint64_t at = slot != txn_.end() ? slot->second - kRecordSize : end_;

@@ -122,6 +122,8 @@ class LogWriter {
   // Where the newest bytes of a page lie in the log (this transaction's first).
   std::optional<uint64_t> find(uint32_t page) const;
   void readPage(uint64_t offset, uint8_t* buf) const;
+  // Any stretch of the log's bytes (several frames read at once).
+  void readBytes(uint64_t offset, uint8_t* buf, size_t length) const;
 
   // A page of the transaction under way: appended, or rewritten in place if already logged in it.
   void writeFrame(uint32_t page, const uint8_t* data, uint64_t before);
