@@ -195,8 +195,21 @@ PageRef PageFile::read(uint32_t page) {
   return buf;
 }
 
-uint8_t* PageFile::modify(uint32_t page) {
+void PageFile::requireWritable() const {
   if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+}
+
+// The first change of `page` in this transaction: what it replaces is remembered for the log's
+// belonging check, and this operation's rollback finds the page untouched.
+PageRef PageFile::firstChange(uint32_t page) {
+  PageRef current = read(page);
+  before_.emplace(page, wal::pageSum(current->data(), pageSize_));
+  opSaved_.emplace(page, Saved{});
+  return current;
+}
+
+uint8_t* PageFile::modify(uint32_t page) {
+  requireWritable();
   if (auto d = dirty_.find(page); d != dirty_.end()) {
     auto p = pending_.find(page);
     if (!opSaved_.count(page)) {
@@ -209,21 +222,16 @@ uint8_t* PageFile::modify(uint32_t page) {
     return d->second->data();
   }
   decoded_.erase(page);
-  PageRef current = read(page);
-  before_.emplace(page, wal::pageSum(current->data(), pageSize_));
-  opSaved_.emplace(page, Saved{});
-  auto copy = std::make_shared<Page>(*current);
+  auto copy = std::make_shared<Page>(*firstChange(page));
   dirty_[page] = copy;
   return copy->data();
 }
 
 void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Encoder encode) {
-  if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  requireWritable();
   auto d = dirty_.find(page);
   if (d == dirty_.end()) {
-    PageRef current = read(page);
-    before_.emplace(page, wal::pageSum(current->data(), pageSize_));
-    opSaved_.emplace(page, Saved{});
+    firstChange(page);
     d = dirty_.emplace(page, nullptr).first;
   } else if (!opSaved_.count(page)) {
     auto p = pending_.find(page);
@@ -235,13 +243,10 @@ void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Enc
 }
 
 void PageFile::release(uint32_t page) {
-  if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  requireWritable();
   auto d = dirty_.find(page);
   if (d == dirty_.end()) {
-    PageRef current = read(page);
-    before_.emplace(page, wal::pageSum(current->data(), pageSize_));
-    opSaved_.emplace(page, Saved{});
-    dirty_[page] = std::make_shared<Page>(*current);
+    dirty_[page] = std::make_shared<Page>(*firstChange(page));
   } else {
     encodePending(page);
     if (!opSaved_.count(page)) {
@@ -265,7 +270,7 @@ void PageFile::encodePending(uint32_t page) {
 }
 
 uint32_t PageFile::append() {
-  if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  requireWritable();
   uint32_t page = pageCount();
   decoded_.erase(page);
   cache_.erase(page);
@@ -357,7 +362,7 @@ void PageFile::commit() {
 
 void PageFile::beginTransaction() {
   assert(!inTransaction_ && dirty_.empty());
-  if (mode_ != Mode::ReadWrite) throw Error(err::kReadOnly, "Cannot update. The database is open read-only.");
+  requireWritable();
   inTransaction_ = true;
 }
 

@@ -107,6 +107,8 @@ class PageFile {
   Counters counters() const { return {log_.bytesWritten(), fileBytes_, pageReads_}; }
 
  private:
+  void requireWritable() const;
+  PageRef firstChange(uint32_t page);
   void openForWriting();
   void settleLog();
   void setLogAside(const std::string& why);
