@@ -74,4 +74,16 @@ std::string formatIsoDate(double serial) {
   return buf;
 }
 
+std::string fileNameStamp(std::time_t when) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &when);
+#else
+  localtime_r(&when, &local);
+#endif
+  char stamp[32] = "";
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  return stamp;
+}
+
 }  // namespace jet

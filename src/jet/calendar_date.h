@@ -2,6 +2,7 @@
 // day as its fraction. The one conversion every layer uses, to parts and to ISO text.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace jet {
@@ -33,5 +34,8 @@ inline constexpr double kMaxDate = 2958465.99999;
 
 // "YYYY-MM-DD HH:MM:SS".
 std::string formatIsoDate(double serial);
+
+// A moment in local time as "YYYYMMDD-HHMMSS", for the names of files kept aside or backed up.
+std::string fileNameStamp(std::time_t when);
 
 }  // namespace jet

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "jet/calendar_date.h"
 #include "jet/error.h"
 #include "jet/lock_file.h"
 
@@ -128,16 +129,7 @@ void PageFile::settleLog() {
 }
 
 void PageFile::setLogAside(const std::string& why) {
-  char stamp[32] = "";
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  const std::string aside = log_.path() + ".foreign-" + stamp;
+  const std::string aside = log_.path() + ".foreign-" + fileNameStamp(std::time(nullptr));
   const std::string what = "The database '" + path_ + "' has a log of unfinished changes, '" + log_.path() + "', that " + why;
   if (!fs_.rename(log_.path(), aside)) {
     throw Error(err::kNotDatabase, what + ", and it cannot be moved aside (" + lastOsError().text + "). Move it away and try again.");

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "jet/calendar_date.h"
 #include "jet/error.h"
 #include "jet/os_file.h"
 #include "jet/page_file.h"
@@ -15,16 +16,8 @@ namespace fs = std::filesystem;
 }  // namespace
 
 std::string backupName(const std::string& file, std::time_t when) {
-  char stamp[32] = "";
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &when);
-#else
-  localtime_r(&when, &local);
-#endif
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   fs::path name = fs::path(file).filename();
-  return name.stem().string() + "-" + stamp + name.extension().string();
+  return name.stem().string() + "-" + jet::fileNameStamp(when) + name.extension().string();
 }
 
 std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when) {
