@@ -134,17 +134,17 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
 }
 
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax, bool shrunk) {
-  IndexNode& node = path[level].node(file_);
-  if (!shrunk && !node.space) node.space = measureIndexNode(f_, node);
-  if (shrunk || node.space->fits) {
+  // The space is measured in place: an undo that restores the entries restores it too.
+  IndexNode* measured = &path[level].take(file_);
+  if (!shrunk && !measured->space) measured->space = measureIndexNode(f_, *measured);
+  if (shrunk || measured->space->fits) {
     // The stored node is kept as the page's decoded form; this step is done with it.
-    auto kept = std::make_shared<IndexNode>(std::move(node));
-    path[level].own.reset();
-    path[level].seen = kept;
-    put(std::move(kept));
+    put(path[level].own);
+    path[level].stored();
     settleClean(path, level, newMax);
     return;
   }
+  IndexNode& node = path[level].node(file_);
 
   // Split into pieces that each fit a page, judged with prefix compression, since entries that
   // share long prefixes take far more room apart than together. The last piece keeps this page.
@@ -275,20 +275,28 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
 
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  IndexNode& leaf = path.back().node(file_);
-  const std::optional<NodeSpace> before = path.back().spaceBefore;
+  Step& step = path.back();
+  IndexNode& leaf = step.take(file_);
+  const std::optional<NodeSpace> before = leaf.space;
   auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   bool last = pos == leaf.entries.end();
   const size_t at = size_t(pos - leaf.entries.begin());
+  if (step.kept) {
+    file_.onRollback([n = step.own, at, before] {
+      n->entries.erase(n->entries.begin() + long(at));
+      n->space = before;
+    });
+  }
   leaf.entries.insert(pos, entry);
-  if (before) leaf.space = spaceAfterInsert(f_, leaf, at, *before);
+  leaf.space = before ? std::optional(spaceAfterInsert(f_, leaf, at, *before)) : std::nullopt;
   settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
 }
 
 void IndexWriter::remove(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
-  IndexNode& leaf = path.back().node(file_);
-  const std::optional<NodeSpace> before = path.back().spaceBefore;
+  Step& step = path.back();
+  IndexNode& leaf = step.take(file_);
+  const std::optional<NodeSpace> before = leaf.space;
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   if (it == leaf.entries.end() || compareEntries(*it, entry) != 0) {
     // Entries out of order are searched one by one.
@@ -297,9 +305,15 @@ void IndexWriter::remove(const IndexEntry& entry) {
   if (it == leaf.entries.end()) corrupt("an index has no entry for a row of its table");
   bool wasLast = it + 1 == leaf.entries.end();
   const size_t at = size_t(it - leaf.entries.begin());
+  if (step.kept) {
+    file_.onRollback([n = step.own, at, gone = *it, before] {
+      n->entries.insert(n->entries.begin() + long(at), gone);
+      n->space = before;
+    });
+  }
   IndexEntry gone = std::move(*it);
   leaf.entries.erase(it);
-  if (before) leaf.space = spaceAfterRemove(f_, leaf, at, gone, *before);
+  leaf.space = before ? spaceAfterRemove(f_, leaf, at, gone, *before) : std::nullopt;
   if (leaf.entries.empty()) {
     detach(path, path.size() - 1);
     return;

@@ -27,25 +27,41 @@ class IndexWriter {
   bool findOther(const std::string& key, RowId self);
 
  private:
-  // A node on the way down: shared with the pager's decoded copy until it is changed.
+  // A node on the way down: shared with the pager's decoded copy until it is changed. A node
+  // the pager keeps (see PageFile::release) is changed in place, each change registered with
+  // its undo first: a whole copy in general, or one entry for the common insert or removal.
   struct Step {
     std::shared_ptr<const IndexNode> seen;
-    std::optional<IndexNode> own;
+    std::shared_ptr<IndexNode> own;  // once taken to change
+    bool kept = false;               // `own` is the pager's: changes need an undo
+    bool copied = false;             // a whole copy for the rollback is registered
     int slot = -1;  // the entry of this node that leads down; -1: its tail
-    std::optional<NodeSpace> spaceBefore;  // the node's space when it was taken to change
     const IndexNode& view() const { return own ? *own : *seen; }
-    // The node to change. The pager lets go of its decoded copy, as the page is about to
-    // change; when nothing else holds it, it is taken over instead of copied.
+    // The node to change in any way.
     IndexNode& node(PageFile& file) {
+      IndexNode& n = take(file);
+      if (kept && !copied) {
+        file.onRollback([n = own, before = *own]() mutable { *n = std::move(before); });
+        copied = true;
+      }
+      n.space.reset();  // about to change
+      return n;
+    }
+    // The node, for a change whose undo the caller registers when `kept`.
+    IndexNode& take(PageFile& file) {
       if (!own) {
-        file.release(seen->page);
-        if (seen.use_count() == 1) own = std::move(const_cast<IndexNode&>(*seen));
-        else own = *seen;
+        kept = file.release(seen->page);
+        // When nothing else holds the decoded copy, it is taken over instead of copied.
+        if (kept || seen.use_count() == 1) own = std::const_pointer_cast<IndexNode>(seen);
+        else own = std::make_shared<IndexNode>(*seen);
         seen.reset();
-        spaceBefore = own->space;
-        own->space.reset();  // about to change
       }
       return *own;
+    }
+    // The node has been handed to the pager: a further change takes it again.
+    void stored() {
+      seen = std::move(own);
+      kept = copied = false;
     }
   };
   std::vector<Step> descend(const IndexEntry& target);

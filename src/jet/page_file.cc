@@ -234,20 +234,21 @@ void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Enc
   pending_[page] = Pending{std::move(value), std::move(encode)};
 }
 
-void PageFile::release(uint32_t page) {
+bool PageFile::release(uint32_t page) {
   requireWritable();
+  decoded_.erase(page);
   auto d = dirty_.find(page);
   if (d == dirty_.end()) {
     dirty_[page] = std::make_shared<Page>(*firstChange(page));
-  } else {
-    encodePending(page);
-    if (!opSaved_.count(page)) {
-      // The rollback keeps the image, never the value handed over.
-      opSaved_.emplace(page, Saved{d->second, std::nullopt});
-      d->second = std::make_shared<Page>(*d->second);
-    }
+    return false;
   }
-  decoded_.erase(page);
+  auto p = pending_.find(page);
+  if (!opSaved_.count(page)) {
+    opSaved_.emplace(page, Saved{d->second, p == pending_.end() ? std::nullopt : std::optional<Pending>(p->second)});
+    // The rollback keeps the image, never the value handed over.
+    if (p == pending_.end()) d->second = std::make_shared<Page>(*d->second);
+  }
+  return p != pending_.end();
 }
 
 // A page waiting to be encoded gets its image: a new one, as the old may be saved for a rollback.
@@ -273,6 +274,10 @@ uint32_t PageFile::append() {
 }
 
 void PageFile::rollback() {
+  while (!undo_.empty()) {
+    undo_.back()();
+    undo_.pop_back();
+  }
   for (auto& [page, saved] : opSaved_) {
     decoded_.erase(page);
     pending_.erase(page);
@@ -284,6 +289,7 @@ void PageFile::rollback() {
     }
   }
   opSaved_.clear();
+  undo_.clear();
   if (!inTransaction_) before_.clear();
 }
 
@@ -309,6 +315,7 @@ void PageFile::dropOperationState() {
   dirty_.clear();
   pending_.clear();
   opSaved_.clear();
+  undo_.clear();
   before_.clear();
   log_.rollback();
   cache_.clear();
@@ -326,6 +333,7 @@ void PageFile::dropOperationState() {
 
 void PageFile::commit() {
   opSaved_.clear();
+  undo_.clear();
   if (inTransaction_) {
     // Memory stays bounded: a large transaction writes its pages to the log as it goes.
     if (dirty_.size() * pageSize_ > spillBytes_) {
@@ -361,6 +369,7 @@ void PageFile::beginTransaction() {
 void PageFile::commitTransaction() {
   assert(inTransaction_);
   opSaved_.clear();
+  undo_.clear();
   try {
     if (!dirty_.empty() || log_.transactionOpen()) {
       writePagesToLog();

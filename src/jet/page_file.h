@@ -59,10 +59,15 @@ class PageFile {
   // `value` is its decoded form.
   using Encoder = std::function<void(uint8_t* page, const void* value)>;
   void modifyLater(uint32_t page, std::shared_ptr<const void> value, Encoder encode);
-  // Hands over the decoded form of a page about to be changed with modifyLater: the pager stops
-  // holding it, so that its holder may change it in place. The page's image is brought up to
-  // date first; a rollback returns to it.
-  void release(uint32_t page);
+  // Hands over the decoded form of a page about to be changed with modifyLater. Returns false
+  // when the pager lets go of it: its holder may change it in place, and a rollback returns to
+  // the page's image. Returns true for a page changed earlier in the transaction and still
+  // waiting to be encoded: the value is the page's only up-to-date form, and whoever changes it
+  // in place first registers with onRollback how to undo the change.
+  bool release(uint32_t page);
+  // Undoes a change made in place to a value the pager keeps (see release): run, newest first,
+  // when the operation under way is rolled back, and forgotten when it ends.
+  void onRollback(std::function<void()> undo) { undo_.push_back(std::move(undo)); }
   // A new zeroed page at the end of the file.
   uint32_t append();
 
@@ -137,6 +142,7 @@ class PageFile {
     std::optional<Pending> pending;
   };
   std::unordered_map<uint32_t, Saved> opSaved_;
+  std::vector<std::function<void()>> undo_;  // the operation's in-place changes, oldest first
   std::unordered_map<uint32_t, uint64_t> before_;  // this transaction's pages: checksums of what they replace
   uint32_t committedPages_ = 0;  // pages in the file and its log together
   uint32_t txnPages_ = 0;        // pages after what this transaction wrote to the log
