@@ -3,7 +3,7 @@
 // Every character has a record: a header byte (kind in the low four bits, inline length * 3 +
 // extra length in the high four), its inline bytes, then its extra bytes. Kind 8 stands for a
 // simple character whose inline code is the previous one plus one. Records are read from the
-// start of their block of 32 characters.
+// start of their block of 32 characters; the first 256 are decoded once and kept.
 
 #include <algorithm>
 #include <iterator>
@@ -40,14 +40,25 @@ SortCode decode(const unsigned char* codes, const uint32_t* blocks, unsigned ind
   }
 }
 
+// The first 256 records of a table, decoded once: nearly all text keys are made of these.
+struct First256 {
+  SortCode codes[256];
+  First256(const unsigned char* packed, const uint32_t* blocks) {
+    for (unsigned i = 0; i < 256; ++i) codes[i] = decode(packed, blocks, i);
+  }
+};
+
 }  // namespace
 
 SortCode generalSortCode(char16_t ch) {
+  static const First256 first(sort_tables::kGeneralCodes, sort_tables::kGeneralBlocks);
+  if (ch < 256) return first.codes[ch];
   return decode(sort_tables::kGeneralCodes, sort_tables::kGeneralBlocks, ch);
 }
 
 SortCode general97SortCode(uint8_t byte) {
-  return decode(sort_tables::kGeneral97Codes, sort_tables::kGeneral97Blocks, byte);
+  static const First256 all(sort_tables::kGeneral97Codes, sort_tables::kGeneral97Blocks);
+  return all.codes[byte];
 }
 
 uint8_t general97Byte(char32_t ch) {
