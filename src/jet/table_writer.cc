@@ -53,11 +53,22 @@ int32_t TableWriter::takeAutoNumber() {
 
 namespace {
 
-// `old`: the row's values before a change; an index whose key stays as it was is not checked.
-void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values, RowId self,
-                     const std::vector<Value>* old = nullptr) {
-  for (auto& ri : def.realIndexes) {
-    if (old && (sameKeyValues(def, ri, *old, values) || rowKey(def, ri, *old) == rowKey(def, ri, values))) continue;
+// Each real index's key for a row: nothing where the index leaves the row out.
+using RowKeys = std::vector<std::optional<std::string>>;
+
+RowKeys keysOf(const TableDef& def, const std::vector<Value>& values) {
+  RowKeys keys;
+  for (auto& ri : def.realIndexes) keys.push_back(rowKey(def, ri, values));
+  return keys;
+}
+
+// `keys`: the row's keys (keysOf). `unchanged`: the indexes whose key a change leaves as it
+// was, which are not checked.
+void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const std::vector<Value>& values,
+                     const RowKeys& keys, RowId self, const std::vector<bool>& unchanged = {}) {
+  for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+    const RealIndex& ri = def.realIndexes[k];
+    if (!unchanged.empty() && unchanged[k]) continue;
     bool primary = false;
     for (auto& li : def.indexes) primary = primary || (li.realIndex == ri.number && li.primary());
     if (primary || ri.required()) {
@@ -73,8 +84,7 @@ void checkIndexRules(PageFile& file, const Format& f, const TableDef& def, const
     }
     if (!ri.unique() && !primary) continue;
     if (allKeyColumnsNull(def, ri, values)) continue;
-    auto key = rowKey(def, ri, values);
-    if (key && IndexWriter(file, f, ri).findOther(*key, self)) {
+    if (keys[k] && IndexWriter(file, f, ri).findOther(*keys[k], self)) {
       throw Error(err::kDuplicateKey, "The changes were not made because they would create duplicate values in the index '" +
                                           indexName(def, ri) + "' of table '" + def.name + "'.");
     }
@@ -131,7 +141,8 @@ RowId TableWriter::insert(std::vector<Value> values) {
       if (values[i].isNull()) values[i] = Value::long_(takeAutoNumber());
       else if (values[i].i > int64_t(def.nextAutoNumber)) def.nextAutoNumber = uint32_t(values[i].i);
     }
-    checkIndexRules(file, f, def, values, RowId{0xFFFFFFu, 0xFF});
+    const RowKeys keys = keysOf(def, values);
+    checkIndexRules(file, f, def, values, keys, RowId{0xFFFFFFu, 0xFF});
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
@@ -147,13 +158,8 @@ RowId TableWriter::insert(std::vector<Value> values) {
     RowId id{page, uint8_t(addRowToPage(file.modify(page), f, bytes))};
     def.rowCount += 1;
     writeTableCounts(file, f, def);
-    for (auto& ri : def.realIndexes) {
-      auto key = rowKey(def, ri, values);
-      if (!key) continue;
-      IndexEntry e;
-      e.key = *key;
-      e.row = id;
-      IndexWriter(file, f, ri).add(e);
+    for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+      if (keys[k]) IndexWriter(file, f, def.realIndexes[k]).add(IndexEntry{*keys[k], id, 0});
     }
     return id;
   });
@@ -186,7 +192,18 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     std::vector<Value> oldValues;
     for (size_t i = 0; i < def.columns.size(); ++i) oldValues.push_back(decodeField(file, f, def.columns[i], raw, i));
 
-    checkIndexRules(file, f, def, values, id, &oldValues);
+    // Keys of indexes whose columns keep their values are not computed.
+    RowKeys oldKeys(def.realIndexes.size()), newKeys(def.realIndexes.size());
+    std::vector<bool> unchanged(def.realIndexes.size());
+    for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+      const RealIndex& ri = def.realIndexes[k];
+      unchanged[k] = sameKeyValues(def, ri, oldValues, values);
+      if (unchanged[k]) continue;
+      oldKeys[k] = rowKey(def, ri, oldValues);
+      newKeys[k] = rowKey(def, ri, values);
+      unchanged[k] = oldKeys[k] == newKeys[k];
+    }
+    checkIndexRules(file, f, def, values, newKeys, id, unchanged);
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
@@ -227,14 +244,11 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
       put32(reinterpret_cast<uint8_t*>(pointer.data()), moved.packed());
       replaceRowOnPage(file.modify(id.page), f, id.row, pointer, kRowLookup);
     }
-    for (auto& ri : def.realIndexes) {
-      if (sameKeyValues(def, ri, oldValues, values)) continue;
-      auto oldKey = rowKey(def, ri, oldValues);
-      auto newKey = rowKey(def, ri, values);
-      if (oldKey == newKey) continue;
-      IndexWriter w(file, f, ri);
-      if (oldKey) w.remove(IndexEntry{*oldKey, id, 0});
-      if (newKey) w.add(IndexEntry{*newKey, id, 0});
+    for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+      if (unchanged[k]) continue;
+      IndexWriter w(file, f, def.realIndexes[k]);
+      if (oldKeys[k]) w.remove(IndexEntry{*oldKeys[k], id, 0});
+      if (newKeys[k]) w.add(IndexEntry{*newKeys[k], id, 0});
     }
   });
 }
@@ -268,9 +282,9 @@ void TableWriter::remove(RowId id) {
     markRowDeleted(file.modify(id.page), f, id.row);
     def.rowCount -= 1;
     writeTableCounts(file, f, def);
-    for (auto& ri : def.realIndexes) {
-      auto key = rowKey(def, ri, values);
-      if (key) IndexWriter(file, f, ri).remove(IndexEntry{*key, id, 0});
+    const RowKeys keys = keysOf(def, values);
+    for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+      if (keys[k]) IndexWriter(file, f, def.realIndexes[k]).remove(IndexEntry{*keys[k], id, 0});
     }
   });
 }
