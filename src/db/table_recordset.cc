@@ -143,7 +143,7 @@ jet::Value TableRecordset::getField(const std::string& name) const {
   const size_t f = fieldPosition(name);
   if (mode_ != EditMode::None) return buffer_[f];
   requireCurrent();
-  return table_.readRow(rows_[pos_])[f];
+  return table_.readField(rows_[pos_], f);
 }
 
 std::vector<jet::Value> TableRecordset::currentValues() const {

@@ -64,4 +64,10 @@ std::vector<Value> Table::readRow(RowId id) {
   return decodeRow(db_.file(), db_.format(), def_, row);
 }
 
+Value Table::readField(RowId id, size_t column) {
+  PageRef hold;
+  const RawRow raw = splitRow(db_.format(), def_, rowBytes(id, hold));
+  return decodeField(db_.file(), db_.format(), def_.columns[column], raw, column);
+}
+
 }  // namespace jet

@@ -33,6 +33,8 @@ class Table {
   // `hold` keeps the page alive as long as the bytes are used. Fails on a deleted row.
   Bytes rowBytes(RowId id, PageRef& hold);
   std::vector<Value> readRow(RowId id);
+  // One value of a row (`column` indexes def().columns): the others are not decoded.
+  Value readField(RowId id, size_t column);
   // Index of a column in def().columns, or -1.
   int columnIndex(const std::string& name) const;
 
