@@ -307,6 +307,7 @@ void PageFile::writePagesToLog() {
     if (cache_.size() >= kCachePages) cache_.clear();
     cache_[page] = data;
   }
+  log_.flush();
   dirty_.clear();
 }
 

@@ -217,9 +217,12 @@ std::optional<uint64_t> LogWriter::find(uint32_t page) const {
   return std::nullopt;
 }
 
-void LogWriter::readPage(uint64_t offset, uint8_t* buf) const { readAll(*file_, path_, offset, buf, pageSize_); }
+void LogWriter::readPage(uint64_t offset, uint8_t* buf) { readBytes(offset, buf, pageSize_); }
 
-void LogWriter::readBytes(uint64_t offset, uint8_t* buf, size_t length) const { readAll(*file_, path_, offset, buf, length); }
+void LogWriter::readBytes(uint64_t offset, uint8_t* buf, size_t length) {
+  flush();
+  readAll(*file_, path_, offset, buf, length);
+}
 
 void LogWriter::writeFrame(uint32_t page, const uint8_t* data, uint64_t before) {
   auto slot = txn_.find(page);
@@ -232,14 +235,33 @@ void LogWriter::writeFrame(uint32_t page, const uint8_t* data, uint64_t before) 
   sealRecord(f, before);
   const uint64_t sum = chainSum(chainSum(seed(salt_), bytesOf(f), 24), data, pageSize_);
   sealRecord(f, sum);
-  f.append(reinterpret_cast<const char*>(data), pageSize_);
-  writeRecord(at, f);
+  const uint64_t batchAt = end_ - batch_.size();
+  if (at == end_) {
+    batch_ += f;
+    batch_.append(reinterpret_cast<const char*>(data), pageSize_);
+    end_ += kRecordSize + pageSize_;
+  } else if (at >= batchAt) {
+    std::copy(f.begin(), f.end(), batch_.begin() + long(at - batchAt));
+    std::copy(data, data + pageSize_, batch_.begin() + long(at - batchAt + kRecordSize));
+  } else {
+    f.append(reinterpret_cast<const char*>(data), pageSize_);
+    writeRecord(at, f);
+  }
   txn_[page] = at + kRecordSize;
   txnChecks_[at] = sum;
-  if (at == end_) end_ += f.size();
+  if (batch_.size() >= (1u << 20)) flush();
+}
+
+void LogWriter::flush() {
+  if (batch_.empty()) return;
+  const uint64_t at = end_ - batch_.size();
+  std::string batch = std::move(batch_);
+  batch_.clear();
+  writeRecord(at, batch);
 }
 
 void LogWriter::commit(uint32_t pagesAfter) {
+  flush();
   std::string c = record(kCommit, nextTxn_, salt_, pagesAfter, uint32_t(txn_.size()), 0);
   uint64_t sum = chainSum(seed(salt_), bytesOf(c), 24);
   for (auto& [at, check] : txnChecks_) sum = chainWord(sum, check);
@@ -256,6 +278,7 @@ void LogWriter::commit(uint32_t pagesAfter) {
 }
 
 void LogWriter::rollback() {
+  batch_.clear();
   txn_.clear();
   txnChecks_.clear();
   // Frames beyond the last commit never count; they are overwritten by the next transaction,
@@ -265,6 +288,7 @@ void LogWriter::rollback() {
 }
 
 void LogWriter::markCheckpoint() {
+  flush();
   std::string m = record(kMark, lastTxn_, salt_, 0, 0, 0);
   sealRecord(m, chainSum(seed(salt_), bytesOf(m), 24));
   writeRecord(end_, m);
@@ -274,6 +298,7 @@ void LogWriter::markCheckpoint() {
 }
 
 void LogWriter::remove() {
+  batch_.clear();
   file_.reset();
   if (!fs_.remove(path_)) {
     throw Error(err::kDiskIo, "Cannot remove the log '" + path_ + "': " + lastOsError().text + ".");

@@ -42,6 +42,9 @@
 //   written (when a large transaction spills pages to keep memory bounded) is rewritten in
 //   place; frames of committed transactions are never rewritten. So the log of one
 //   transaction is about as large as the pages it changes.
+// - Frames appended one after the other are written together, up to 1 MB at a time, and all
+//   of them before anything reads the log or writes a commit or mark record; a stop that
+//   loses some of them voids their transaction like any torn frame.
 // - The log is synced at each commit; the database file is written only by a checkpoint, after
 //   the checkpoint mark is synced and the file's final size is reserved, so that writing pages
 //   in place cannot fail for lack of room. A checkpoint ends by syncing the file and removing
@@ -121,12 +124,15 @@ class LogWriter {
 
   // Where the newest bytes of a page lie in the log (this transaction's first).
   std::optional<uint64_t> find(uint32_t page) const;
-  void readPage(uint64_t offset, uint8_t* buf) const;
+  void readPage(uint64_t offset, uint8_t* buf);
   // Any stretch of the log's bytes (several frames read at once).
-  void readBytes(uint64_t offset, uint8_t* buf, size_t length) const;
+  void readBytes(uint64_t offset, uint8_t* buf, size_t length);
 
-  // A page of the transaction under way: appended, or rewritten in place if already logged in it.
+  // A page of the transaction under way: appended, or rewritten in place if already logged in
+  // it. Appended frames are gathered and written together, at the latest by flush().
   void writeFrame(uint32_t page, const uint8_t* data, uint64_t before);
+  // Writes the frames gathered so far.
+  void flush();
   bool transactionOpen() const { return !txn_.empty(); }
   // Ends the transaction: commit record, then sync.
   void commit(uint32_t pagesAfter);
@@ -142,7 +148,10 @@ class LogWriter {
   // The log has been carried in: it goes.
   void remove();
   // Closes without changing anything (the process stops; the next open carries the log in).
-  void abandon() { file_.reset(); }
+  void abandon() {
+    batch_.clear();
+    file_.reset();
+  }
 
   uint64_t bytesWritten() const { return bytesWritten_; }
 
@@ -163,6 +172,7 @@ class LogWriter {
   std::unordered_map<uint32_t, uint64_t> txn_;        // page -> offset of its bytes in this transaction
   std::map<uint64_t, uint64_t> txnChecks_;            // frame offset -> frame checksum, in log order
   uint64_t bytesWritten_ = 0;
+  std::string batch_;  // appended frames not yet written: they belong at end_ - batch_.size()
 };
 
 }  // namespace jet::wal

@@ -352,7 +352,7 @@ TEST_F(ConsoleTest, ARunStoppedAtAnyWriteOfTheBandPlanIsFinishedByTheNextRun) {
   std::map<std::string, Rows> clean;
   for (const char* t : tables) clean[t] = rowsOf(bandPlan, t);
   const int writeCalls = int(linesOf(readBytes(trace)).size());
-  ASSERT_GE(writeCalls, 20);  // one at least for each stored row of the update
+  ASSERT_GE(writeCalls, 10);  // the log's header, its frames, commit and mark, then pages carried in
 
   for (const std::string how : {"signal=KILL", "error=ENOSPC"}) {
     for (int n = 1; n <= writeCalls; ++n) {
