@@ -16,15 +16,17 @@ bool sameName(const std::string& a, const std::string& b) {
     for (char c : s) if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
   };
-  if (!ascii(a) || !ascii(b)) return foldCase(a) == foldCase(b);
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = char(x - 0x20);
-    if (y >= 'a' && y <= 'z') y = char(y - 0x20);
-    if (x != y) return false;
+  if (a.size() == b.size()) {
+    for (size_t i = 0; i < a.size(); ++i) {
+      char x = a[i], y = b[i];
+      if (static_cast<unsigned char>(x | y) >= 0x80) return foldCase(a) == foldCase(b);
+      if (x >= 'a' && x <= 'z') x = char(x - 0x20);
+      if (y >= 'a' && y <= 'z') y = char(y - 0x20);
+      if (x != y) return false;
+    }
+    return true;
   }
-  return true;
+  return !ascii(a) || !ascii(b) ? foldCase(a) == foldCase(b) : false;
 }
 
 const Column* TableDef::findColumn(const std::string& n) const {
