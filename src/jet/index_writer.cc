@@ -42,7 +42,8 @@ std::vector<IndexWriter::Step> IndexWriter::descend(const IndexEntry& target) {
       return path;
     }
     const auto& es = s.view().entries;
-    auto it = std::find_if(es.begin(), es.end(), [&](const IndexEntry& e) { return compareEntries(e, target) >= 0; });
+    // The first entry whose subtree reaches the target (entries are in key order).
+    auto it = std::lower_bound(es.begin(), es.end(), target, sortsBefore);
     if (it != es.end()) {
       s.slot = int(it - es.begin());
       page = it->child;
