@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <stdexcept>
 
 #include "jet/csv_format.h"
@@ -197,16 +196,6 @@ std::string hexBytes(const std::string& bytes) {
     out += digits[c & 15];
   }
   return out;
-}
-
-std::string fixturePath(const std::string& relative) { return (fs::path(TARNLOG_FIXTURES) / relative).string(); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -16,7 +16,7 @@ namespace jet::testing {
 
 // Every database among the fixtures (access-made/*.mdb and jet4/*.mdb), sorted.
 std::vector<std::string> fixtureDatabases();
-std::string fixturePath(const std::string& relative);
+inline std::string fixturePath(const std::string& relative) { return testing_support::fixture(relative); }
 
 // Walks every leaf entry of every index of every table and compares its key bytes with the key
 // the encoder builds from the values of the row it points at. Returns one line per mismatch
@@ -34,7 +34,7 @@ using testing_support::ScratchDir;
 // Bytes as lower-case hex digits, two a byte.
 std::string hexBytes(const std::string& bytes);
 
-std::string readFile(const std::string& path);
+inline std::string readFile(const std::string& path) { return testing_support::readBytes(path); }
 void writeFile(const std::string& path, const std::string& bytes);
 
 // Runs a shell command; returns its standard output and sets `status` to its exit code.
