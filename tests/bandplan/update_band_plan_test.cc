@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "../error_number.h"
 #include "../independent_reader.h"
 #include "../table_snapshot.h"
 #include "../temp_copy.h"
@@ -174,11 +173,4 @@ TEST(UpdateBandPlan, WithoutRetiredEntitiesOnlyTheNewOnesChange) {
   r.run();
   EXPECT_EQ(r.table("prefixes").size(), before.size() + 4);
   EXPECT_EQ(r.box.shown.size(), 1u);
-}
-
-TEST(UpdateBandPlan, AMissingDatabaseFailsWithFileNotFound) {
-  BandPlanRun r;
-  db::DataSource BandPlan;
-  BandPlan.setDatabaseName(r.path + ".missing");
-  EXPECT_EQ(errorNumber([&] { BandPlan.Refresh(); }), jet::err::kFileNotFound);
 }
