@@ -245,12 +245,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
   EXPECT_EQ(db::utf8Length(moved->getField("Notes").s), 4524u);  // the memo survived the edit
   EXPECT_EQ(reopened.OpenRecordset("prefixes")->RecordCount(), 438 + 2 - 1);
   EXPECT_EQ(jet::checkDatabase(reopened.engine()), std::vector<std::string>{});
-
-  int status = -1;
-  const std::string csv = jet::testing::runCommand("mdb-export " + jet::testing::shellQuote(bandplan.path()) + " prefixes", &status);
-  EXPECT_EQ(status, 0) << csv.substr(0, 300);
-  EXPECT_NE(csv.find("442,\"PJ8X\""), std::string::npos);
-  EXPECT_EQ(csv.find("\n357,"), std::string::npos);
+  EXPECT_EQ(jet::testing::mdbtoolsRowDifferences(reopened.engine(), "prefixes"), std::vector<std::string>{});
 }
 
 }  // namespace
