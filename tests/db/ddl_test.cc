@@ -4,12 +4,9 @@
 
 #include "../error_number.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "../independent_reader.h"
