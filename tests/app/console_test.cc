@@ -221,9 +221,7 @@ TEST_F(ConsoleTest, YesRunsBothUpdatesAndASecondRunFindsNothingToDo) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, kQuestion + " Yes\n" + kBandPlanDone + "\n" + kLogbookDone + "\n");
   EXPECT_TRUE(r.err.empty());
-  for (long long entity : kNewEntities) EXPECT_EQ(countWhere(bandPlan, "prefixes", "DXCC", {entity}), 1u) << entity;
-  EXPECT_EQ(countWhere(bandPlan, "plink", "plink", {108, 143}), 0u);
-  EXPECT_EQ(rowsOf(bandPlan, "plinkold").size(), 30u);
+  EXPECT_EQ(countWhere(bandPlan, "prefixes", "DXCC", kNewEntities), 4u);  // the rows themselves: UpdateBandPlan's tests
 
   Result again = run(with({"-y"}));
   EXPECT_EQ(again.status, 0);
