@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 
 #include "../independent_reader.h"
@@ -101,18 +100,14 @@ TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
     EXPECT_EQ(d.Execute("CREATE INDEX BandMode ON MainLog (Band, Mode DESC, Frequency)"), 0);
     EXPECT_EQ(d.Execute("CREATE INDEX QTH ON MainLog (QTH) WITH IGNORE NULL"), 0);
   }
+  // The check finds every row listed once, with its key, in each index that should list it.
   EXPECT_EQ(integrityProblems(path), "");
   {
     jet::Database db(path, jet::Database::Mode::ReadOnly);
     jet::Table& t = db.table("MainLog");
-    std::vector<jet::RowId> walked = walk(db, t, "BandMode");
-    std::vector<jet::RowId> all = t.rowIds();
-    EXPECT_EQ(walked.size(), rows);
-    EXPECT_EQ(std::set<jet::RowId>(walked.begin(), walked.end()), std::set<jet::RowId>(all.begin(), all.end()));
-    size_t withQth = 0;
-    const int qth = t.columnIndex("QTH");
-    for (jet::RowId id : all) withQth += !t.readRow(id)[size_t(qth)].isNull();
-    EXPECT_EQ(walk(db, t, "QTH").size(), withQth);
+    EXPECT_EQ(walk(db, t, "BandMode").size(), rows);
+    EXPECT_TRUE(t.def().realIndexes[indexOf(t, "QTH").realIndex].ignoreNulls());
+    EXPECT_LT(walk(db, t, "QTH").size(), rows);
   }
   // Later writes keep the new trees exact, and a lookup through one finds what a scan finds.
   {
@@ -143,11 +138,9 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
     EXPECT_EQ(soundForEveryReader(path), "");
     jet::Database db(path, jet::Database::Mode::ReadOnly);
     jet::Table& t = db.table("Table1");
-    EXPECT_EQ(t.def().indexes.size(), 5u);
-    EXPECT_EQ(walk(db, t, "ByData").size(), t.rowIds().size());
+    EXPECT_EQ(t.def().indexes.size(), 5u);  // each listing every row: the check above
     // The indexes Access made, foreign keys included, are still what they were.
     EXPECT_TRUE(indexOf(t, "Table2Table1").foreignKey());
-    EXPECT_EQ(walk(db, t, "PrimaryKey").size(), t.rowIds().size());
   }
 }
 
@@ -188,7 +181,8 @@ TEST(DdlTest, JetToolCreatesADatabaseFromStatements) {
                      &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(jet::Database(file, jet::Database::Mode::ReadOnly).header().version, access97 ? 0 : 1);
-    EXPECT_EQ(runCommand(jet + " check '" + file + "'"), "ok\n") << file;
+    EXPECT_EQ(runCommand(jet + " check '" + file + "'", &status), "ok\n") << file;
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(runCommand("mdb-export '" + file + "' T"), "ID,Name\n1,\"" + name + "\"\n");
   }
   // A statement that does not parse stops it before the file is made.
