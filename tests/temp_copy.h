@@ -51,17 +51,6 @@ class ScratchDir {
 };
 using TempDir = ScratchDir;
 
-// A writable copy of a fixture database of fixtures/jet4, in a folder of its own.
-class FixtureCopy {
- public:
-  explicit FixtureCopy(const std::string& name) : path_(dir_.copy("jet4/" + name)) {}
-  const std::string& path() const { return path_; }
-
- private:
-  ScratchDir dir_;
-  std::string path_;
-};
-
 // Records the messages an update reports, in order.
 struct Reports {
   std::vector<std::string> shown;

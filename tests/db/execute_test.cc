@@ -16,7 +16,7 @@
 
 namespace {
 
-using testing_support::FixtureCopy;
+using testing_support::ScratchDir;
 
 int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
@@ -25,9 +25,10 @@ long count(db::Database& d, const std::string& source) { return d.OpenRecordset(
 // Deletes, inserts and updates: exactly the matching rows change, values are converted to the
 // column types, and the indexes and mdbtools read the result.
 TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
-  FixtureCopy bandplan("bandplan.mdb");
+  ScratchDir dir;
+  const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   {
-    db::Database d(bandplan.path());
+    db::Database d(bandplan);
     EXPECT_EQ(count(d, "plink"), 483);
     EXPECT_EQ(d.Execute("DELETE * FROM plink where plink = 108"), 4);  // PJ5-PJ8
     EXPECT_EQ(d.Execute("DELETE * FROM plink where plink = 108"), 0);  // nothing left: no error
@@ -37,9 +38,9 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
     EXPECT_EQ(d.Execute("UPDATE plink SET plink = plink + 1000, prefix = prefix & '/' & plink WHERE plink = 143"), 6);
     d.close();
   }
-  EXPECT_EQ(testing_support::mdbExportRowCount(bandplan.path(), "plink"), 483 - 4 + 1);
-  EXPECT_EQ(testing_support::soundForEveryReader(bandplan.path()), "");
-  db::Database reopened(bandplan.path());
+  EXPECT_EQ(testing_support::mdbExportRowCount(bandplan, "plink"), 483 - 4 + 1);
+  EXPECT_EQ(testing_support::soundForEveryReader(bandplan), "");
+  db::Database reopened(bandplan);
   EXPECT_EQ(count(reopened, "select * from plink where plink = 108"), 0);
   auto added = reopened.OpenRecordset("SELECT * FROM plink WHERE plink = 517");
   ASSERT_EQ(added->RecordCount(), 1);
@@ -57,8 +58,8 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
 }
 
 TEST(ExecuteTest, FailuresCarryJetNumbersAndChangeNothing) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database d(bandplan.path());
+  ScratchDir dir;
+  db::Database d(dir.copy("jet4/bandplan.mdb"));
   EXPECT_EQ(errorOf([&] { d.Execute("SELECT * FROM prefixes"); }), 3065);
   EXPECT_EQ(errorOf([&] { d.Execute("DELETE FROM nosuch"); }), jet::err::kTableNotFound);
   EXPECT_EQ(errorOf([&] { d.Execute("DELETE FROM plink WHERE plnk = 108"); }), 3061);

@@ -22,7 +22,7 @@
 
 namespace {
 
-using testing_support::FixtureCopy;
+using testing_support::ScratchDir;
 
 int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
 
@@ -46,9 +46,8 @@ size_t expectWalkMatchesScan(jet::Table& t, const std::string& where, const std:
 }
 
 TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
-  FixtureCopy bandplan("bandplan.mdb"), logbook("logbook.mdb");
-  jet::Database bp(bandplan.path(), jet::Database::Mode::ReadOnly);
-  jet::Database lb(logbook.path(), jet::Database::Mode::ReadOnly);
+  jet::Database bp(testing_support::fixture("jet4/bandplan.mdb"), jet::Database::Mode::ReadOnly);
+  jet::Database lb(testing_support::fixture("jet4/logbook.mdb"), jet::Database::Mode::ReadOnly);
   struct Case {
     jet::Database* db;
     std::string table, where, index;  // index: the planner's choice ("" for a scan)
@@ -110,8 +109,8 @@ TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
 
 // Everything a record set does short of changing rows: order, open errors, moves and finds.
 TEST(RecordsetTest, OrderingMovingAndFinding) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database database(bandplan.path());
+  ScratchDir dir;
+  db::Database database(dir.copy("jet4/bandplan.mdb"));
   auto byId = database.OpenRecordset("SELECT * from prefixes ORDER BY ID");
   const std::vector<int64_t> got = ids(*byId);
   EXPECT_EQ(got.size(), 438u);
@@ -187,9 +186,10 @@ TEST(RecordsetTest, OrderingMovingAndFinding) {
 }
 
 TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
-  FixtureCopy bandplan("bandplan.mdb");
+  ScratchDir dir;
+  const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   {
-    db::Database database(bandplan.path());
+    db::Database database(bandplan);
     auto rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
     ASSERT_EQ(ids(*rs), (std::vector<int64_t>{143, 357, 391}));
     rs->MoveFirst();
@@ -233,7 +233,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->setField("prefix", jet::Value::text("PJ8X"));
     rs->Update();
   }
-  db::Database reopened(bandplan.path());
+  db::Database reopened(bandplan);
   EXPECT_EQ(ids(*reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85 ORDER BY ID")),
             (std::vector<int64_t>{391}));
   auto moved = reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC >= 517 ORDER BY ID");
