@@ -93,14 +93,9 @@ TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
 }
 
 // The tool prints what the check finds, word for word: here a row count that disagrees with the rows.
-TEST_F(IntegrityCheck, ToolPrintsOkOrTheProblems) {
+// (On a sound file it prints "ok": DdlTest.JetToolCreatesADatabaseFromStatements.)
+TEST_F(IntegrityCheck, ToolPrintsTheProblemsItFinds) {
   int status = -1;
-  std::string out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " +
-                                            testing::shellQuote(testing::fixturePath("jet4/bandplan.mdb")),
-                                        &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(out, "ok\n");
-
   std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
   uint32_t page;
   {
@@ -108,7 +103,7 @@ TEST_F(IntegrityCheck, ToolPrintsOkOrTheProblems) {
     page = db.table("plinkold").def().page;
   }
   patch32(path, uint64_t(page) * 4096 + kJet4.tdefRowCount, 7);
-  out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " + testing::shellQuote(path), &status);
+  std::string out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " + testing::shellQuote(path), &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(out, "table 'plinkold' counts 7 rows in its definition but holds 20\n");
 }
