@@ -27,11 +27,9 @@ struct BandPlanRun {
     BandPlan.close();
   }
   void execute(const std::string& sql) {
-    db::DataSource ds;
-    ds.setDatabaseName(path);
-    ds.Refresh();
-    ds.Database().Execute(sql);
-    ds.close();
+    db::Database d(path);
+    d.Execute(sql);
+    d.close();
   }
   std::vector<Row> table(const std::string& name) { return readTable(path, name); }
 };

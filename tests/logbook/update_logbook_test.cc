@@ -51,28 +51,23 @@ struct LogbookRun {
   // Adds a contact; returns its ID.
   long add(const std::string& call, int dxcc, double start, bool nullCall = false) {
     Logbook.close();  // the data source keeps its database open after a run
-    db::DataSource ds;
-    ds.setDatabaseName(path);
-    ds.setRecordSource("MainLog");
-    ds.Refresh();
-    auto& rs = ds.Recordset();
-    rs.AddNew();
-    long id = long(rs.getField("ID").i);
-    if (!nullCall) rs.setField("Call", jet::Value::text(call));
-    rs.setField("DXCC", jet::Value::long_(dxcc));
-    rs.setField("Time_Start", jet::Value::date(start));
-    rs.setField("Country", jet::Value::text("Netherlands Antilles"));
-    rs.setField("Continent", jet::Value::text("SA"));
-    rs.Update();
-    ds.close();
+    db::Database d(path);
+    auto rs = d.OpenRecordset("MainLog");
+    rs->AddNew();
+    long id = long(rs->getField("ID").i);
+    if (!nullCall) rs->setField("Call", jet::Value::text(call));
+    rs->setField("DXCC", jet::Value::long_(dxcc));
+    rs->setField("Time_Start", jet::Value::date(start));
+    rs->setField("Country", jet::Value::text("Netherlands Antilles"));
+    rs->setField("Continent", jet::Value::text("SA"));
+    rs->Update();
+    d.close();
     return id;
   }
   void clearRetired() {
-    db::DataSource ds;
-    ds.setDatabaseName(path);
-    ds.Refresh();
-    ds.Database().Execute("DELETE FROM MainLog WHERE DXCC = 85 OR DXCC = 255");
-    ds.close();
+    db::Database d(path);
+    d.Execute("DELETE FROM MainLog WHERE DXCC = 85 OR DXCC = 255");
+    d.close();
   }
   Row byId(long id) {
     for (auto& r : readTable(path, "MainLog")) if (num(r, "ID") == id) return r;
