@@ -14,7 +14,6 @@
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using jet::testing::linesOf;
 using jet::testing::runCommand;
 using jet::testing::shellQuote;
 using testing_support::FakePrefix;
@@ -40,13 +40,6 @@ struct Result {
   int status = -1;
   std::string out, err;
 };
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // Runs the program with `args`. Its input is `input` from a plain file, or, with `terminal`, the
 // same text typed on a pseudo-terminal. A `launcher` (a command and its arguments) starts it.

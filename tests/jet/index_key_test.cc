@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "jet/database.h"
@@ -123,14 +122,7 @@ TEST(IndexKeyText, Access97Order) {
 // The packed tables hold exactly the sort-code facts they are generated from.
 TEST(IndexKeyText, SortTablesHoldTheFacts) {
   const std::string dir = testing::fixturePath("../../tools/gen/sort-codes/");
-  auto lines = [&](const std::string& name) {
-    std::vector<std::string> out;
-    std::string text = testing::readFile(dir + name), line;
-    for (char ch : text) {
-      if (ch == '\n') out.push_back(std::exchange(line, "")); else if (ch != '\r') line += ch;
-    }
-    return out;
-  };
+  auto lines = [&](const std::string& name) { return testing::linesOf(testing::readFile(dir + name)); };
   auto bytes = [](std::string hexText) {
     if (hexText.size() % 2) hexText = "0" + hexText;
     std::string out;

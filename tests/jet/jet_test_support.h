@@ -37,6 +37,9 @@ std::string hexBytes(const std::string& bytes);
 inline std::string readFile(const std::string& path) { return testing_support::readBytes(path); }
 void writeFile(const std::string& path, const std::string& bytes);
 
+// The lines of a text, without their line ends (LF or CR LF).
+std::vector<std::string> linesOf(const std::string& text);
+
 // Runs a shell command; returns its standard output and sets `status` to its exit code.
 std::string runCommand(const std::string& command, int* status = nullptr);
 std::string shellQuote(const std::string& s);
