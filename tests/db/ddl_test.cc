@@ -5,7 +5,6 @@
 #include "../error_number.h"
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "../independent_reader.h"
@@ -25,8 +24,7 @@ using testing_support::soundForEveryReader;
 using testing_support::ScratchDir;
 using jet::testing::runCommand;
 using testing_support::readBytes;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::errorNumber;
 
 const jet::LogicalIndex& indexOf(jet::Table& t, const std::string& name) {
   const jet::LogicalIndex* li = t.def().findIndex(name);
@@ -63,10 +61,10 @@ TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
     EXPECT_EQ(d.Execute("INSERT INTO Contacts (Call, DXCC) VALUES ('PJ4A', 520)"), 1);
     // The new indexes are used at once and kept by later writes.
     EXPECT_EQ(d.OpenRecordset("SELECT * FROM Contacts WHERE DXCC = 518")->RecordCount(), 1);
-    EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Contacts (Call, Seen) VALUES ('PJ2T', #10/11/2010 12:30:00#)"); }),
+    EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Contacts (Call, Seen) VALUES ('PJ2T', #10/11/2010 12:30:00#)"); }),
               jet::err::kDuplicateKey);
     EXPECT_EQ(d.Execute("CREATE INDEX CallGiven ON Contacts (Call) WITH DISALLOW NULL"), 0);
-    EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Contacts (DXCC) VALUES (1)"); }), jet::err::kNullInIndex);
+    EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Contacts (DXCC) VALUES (1)"); }), jet::err::kNullInIndex);
   }
   EXPECT_EQ(soundForEveryReader(path), "");
 
@@ -84,9 +82,8 @@ TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
   for (jet::RowId id : walk(db, t, "DXCC")) order.push_back(int32_t(t.readRow(id)[3].i));
   EXPECT_EQ(order, (std::vector<int32_t>{520, 518, 517}));
 
+  // mdbtools sees the index added to a filled table (the Create tests check those made with it).
   const std::string schema = runCommand("mdb-schema --indexes '" + path + "' postgres 2>/dev/null");
-  EXPECT_NE(schema.find("\"contacts_pkey\" PRIMARY KEY (\"id\")"), std::string::npos) << schema;
-  EXPECT_NE(schema.find("UNIQUE INDEX \"contacts_bycall_idx\""), std::string::npos) << schema;
   EXPECT_NE(schema.find("(\"dxcc\" DESC)"), std::string::npos) << schema;
 }
 
@@ -132,7 +129,7 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
       db::Database d(path);
       d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
       d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 1, 'added \xE2\x82\xAC', 3)");
-      EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 1, 'ADDED \xE2\x82\xAC', 3)"); }),
+      EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 1, 'ADDED \xE2\x82\xAC', 3)"); }),
                 jet::err::kDuplicateKey);
     }
     EXPECT_EQ(soundForEveryReader(path), "");
@@ -149,7 +146,7 @@ TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
   const std::string path = dir.copy("jet4/logbook.mdb");
   const std::string before = readBytes(path);
   db::Database d(path);
-  auto refused = [&](const std::string& sql) { return errorOf([&] { d.Execute(sql); }); };
+  auto refused = [&](const std::string& sql) { return errorNumber([&] { d.Execute(sql); }); };
   EXPECT_EQ(refused("CREATE UNIQUE INDEX OneCountry ON MainLog (Country)"), jet::err::kDuplicateKey);
   EXPECT_EQ(refused("CREATE INDEX NoComment ON MainLog (Comment)"), jet::err::kInvalidArgument);
   EXPECT_EQ(refused("CREATE INDEX SecondKey ON MainLog (Call) WITH PRIMARY"), jet::err::kInvalidArgument);

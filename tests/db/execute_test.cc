@@ -5,7 +5,6 @@
 #include "../independent_reader.h"
 #include "../temp_copy.h"
 
-#include <functional>
 #include <string>
 
 #include "db/database.h"
@@ -17,8 +16,7 @@
 namespace {
 
 using testing_support::ScratchDir;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::errorNumber;
 
 long count(db::Database& d, const std::string& source) { return d.OpenRecordset(source)->RecordCount(); }
 
@@ -60,18 +58,18 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
 TEST(ExecuteTest, FailuresCarryJetNumbersAndChangeNothing) {
   ScratchDir dir;
   db::Database d(dir.copy("jet4/bandplan.mdb"));
-  EXPECT_EQ(errorOf([&] { d.Execute("SELECT * FROM prefixes"); }), 3065);
-  EXPECT_EQ(errorOf([&] { d.Execute("DELETE FROM nosuch"); }), jet::err::kTableNotFound);
-  EXPECT_EQ(errorOf([&] { d.Execute("DELETE FROM plink WHERE plnk = 108"); }), 3061);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plink SET plink = nosuch + 1"); }), 3061);
-  EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO plink (prefx) VALUES ('X')"); }), 3127);
-  EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO plink (prefix) VALUES ('ABCDEFGHIJK')"); }), jet::err::kTooSmall);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plink SET ID = 5 WHERE ID = 1"); }), 3164);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 40000"); }), jet::err::kOverflow);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 'x'"); }), 3421);
-  EXPECT_EQ(errorOf([&] { d.Execute("DROP TABLE plinkold"); }), jet::err::kNotSupported);
+  EXPECT_EQ(errorNumber([&] { d.Execute("SELECT * FROM prefixes"); }), 3065);
+  EXPECT_EQ(errorNumber([&] { d.Execute("DELETE FROM nosuch"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { d.Execute("DELETE FROM plink WHERE plnk = 108"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plink SET plink = nosuch + 1"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO plink (prefx) VALUES ('X')"); }), 3127);
+  EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO plink (prefix) VALUES ('ABCDEFGHIJK')"); }), jet::err::kTooSmall);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plink SET ID = 5 WHERE ID = 1"); }), 3164);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plinkold SET plink = 40000"); }), jet::err::kOverflow);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plinkold SET plink = 'x'"); }), 3421);
+  EXPECT_EQ(errorNumber([&] { d.Execute("DROP TABLE plinkold"); }), jet::err::kNotSupported);
   // A statement is one operation: rows it changed before it failed are not kept either.
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 1 / (ID - 20), before = 'x'"); }), 11);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plinkold SET plink = 1 / (ID - 20), before = 'x'"); }), 11);
   EXPECT_EQ(count(d, "select * from plinkold where before = 'x'"), 0);
   EXPECT_EQ(count(d, "plink"), 483);
   EXPECT_EQ(jet::checkDatabase(d.engine()), std::vector<std::string>{});

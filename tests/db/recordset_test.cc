@@ -23,8 +23,7 @@
 namespace {
 
 using testing_support::ScratchDir;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::errorNumber;
 
 std::vector<int64_t> ids(db::Recordset& rs) {
   std::vector<int64_t> out;
@@ -131,32 +130,32 @@ TEST(RecordsetTest, OrderingMovingAndFinding) {
       EXPECT_LE(db::sql::compareValues(rows[i - 1].second, rows[i].second), 0);
     }
   }
-  EXPECT_EQ(errorOf([&] { byCountry->getField("ID"); }), jet::err::kItemNotFound);  // not selected
+  EXPECT_EQ(errorNumber([&] { byCountry->getField("ID"); }), jet::err::kItemNotFound);  // not selected
 
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("nosuchtable"); }), jet::err::kTableNotFound);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM nosuch WHERE a = 1"); }), jet::err::kTableNotFound);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes WHERE DXXC = 85"); }), 3061);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes ORDER BY Nothing"); }), 3061);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("DELETE FROM prefixes"); }), 3219);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("nosuchtable"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("SELECT * FROM nosuch WHERE a = 1"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("SELECT * FROM prefixes WHERE DXXC = 85"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("SELECT * FROM prefixes ORDER BY Nothing"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("DELETE FROM prefixes"); }), 3219);
 
   auto rs = database.OpenRecordset("[plink]");
   EXPECT_EQ(rs->RecordCount(), 483);
-  EXPECT_EQ(errorOf([&] { rs->getField("nosuch"); }), jet::err::kItemNotFound);
-  EXPECT_EQ(errorOf([&] { rs->setField("plink", jet::Value::long_(1)); }), 3020);
-  EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
-  EXPECT_EQ(errorOf([&] { rs->FindFirst("nosuch = 1"); }), 3070);
-  EXPECT_EQ(errorOf([&] { rs->FindFirst("plink = 'x'"); }), jet::err::kCriteriaMismatch);
+  EXPECT_EQ(errorNumber([&] { rs->getField("nosuch"); }), jet::err::kItemNotFound);
+  EXPECT_EQ(errorNumber([&] { rs->setField("plink", jet::Value::long_(1)); }), 3020);
+  EXPECT_EQ(errorNumber([&] { rs->Update(); }), 3020);
+  EXPECT_EQ(errorNumber([&] { rs->FindFirst("nosuch = 1"); }), 3070);
+  EXPECT_EQ(errorNumber([&] { rs->FindFirst("plink = 'x'"); }), jet::err::kCriteriaMismatch);
 
   auto empty = database.OpenRecordset("select * from plinkold where prefix = 'PJ0'");
   EXPECT_EQ(empty->RecordCount(), 0);
   EXPECT_TRUE(empty->Eof());
   EXPECT_TRUE(empty->Bof());
-  EXPECT_EQ(errorOf([&] { empty->MoveFirst(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->MoveLast(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->MoveNext(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->getField("prefix"); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->Edit(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->Delete(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->MoveFirst(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->MoveLast(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->MoveNext(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->getField("prefix"); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->Edit(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->Delete(); }), jet::err::kNoCurrentRecord);
 
   rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
   EXPECT_GT(rs->RecordCount(), 0);
@@ -165,8 +164,8 @@ TEST(RecordsetTest, OrderingMovingAndFinding) {
   EXPECT_EQ(rs->RecordCount(), 3);
   rs->MoveNext();
   EXPECT_TRUE(rs->Eof());
-  EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { rs->getField("ID"); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { rs->MoveNext(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { rs->getField("ID"); }), jet::err::kNoCurrentRecord);
   rs->MoveFirst();
   EXPECT_EQ(rs->getField("dxcc").i, 85);
 
@@ -203,11 +202,11 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->setField("DXCC", jet::Value::long_(517));     // converted to the Integer column
     rs->setField("Latitude", jet::Value::text("18.04"));
     EXPECT_EQ(rs->getField("DXCC").kind, jet::Value::Kind::Integer);
-    EXPECT_EQ(errorOf([&] { rs->setField("DXCC", jet::Value::long_(100000)); }), jet::err::kOverflow);
-    EXPECT_EQ(errorOf([&] { rs->setField("ID", jet::Value::long_(5)); }), 3164);
+    EXPECT_EQ(errorNumber([&] { rs->setField("DXCC", jet::Value::long_(100000)); }), jet::err::kOverflow);
+    EXPECT_EQ(errorNumber([&] { rs->setField("ID", jet::Value::long_(5)); }), 3164);
     rs->Update();
     EXPECT_EQ(rs->getField("ID").i, 357);
-    EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
+    EXPECT_EQ(errorNumber([&] { rs->Update(); }), 3020);
 
     // An edit that takes the row out of the WHERE keeps it in the set.
     rs->MoveFirst();
@@ -218,7 +217,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->MoveNext();
     EXPECT_EQ(rs->getField("ID").i, 357);
     rs->Delete();
-    EXPECT_EQ(errorOf([&] { rs->getField("ID"); }), 3167);
+    EXPECT_EQ(errorNumber([&] { rs->getField("ID"); }), 3167);
     rs->MoveNext();
     EXPECT_EQ(rs->getField("ID").i, 391);
     rs->MoveNext();

@@ -21,7 +21,7 @@ constexpr double kCutOver = 40461.0;
 constexpr double kSecond = 1.0 / 86400.0;
 
 struct LogbookRun {
-  TempDir dir;
+  ScratchDir dir;
   std::string path = dir.copy("jet4/logbook.mdb");
   std::string setting = path;
   Reports box;
