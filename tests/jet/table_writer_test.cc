@@ -139,7 +139,7 @@ bool repeatsUniqueKey(const TableDef& def, const std::map<RowId, std::vector<Val
 }
 
 // Runs `ops` random operations on one table of a copy and checks it against a model: the
-// engine's rows, mdbtools' rows, the integrity check and every stored key.
+// engine's rows, mdbtools' rows and the integrity check, which compares every stored key too.
 void exercise(const std::string& path, const std::string& tableName, int ops, unsigned seed) {
   std::mt19937 rng(seed);
   std::map<RowId, std::vector<Value>> model;
@@ -245,13 +245,8 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(checkDatabase(db), problemsBefore);
   EXPECT_EQ(contents(db.table(tableName)), model);
-  std::vector<std::string> mismatches = testing::storedKeyMismatches(db);
-  EXPECT_TRUE(mismatches.empty()) << mismatches.size() << " keys differ, first: " << mismatches.front();
   std::vector<std::string> differences = testing::mdbtoolsRowDifferences(db, tableName);
   EXPECT_TRUE(differences.empty()) << differences.size() << " rows differ, first: " << differences.front();
-  if (!differences.empty() && std::getenv("KEEP_FAILED_COPY")) {
-    testing::runCommand("cp " + testing::shellQuote(path) + " /tmp/failed-copy.mdb");
-  }
 }
 
 TEST(TableWriter, RandomOperationsOnTheBandPlanKeepEveryIndexExact) {
