@@ -43,11 +43,17 @@ bool isFloating(ColumnType t) {
 bool knownType(ColumnType t) { return std::string(columnTypeName(t)) != "Unknown"; }
 
 // A cell as mdbtools writes it. mdbtools handles text and binary values as C strings, which end
-// at their first zero byte, and prints empty text like Null.
+// at their first zero byte, prints empty text like Null, and each half of a character outside
+// the BMP as '?'.
 CsvCell ourCell(const Column& c, const Value& v) {
   if (v.isNull() || (v.kind == Value::Kind::Text && v.s.empty())) return {};
   std::string text = csvField(v);
-  if (v.kind == Value::Kind::Text) text = v.s.substr(0, v.s.find('\0'));
+  if (v.kind == Value::Kind::Text) {
+    text.clear();
+    for (size_t i = 0; i < v.s.size() && v.s[i] != '\0'; i += (v.s[i] & 0xF8) == 0xF0 ? 4 : 1) {
+      text += (v.s[i] & 0xF8) == 0xF0 ? std::string("??") : std::string(1, v.s[i]);
+    }
+  }
   if (c.type == ColumnType::Binary) {
     text = csvField(Value::binary(v.s.substr(0, v.s.find('\0'))));
     if (text.empty()) return {};
@@ -95,15 +101,14 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
   if (theirs.empty()) return {"no header from mdb-export"};
   theirs.erase(theirs.begin());
   for (size_t i = 0; i < def.columns.size(); ++i) {
-    if (def.columns[i].type != ColumnType::Guid) continue;
-    for (auto& r : theirs) if (i < r.size() && !r[i].text.empty() && r[i].text[0] != '{') r[i].text = unhex(r[i].text);
-    for (auto& r : theirs) if (i < r.size()) std::erase(r[i].text, '-');
-  }
-  // mdbtools cannot print the column type Access keeps in MSysAccessObjects: leave it out.
-  for (size_t i = 0; i < def.columns.size(); ++i) {
-    if (knownType(def.columns[i].type)) continue;
-    for (auto& r : ours) r[i] = {};
-    for (auto& r : theirs) if (i < r.size()) r[i] = {};
+    if (def.columns[i].type == ColumnType::Guid) {
+      for (auto& r : theirs) if (i < r.size() && !r[i].text.empty() && r[i].text[0] != '{') r[i].text = unhex(r[i].text);
+      for (auto& r : theirs) if (i < r.size()) std::erase(r[i].text, '-');
+    } else if (!knownType(def.columns[i].type)) {
+      // mdbtools cannot print the column type Access keeps in MSysAccessObjects: leave it out.
+      for (auto& r : ours) r[i] = {};
+      for (auto& r : theirs) if (i < r.size()) r[i] = {};
+    }
   }
 
   std::vector<std::string> out;
