@@ -14,7 +14,6 @@
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
 #include "jet/database.h"
-#include "jet/row_codec.h"
 
 namespace {
 
@@ -79,11 +78,10 @@ TEST(QueryPlanTest, EveryIndexLookupInEveryFixtureFindsTheRowsOfAScan) {
       const jet::TableDef& def = t.def();
       std::vector<jet::RowId> ids;
       std::vector<std::vector<Value>> rows;
-      t.scan([&](jet::RowId id, jet::Bytes bytes) {
+      for (jet::RowId id : t.rowIds()) {
         ids.push_back(id);
-        rows.push_back(jet::decodeRow(db.file(), db.format(), def, bytes));
-        return true;
-      });
+        rows.push_back(t.readRow(id));
+      }
       for (const jet::LogicalIndex& li : def.indexes) {
         const jet::RealIndex& ri = def.realIndexes[size_t(li.realIndex)];
         // The index's leading columns that SQL can name a value of.

@@ -44,6 +44,8 @@ size_t expectWalkMatchesScan(jet::Table& t, const std::string& where, const std:
   return scanned.size();
 }
 
+// Ranges, lists, text in other letter case and keys no row has; lookups of the keys the rows hold
+// are the every-fixture test's.
 TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
   jet::Database bp(testing_support::fixture("jet4/bandplan.mdb"), jet::Database::Mode::ReadOnly);
   jet::Database lb(testing_support::fixture("jet4/logbook.mdb"), jet::Database::Mode::ReadOnly);
@@ -53,14 +55,13 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
     long expected;                    // -1: not known beforehand
   };
   const std::vector<Case> cases = {
-      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},         {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
+      {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
       {&bp, "prefixes", "DXCC IN (85, 255) AND Continent = 'SA'", "DXCC", 3},
       {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},       {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
       {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
       {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
       {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},  {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
-      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},     {&bp, "plink", "plink = 108", "plink", 4},
-      {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
+      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},     {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
       {&lb, "MainLog", "(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#", "DXCC", 68},
       {&lb, "MainLog", "DXCC = 85 OR DXCC = 255", "DXCC", 148},
       {&lb, "MainLog", "Time_Start > #Oct 10, 2010# AND Time_Start <= #2011-03-01#", "Time_Start", -1},
