@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/index_tree.h"
 #include "jet/text_codec.h"
 #include "jet/text_sort_general_table.h"
 #include "../error_number.h"
@@ -323,12 +325,34 @@ TEST(IndexKeyText, KeyStartIsSharedByTextThatDiffersOnlyInCaseAccentsOrUnprintab
 }
 
 // Every entry Access (97 to 2003) stored in the fixtures' indexes, against the key of its row.
+// Entries whose column types the encoder refuses (kNotSupported) are left out.
 TEST(IndexKeyStored, EveryStoredKeyEqualsItsRowsKey) {
   size_t total = 0;
   for (const auto& path : testing::fixtureDatabases()) {
     Database db(path, Database::Mode::ReadOnly);
-    size_t checked = 0, refused = 0;
-    const std::vector<std::string> mismatches = testing::storedKeyMismatches(db, &checked, &refused);
+    size_t checked = 0;
+    std::vector<std::string> mismatches;
+    for (const auto& name : db.tableNames(true)) {
+      Table& t = db.table(name);
+      for (const auto& ri : t.def().realIndexes) {
+        walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const IndexEntry& e) {
+          const std::string where = name + " / index " + std::to_string(ri.number) + " / row " + std::to_string(e.row.page) +
+                                    ":" + std::to_string(e.row.row);
+          std::optional<std::string> key;
+          const int error = errorNumber([&] { key = rowKey(t.def(), ri, t.readRow(e.row)); });
+          if (error == err::kNotSupported) return true;
+          ++checked;
+          if (error != 0) {
+            mismatches.push_back(where + ": error " + std::to_string(error));
+          } else if (!key) {
+            mismatches.push_back(where + ": listed, but its row has only Nulls in an index that leaves them out");
+          } else if (*key != e.key) {
+            mismatches.push_back(where + ": stored " + hexBytes(e.key) + ", computed " + hexBytes(*key));
+          }
+          return true;
+        });
+      }
+    }
     std::string shown;
     for (size_t i = 0; i < mismatches.size() && i < 20; ++i) shown += "\n  " + mismatches[i];
     EXPECT_TRUE(mismatches.empty()) << path << ": " << mismatches.size() << " of " << checked << " keys differ" << shown;

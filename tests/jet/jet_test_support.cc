@@ -14,9 +14,6 @@
 
 #include "jet/csv_format.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_key.h"
-#include "jet/index_tree.h"
 #include "jet/row_codec.h"
 
 namespace fs = std::filesystem;
@@ -147,50 +144,6 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
     }
     pool.erase(match);
   }
-  return out;
-}
-
-std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked, size_t* refused) {
-  std::vector<std::string> out;
-  size_t compared = 0, notEncoded = 0;
-  for (const auto& name : db.tableNames(true)) {
-    Table& t = db.table(name);
-    const TableDef& def = t.def();
-    for (const auto& ri : def.realIndexes) {
-      std::string indexName = "#" + std::to_string(ri.number);
-      for (const auto& li : def.indexes) {
-        if (li.realIndex == ri.number) indexName = li.name;
-      }
-      try {
-      walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const IndexEntry& e) {
-        const std::string where = name + " / " + indexName + " / row " + std::to_string(e.row.page) + ":" +
-                                  std::to_string(e.row.row);
-        std::optional<std::string> key;
-        try {
-          key = rowKey(def, ri, t.readRow(e.row));
-        } catch (const Error& err) {
-          if (err.number() != err::kNotSupported) {
-            out.push_back(where + ": " + err.what());
-          } else {
-            ++notEncoded;
-          }
-          return true;
-        }
-        ++compared;
-        if (!key) {
-          out.push_back(where + ": listed, but its row has only Nulls in an index that leaves them out");
-        } else if (*key != e.key) {
-          out.push_back(where + ": stored " + hexBytes(e.key) + ", computed " + hexBytes(*key));
-        }
-        return true;
-      });
-      } catch (const Error& err) {
-        out.push_back(name + " / " + indexName + ": cannot be read: " + err.what());
-      }
-    }
-  }
-  if (checked) *checked = compared;
-  if (refused) *refused = notEncoded;
   return out;
 }
 

@@ -18,12 +18,6 @@ namespace jet::testing {
 std::vector<std::string> fixtureDatabases();
 inline std::string fixturePath(const std::string& relative) { return testing_support::fixture(relative); }
 
-// Walks every leaf entry of every index of every table and compares its key bytes with the key
-// the encoder builds from the values of the row it points at. Returns one line per mismatch
-// ("table / index / row: stored ... computed ..."); `checked` counts the entries compared.
-// Entries whose key the encoder refuses (column types it cannot encode) count in `refused`.
-std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked = nullptr, size_t* refused = nullptr);
-
 // The differences between a table's rows as the engine reads them and as mdb-export prints them,
 // matched as multisets: exact cells must agree, floating-point ones within a relative 1e-9.
 // Empty when they agree.
