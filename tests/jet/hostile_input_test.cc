@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <random>
 
@@ -50,16 +49,9 @@ class HostileInput : public ::testing::Test {
 
   // Overwrites `bytes` at `offset` of the scratch copy of `original`, runs, and puts them back.
   void runPatched(const std::string& original, size_t offset, const std::string& bytes, const std::string& what) {
-    overwrite(offset, bytes);
+    testing::patchFile(path(), offset, bytes);
     run(what);
-    overwrite(offset, original.substr(offset, bytes.size()));
-  }
-
-  void overwrite(size_t offset, const std::string& bytes) {
-    std::fstream f(path(), std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(std::streamoff(offset));
-    f.write(bytes.data(), std::streamsize(bytes.size()));
-    ASSERT_TRUE(bool(f));
+    testing::patchFile(path(), offset, original.substr(offset, bytes.size()));
   }
 };
 

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "jet/bytes.h"
 #include "jet/database.h"
 #include "jet/index_page.h"
@@ -18,12 +16,9 @@ namespace jet {
 namespace {
 
 void patch32(const std::string& path, uint64_t offset, uint32_t value) {
-  uint8_t b[4];
-  put32(b, value);
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(std::streamoff(offset));
-  f.write(reinterpret_cast<const char*>(b), 4);
-  ASSERT_TRUE(bool(f));
+  std::string bytes(4, '\0');
+  put32(reinterpret_cast<uint8_t*>(bytes.data()), value);
+  testing::patchFile(path, offset, bytes);
 }
 
 std::string problemsOf(const std::string& path) { return testing_support::integrityProblems(path); }

@@ -173,6 +173,13 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
+void patchFile(const std::string& path, uint64_t offset, const std::string& bytes) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(std::streamoff(offset));
+  f.write(bytes.data(), std::streamsize(bytes.size()));
+  if (!f) throw std::runtime_error("cannot patch " + path);
+}
+
 std::string shellQuote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {

@@ -2,6 +2,7 @@
 // Fixtures are read-only; anything a test changes is a copy in its own temporary folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ std::string hexBytes(const std::string& bytes);
 
 inline std::string readFile(const std::string& path) { return testing_support::readBytes(path); }
 void writeFile(const std::string& path, const std::string& bytes);
+// Overwrites part of a file in place with `bytes`, from `offset` on.
+void patchFile(const std::string& path, uint64_t offset, const std::string& bytes);
 
 // The lines of a text, without their line ends (LF or CR LF).
 std::vector<std::string> linesOf(const std::string& text);
