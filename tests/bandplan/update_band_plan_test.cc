@@ -66,7 +66,6 @@ TEST(UpdateBandPlan, OnTheFixtureAddsRetiresAndRelinksAndASecondRunChangesNothin
   auto before = r.table("prefixes");
   r.run();
   auto after = r.table("prefixes");
-  ASSERT_EQ(after.size(), before.size() + 4);
 
   // The four new entities as the export prints them (the counter stood at 440); the date exactly.
   const std::vector<std::string> added = {
