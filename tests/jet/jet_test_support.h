@@ -26,9 +26,6 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
 
 using testing_support::ScratchDir;
 
-// Bytes as lower-case hex digits, two a byte.
-std::string hexBytes(const std::string& bytes);
-
 inline std::string readFile(const std::string& path) { return testing_support::readBytes(path); }
 void writeFile(const std::string& path, const std::string& bytes);
 // Overwrites part of a file in place with `bytes`, from `offset` on.
