@@ -30,6 +30,7 @@ namespace fs = std::filesystem;
 using jet::testing::linesOf;
 using jet::testing::runCommand;
 using jet::testing::shellQuote;
+using testing_support::copyFixture;
 using testing_support::FakePrefix;
 using testing_support::num;
 using testing_support::readBytes;
@@ -134,7 +135,6 @@ class ConsoleTest : public ::testing::Test {
  protected:
   ConsoleTest() {
     dir = fake.root() / "work";
-    fs::create_directories(dir);
     bandPlan = dir / "bandplan.mdb";
     logbook = dir / "logbook.mdb";
     restore();
@@ -142,14 +142,9 @@ class ConsoleTest : public ::testing::Test {
 
   // Fresh copies of the fixtures, as they were before any run.
   void restore() {
-    copyFixture("bandplan.mdb", bandPlan);
-    copyFixture("logbook.mdb", logbook);
+    copyFixture("jet4/bandplan.mdb", bandPlan);
+    copyFixture("jet4/logbook.mdb", logbook);
     original = {readBytes(bandPlan), readBytes(logbook)};
-  }
-
-  static void copyFixture(const std::string& name, const fs::path& to) {
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / name, to, fs::copy_options::overwrite_existing);
-    fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
   }
 
   Result run(std::vector<std::string> args, const std::string& input = "", bool terminal = false) {
@@ -401,10 +396,8 @@ TEST_F(ConsoleTest, FindsTheDatabasesAsTheWindowDoes) {
       "\"Logbook\"=\"C:\\\\Tarnlog\\\\LogBook.mdb\"\n");
   fs::path documentsBandPlan = fake.driveC() / "users/bob/Documents/BRAEWICK/Tarnlog/Databases/BandPlan.mdb";
   fs::path settingsLogbook = fake.driveC() / "tarnlog/logbook.mdb";
-  fs::create_directories(documentsBandPlan.parent_path());
-  fs::create_directories(settingsLogbook.parent_path());
-  copyFixture("bandplan.mdb", documentsBandPlan);
-  copyFixture("logbook.mdb", settingsLogbook);
+  copyFixture("jet4/bandplan.mdb", documentsBandPlan);
+  copyFixture("jet4/logbook.mdb", settingsLogbook);
 
   Result r = run({"--yes"});
   EXPECT_EQ(r.status, 0) << r.err;

@@ -86,16 +86,10 @@ class InstalledTarnlog : public testing::Test {
     ASSERT_FALSE(docs_.empty());
     fs::path folder = fs::path(docs_) / "BRAEWICK" / "Tarnlog" / "databases";
     ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
-    fs::create_directories(folder);
     bandPlan_ = (folder / "bandplan.mdb").string();
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "bandplan.mdb", bandPlan_);
-    fs::path logFolder = fs::path(docs_) / "Tarnlog test logs";
-    fs::create_directories(logFolder);
-    logbook_ = (logFolder / "logbook.mdb").string();
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "logbook.mdb", logbook_, fs::copy_options::overwrite_existing);
-    for (const auto& f : {bandPlan_, logbook_}) {
-      fs::permissions(f, fs::perms::owner_write, fs::perm_options::add);
-    }
+    logbook_ = (fs::path(docs_) / "Tarnlog test logs" / "logbook.mdb").string();
+    testing_support::copyFixture("jet4/bandplan.mdb", bandPlan_);
+    testing_support::copyFixture("jet4/logbook.mdb", logbook_);
     previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr),
