@@ -29,24 +29,19 @@ struct LogbookRun {
 
   // The run, then the window unloads (closing the data source) whether it ended or failed.
   void run() {
+    auto GetAppSetting = [this](const std::string& section, const std::string& key, const std::string& def) {
+      EXPECT_EQ(section, "Settings");
+      EXPECT_EQ(key, "Logbook");
+      EXPECT_EQ(def, "");
+      return setting;
+    };
     try {
-      update();
+      logbook::UpdateLogbook(Logbook, GetAppSetting, box.fn());
     } catch (...) {
       Logbook.close();
       throw;
     }
     Logbook.close();
-  }
-  void update() {
-    logbook::UpdateLogbook(
-        Logbook,
-        [this](const std::string& section, const std::string& key, const std::string& def) {
-          EXPECT_EQ(section, "Settings");
-          EXPECT_EQ(key, "Logbook");
-          EXPECT_EQ(def, "");
-          return setting;
-        },
-        box.fn());
   }
   // Adds a contact; returns its ID.
   long add(const std::string& call, int dxcc, double start, bool nullCall = false) {
