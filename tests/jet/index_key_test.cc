@@ -213,13 +213,7 @@ TEST(IndexKeyText, LimitsAndRefusals) {
 
 TEST(IndexKeyNumber, TypesTheFixturesDoNotIndex) {
   using T = ColumnType;
-  struct Case {
-    ColumnType type;
-    Value value;
-    bool ascending;
-    const char* key;
-  };
-  const Case cases[] = {
+  const std::tuple<ColumnType, Value, bool, const char*> cases[] = {  // type, value, ascending, key
       // Long, Integer and Date/Time keys of both directions are among the fixtures' entries.
       {T::Long, Value::null(), false, "ff"},
       {T::Long, Value::null(), true, "00"},
@@ -233,9 +227,9 @@ TEST(IndexKeyNumber, TypesTheFixturesDoNotIndex) {
       {T::Byte, Value::byte(200), false, "8037"},
       {T::Integer, Value::integer(-2), false, "808001"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(key(c.type, c.value, c.ascending), c.key) << columnTypeName(c.type) << " " << c.value.i << " " << c.value.d
-                                                        << (c.ascending ? "" : " descending");
+  for (const auto& [type, value, ascending, expected] : cases) {
+    EXPECT_EQ(key(type, value, ascending), expected) << columnTypeName(type) << " " << value.i << " " << value.d
+                                                     << (ascending ? "" : " descending");
   }
 }
 
