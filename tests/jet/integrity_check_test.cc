@@ -15,13 +15,14 @@
 namespace jet {
 namespace {
 
+using testing_support::integrityProblems;
+
 void patch32(const std::string& path, uint64_t offset, uint32_t value) {
   std::string bytes(4, '\0');
   put32(reinterpret_cast<uint8_t*>(bytes.data()), value);
   testing::patchFile(path, offset, bytes);
 }
 
-std::string problemsOf(const std::string& path) { return testing_support::integrityProblems(path); }
 bool has(const std::string& all, const std::string& part) { return all.find(part) != std::string::npos; }
 
 class IntegrityCheck : public ::testing::Test {
@@ -42,7 +43,7 @@ TEST_F(IntegrityCheck, ChangedValueNoLongerMatchesItsIndexKey) {
     offset = uint64_t(first.page) * 4096 + s.start + 2 + c->fixedOffset;
   }
   patch32(path, offset, 0x7FFFFFF0);
-  std::string problems = problemsOf(path);
+  std::string problems = integrityProblems(path);
   EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row")) << problems;
   EXPECT_FALSE(has(problems, "index 'PrimaryKey'")) << problems;
 }
@@ -58,7 +59,7 @@ TEST_F(IntegrityCheck, BrokenLeafLinkIsReported) {
     leaf = root.entries.at(0).child;
   }
   patch32(path, uint64_t(leaf) * 4096 + kJet4.indexNext, 0);
-  std::string problems = problemsOf(path);
+  std::string problems = integrityProblems(path);
   EXPECT_TRUE(has(problems, "on level 1 links to")) << problems;
 }
 
@@ -76,7 +77,7 @@ TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
       setUsageMapPage(db.file(), db.format(), listedAsFree ? kFreePageMap : t.def().usedPagesMap, victim, listedAsFree);
       db.file().commit();
     }
-    const std::string problems = problemsOf(path), page = std::to_string(victim);
+    const std::string problems = integrityProblems(path), page = std::to_string(victim);
     if (listedAsFree) {
       EXPECT_TRUE(has(problems, "page " + page + " is used by the rows of table 'plink' but the database lists it as free"))
           << problems;
