@@ -1,27 +1,21 @@
 // Test support: what mdbtools, an independent reader, sees of a table, and our own integrity check.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "jet/database.h"
 #include "jet/integrity_check.h"
+#include "jet/jet_test_support.h"
 
 namespace testing_support {
 
 // The number of rows mdb-export prints for a table, or -1 when it fails.
 inline long mdbExportRowCount(const std::string& path, const std::string& table) {
-  std::string cmd = "mdb-export -H '" + path + "' '" + table + "' 2>/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  long lines = 0;
-  bool quoted = false;
-  for (int c; (c = std::fgetc(p)) != EOF;) {
-    if (c == '"') quoted = !quoted;
-    if (c == '\n' && !quoted) ++lines;
-  }
-  int status = ::pclose(p);
-  return status == 0 ? lines : -1;
+  using jet::testing::shellQuote;
+  const std::string command = "mdb-export -H " + shellQuote(path) + " " + shellQuote(table) + " 2>/dev/null";
+  int status = 0;
+  const auto rows = jet::testing::parseCsv(jet::testing::runCommand(command, &status));
+  return status == 0 ? long(rows.size()) : -1;
 }
 
 // Problems our integrity check finds, joined; empty when the file is sound.

@@ -21,6 +21,15 @@ inline std::string readBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Copies `source` (a path, or one relative to the fixtures) to `to`, creating its folder; the copy
+// is writable.
+inline void copyFixture(const std::string& source, const std::filesystem::path& to) {
+  std::filesystem::create_directories(to.parent_path());
+  std::filesystem::copy_file(std::filesystem::path(source).is_absolute() ? source : fixture(source), to,
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(to, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+}
+
 // A fresh folder under the system's temporary folder, removed with its contents at the end.
 class ScratchDir {
  public:
@@ -36,13 +45,11 @@ class ScratchDir {
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   const std::string& path() const { return path_; }
-  // Copies `source` (a path, or one relative to the fixtures) here under `name`, or its own name;
-  // the copy is writable. Returns the copy's path.
+  // Copies `source` (as copyFixture takes it) here under `name`, or its own name. Returns the copy's path.
   std::string copy(const std::string& source, const std::string& name = "") const {
-    std::filesystem::path src = std::filesystem::path(source).is_absolute() ? source : fixture(source);
-    std::filesystem::path dst = std::filesystem::path(path_) / (name.empty() ? src.filename().string() : name);
-    std::filesystem::copy_file(src, dst, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(dst, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const std::filesystem::path dst =
+        std::filesystem::path(path_) / (name.empty() ? std::filesystem::path(source).filename().string() : name);
+    copyFixture(source, dst);
     return dst.string();
   }
 
@@ -50,17 +57,6 @@ class ScratchDir {
   std::string path_;
 };
 using TempDir = ScratchDir;
-
-// A writable copy of a fixture database of fixtures/jet4, in a folder of its own.
-class FixtureCopy {
- public:
-  explicit FixtureCopy(const std::string& name) : path_(dir_.copy("jet4/" + name)) {}
-  const std::string& path() const { return path_; }
-
- private:
-  ScratchDir dir_;
-  std::string path_;
-};
 
 // Records the messages an update reports, in order.
 struct Reports {

@@ -2,14 +2,11 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <random>
 
 namespace testing_support {
 namespace fs = std::filesystem;
 
-FakePrefix::FakePrefix() {
-  std::random_device rd;
-  root_ = fs::temp_directory_path() / ("tarnlog-app-test-" + std::to_string(rd()) + std::to_string(rd()));
+FakePrefix::FakePrefix() : root_(dir_.path()) {
   prefix_ = root_ / "wine";
   home_ = root_ / "home";
   fs::create_directories(prefix_ / "drive_c");
@@ -33,8 +30,6 @@ FakePrefix::~FakePrefix() {
       unsetenv(name.c_str());
     }
   }
-  std::error_code ec;
-  fs::remove_all(root_, ec);
 }
 
 void FakePrefix::writeUserReg(const std::string& body) {

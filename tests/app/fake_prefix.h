@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "../temp_copy.h"
+
 namespace testing_support {
 
 class FakePrefix {
@@ -32,6 +34,7 @@ class FakePrefix {
   void removePrefixVariable();
 
  private:
+  ScratchDir dir_;
   std::filesystem::path root_, prefix_, home_;
   std::map<std::string, std::optional<std::string>> saved_;
 };

@@ -175,9 +175,7 @@ TEST_F(Form1Test, LoadFindsTheBandPlanBelowTheDocumentsFolder) {
   fake.writeUserReg("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
                     "\"Personal\"=\"C:\\\\users\\\\bob\\\\Documents\\\\\"\n");
   fs::path bandPlan = fake.driveC() / "users/bob/Documents/BRAEWICK/Tarnlog/Databases/BandPlan.mdb";
-  fs::create_directories(bandPlan.parent_path());
-  fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "bandplan.mdb", bandPlan);
-  fs::permissions(bandPlan, fs::perms::owner_write, fs::perm_options::add);
+  testing_support::copyFixture("jet4/bandplan.mdb", bandPlan);
 
   form.Form_Load();
   EXPECT_EQ(form.MyDocsPath, "C:\\users\\bob\\Documents\\");

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <tuple>
 
 #include "app/qt/qt_msgbox.h"
 
@@ -27,19 +28,14 @@ TEST(QtMsgBoxTest, YesNoCancelBox) {
 }
 
 TEST(QtMsgBoxTest, AnswerCodes) {
-  struct Case {
-    int buttons;
-    QMessageBox::StandardButton click;
-    int answer;
-  };
-  for (const Case& c : {Case{app::vbYesNoCancel, QMessageBox::Yes, app::vbYes},
-                        Case{app::vbYesNoCancel, QMessageBox::No, app::vbNo},
-                        Case{app::vbYesNoCancel, QMessageBox::Cancel, app::vbCancel},
-                        Case{app::vbOKOnly, QMessageBox::Ok, app::vbOK}}) {
-    auto box = app::makeMessageBox("?", c.buttons, app::kTitle, nullptr);
+  const std::tuple<int, QMessageBox::StandardButton, int> clicks[] = {  // buttons, the one clicked, answer
+      {app::vbYesNoCancel, QMessageBox::Yes, app::vbYes}, {app::vbYesNoCancel, QMessageBox::No, app::vbNo},
+      {app::vbYesNoCancel, QMessageBox::Cancel, app::vbCancel}, {app::vbOKOnly, QMessageBox::Ok, app::vbOK}};
+  for (const auto& [buttons, click, answer] : clicks) {
+    auto box = app::makeMessageBox("?", buttons, app::kTitle, nullptr);
     box->show();
-    box->button(c.click)->click();
-    EXPECT_EQ(app::answerOf(*box), c.answer) << c.click;
+    box->button(click)->click();
+    EXPECT_EQ(app::answerOf(*box), answer) << click;
   }
   // Esc and the close box give Cancel, or OK on a box that has only OK.
   for (int buttons : {app::vbYesNoCancel, app::vbOKOnly}) {

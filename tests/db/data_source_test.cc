@@ -4,7 +4,6 @@
 #include "../error_number.h"
 #include "../temp_copy.h"
 
-#include <functional>
 #include <string>
 
 #include "db/data_source.h"
@@ -12,31 +11,30 @@
 
 namespace {
 
-using testing_support::TempDir;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::ScratchDir;
+using testing_support::errorNumber;
 
 TEST(DataSourceTest, NothingOpenGivesClearErrors) {
-  TempDir dir;
+  ScratchDir dir;
   db::DataSource ds;
-  EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
-  EXPECT_EQ(errorOf([&] { ds.Database(); }), 91);
-  EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kFileNotFound);
+  EXPECT_EQ(errorNumber([&] { ds.Recordset(); }), 91);
+  EXPECT_EQ(errorNumber([&] { ds.Database(); }), 91);
+  EXPECT_EQ(errorNumber([&] { ds.Refresh(); }), jet::err::kFileNotFound);
   ds.setDatabaseName(dir.path() + "/missing.mdb");
-  EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kFileNotFound);
-  EXPECT_EQ(errorOf([&] { ds.Database(); }), 91);
+  EXPECT_EQ(errorNumber([&] { ds.Refresh(); }), jet::err::kFileNotFound);
+  EXPECT_EQ(errorNumber([&] { ds.Database(); }), 91);
 
   // A database without a record source is open, but has no record set.
   ds.setDatabaseName(dir.copy("jet4/bandplan.mdb"));
   ds.Refresh();
   EXPECT_EQ(ds.Database().Execute("DELETE FROM plink WHERE plink = -1"), 0);
-  EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
+  EXPECT_EQ(errorNumber([&] { ds.Recordset(); }), 91);
   ds.setRecordSource("nosuch");
-  EXPECT_EQ(errorOf([&] { ds.Refresh(); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { ds.Refresh(); }), jet::err::kTableNotFound);
 }
 
 TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   const std::string logbook = dir.copy("jet4/logbook.mdb");
   db::DataSource ds;
@@ -47,7 +45,7 @@ TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
   db::Database* first = &ds.Database();
 
   // While open, the file is held.
-  EXPECT_NE(errorOf([&] { db::Database other(bandplan); }), 0);
+  EXPECT_NE(errorNumber([&] { db::Database other(bandplan); }), 0);
 
   // A new source on the same database: the database stays, the set is opened anew and sees
   // what was written through the database.
@@ -67,11 +65,11 @@ TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
   ds.Refresh();
   ds.Recordset().MoveLast();
   EXPECT_EQ(ds.Recordset().RecordCount(), 68);
-  EXPECT_EQ(errorOf([&] { db::Database other(bandplan); }), 0);
+  EXPECT_EQ(errorNumber([&] { db::Database other(bandplan); }), 0);
 
   ds.close();
-  EXPECT_EQ(errorOf([&] { ds.Recordset(); }), 91);
-  EXPECT_EQ(errorOf([&] { db::Database other(logbook); }), 0);
+  EXPECT_EQ(errorNumber([&] { ds.Recordset(); }), 91);
+  EXPECT_EQ(errorNumber([&] { db::Database other(logbook); }), 0);
 }
 
 }  // namespace

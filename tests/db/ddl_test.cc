@@ -4,12 +4,7 @@
 
 #include "../error_number.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <set>
-#include <sstream>
 #include <string>
 
 #include "../independent_reader.h"
@@ -29,8 +24,7 @@ using testing_support::soundForEveryReader;
 using testing_support::ScratchDir;
 using jet::testing::runCommand;
 using testing_support::readBytes;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::errorNumber;
 
 const jet::LogicalIndex& indexOf(jet::Table& t, const std::string& name) {
   const jet::LogicalIndex* li = t.def().findIndex(name);
@@ -67,10 +61,10 @@ TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
     EXPECT_EQ(d.Execute("INSERT INTO Contacts (Call, DXCC) VALUES ('PJ4A', 520)"), 1);
     // The new indexes are used at once and kept by later writes.
     EXPECT_EQ(d.OpenRecordset("SELECT * FROM Contacts WHERE DXCC = 518")->RecordCount(), 1);
-    EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Contacts (Call, Seen) VALUES ('PJ2T', #10/11/2010 12:30:00#)"); }),
+    EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Contacts (Call, Seen) VALUES ('PJ2T', #10/11/2010 12:30:00#)"); }),
               jet::err::kDuplicateKey);
     EXPECT_EQ(d.Execute("CREATE INDEX CallGiven ON Contacts (Call) WITH DISALLOW NULL"), 0);
-    EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Contacts (DXCC) VALUES (1)"); }), jet::err::kNullInIndex);
+    EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Contacts (DXCC) VALUES (1)"); }), jet::err::kNullInIndex);
   }
   EXPECT_EQ(soundForEveryReader(path), "");
 
@@ -88,9 +82,8 @@ TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
   for (jet::RowId id : walk(db, t, "DXCC")) order.push_back(int32_t(t.readRow(id)[3].i));
   EXPECT_EQ(order, (std::vector<int32_t>{520, 518, 517}));
 
+  // mdbtools sees the index added to a filled table (the Create tests check those made with it).
   const std::string schema = runCommand("mdb-schema --indexes '" + path + "' postgres 2>/dev/null");
-  EXPECT_NE(schema.find("\"contacts_pkey\" PRIMARY KEY (\"id\")"), std::string::npos) << schema;
-  EXPECT_NE(schema.find("UNIQUE INDEX \"contacts_bycall_idx\""), std::string::npos) << schema;
   EXPECT_NE(schema.find("(\"dxcc\" DESC)"), std::string::npos) << schema;
 }
 
@@ -104,18 +97,14 @@ TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
     EXPECT_EQ(d.Execute("CREATE INDEX BandMode ON MainLog (Band, Mode DESC, Frequency)"), 0);
     EXPECT_EQ(d.Execute("CREATE INDEX QTH ON MainLog (QTH) WITH IGNORE NULL"), 0);
   }
+  // The check finds every row listed once, with its key, in each index that should list it.
   EXPECT_EQ(integrityProblems(path), "");
   {
     jet::Database db(path, jet::Database::Mode::ReadOnly);
     jet::Table& t = db.table("MainLog");
-    std::vector<jet::RowId> walked = walk(db, t, "BandMode");
-    std::vector<jet::RowId> all = t.rowIds();
-    EXPECT_EQ(walked.size(), rows);
-    EXPECT_EQ(std::set<jet::RowId>(walked.begin(), walked.end()), std::set<jet::RowId>(all.begin(), all.end()));
-    size_t withQth = 0;
-    const int qth = t.columnIndex("QTH");
-    for (jet::RowId id : all) withQth += !t.readRow(id)[size_t(qth)].isNull();
-    EXPECT_EQ(walk(db, t, "QTH").size(), withQth);
+    EXPECT_EQ(walk(db, t, "BandMode").size(), rows);
+    EXPECT_TRUE(t.def().realIndexes[indexOf(t, "QTH").realIndex].ignoreNulls());
+    EXPECT_LT(walk(db, t, "QTH").size(), rows);
   }
   // Later writes keep the new trees exact, and a lookup through one finds what a scan finds.
   {
@@ -140,17 +129,15 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
       db::Database d(path);
       d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
       d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 1, 'added \xE2\x82\xAC', 3)");
-      EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 1, 'ADDED \xE2\x82\xAC', 3)"); }),
+      EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 1, 'ADDED \xE2\x82\xAC', 3)"); }),
                 jet::err::kDuplicateKey);
     }
     EXPECT_EQ(soundForEveryReader(path), "");
     jet::Database db(path, jet::Database::Mode::ReadOnly);
     jet::Table& t = db.table("Table1");
-    EXPECT_EQ(t.def().indexes.size(), 5u);
-    EXPECT_EQ(walk(db, t, "ByData").size(), t.rowIds().size());
+    EXPECT_EQ(t.def().indexes.size(), 5u);  // each listing every row: the check above
     // The indexes Access made, foreign keys included, are still what they were.
     EXPECT_TRUE(indexOf(t, "Table2Table1").foreignKey());
-    EXPECT_EQ(walk(db, t, "PrimaryKey").size(), t.rowIds().size());
   }
 }
 
@@ -159,7 +146,7 @@ TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
   const std::string path = dir.copy("jet4/logbook.mdb");
   const std::string before = readBytes(path);
   db::Database d(path);
-  auto refused = [&](const std::string& sql) { return errorOf([&] { d.Execute(sql); }); };
+  auto refused = [&](const std::string& sql) { return errorNumber([&] { d.Execute(sql); }); };
   EXPECT_EQ(refused("CREATE UNIQUE INDEX OneCountry ON MainLog (Country)"), jet::err::kDuplicateKey);
   EXPECT_EQ(refused("CREATE INDEX NoComment ON MainLog (Comment)"), jet::err::kInvalidArgument);
   EXPECT_EQ(refused("CREATE INDEX SecondKey ON MainLog (Call) WITH PRIMARY"), jet::err::kInvalidArgument);
@@ -191,7 +178,8 @@ TEST(DdlTest, JetToolCreatesADatabaseFromStatements) {
                      &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(jet::Database(file, jet::Database::Mode::ReadOnly).header().version, access97 ? 0 : 1);
-    EXPECT_EQ(runCommand(jet + " check '" + file + "'"), "ok\n") << file;
+    EXPECT_EQ(runCommand(jet + " check '" + file + "'", &status), "ok\n") << file;
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(runCommand("mdb-export '" + file + "' T"), "ID,Name\n1,\"" + name + "\"\n");
   }
   // A statement that does not parse stops it before the file is made.

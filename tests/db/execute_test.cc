@@ -5,7 +5,6 @@
 #include "../independent_reader.h"
 #include "../temp_copy.h"
 
-#include <functional>
 #include <string>
 
 #include "db/database.h"
@@ -16,18 +15,18 @@
 
 namespace {
 
-using testing_support::FixtureCopy;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::ScratchDir;
+using testing_support::errorNumber;
 
 long count(db::Database& d, const std::string& source) { return d.OpenRecordset(source)->RecordCount(); }
 
 // Deletes, inserts and updates: exactly the matching rows change, values are converted to the
 // column types, and the indexes and mdbtools read the result.
 TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
-  FixtureCopy bandplan("bandplan.mdb");
+  ScratchDir dir;
+  const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   {
-    db::Database d(bandplan.path());
+    db::Database d(bandplan);
     EXPECT_EQ(count(d, "plink"), 483);
     EXPECT_EQ(d.Execute("DELETE * FROM plink where plink = 108"), 4);  // PJ5-PJ8
     EXPECT_EQ(d.Execute("DELETE * FROM plink where plink = 108"), 0);  // nothing left: no error
@@ -37,9 +36,9 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
     EXPECT_EQ(d.Execute("UPDATE plink SET plink = plink + 1000, prefix = prefix & '/' & plink WHERE plink = 143"), 6);
     d.close();
   }
-  EXPECT_EQ(testing_support::mdbExportRowCount(bandplan.path(), "plink"), 483 - 4 + 1);
-  EXPECT_EQ(testing_support::soundForEveryReader(bandplan.path()), "");
-  db::Database reopened(bandplan.path());
+  EXPECT_EQ(testing_support::mdbExportRowCount(bandplan, "plink"), 483 - 4 + 1);
+  EXPECT_EQ(testing_support::soundForEveryReader(bandplan), "");
+  db::Database reopened(bandplan);
   EXPECT_EQ(count(reopened, "select * from plink where plink = 108"), 0);
   auto added = reopened.OpenRecordset("SELECT * FROM plink WHERE plink = 517");
   ASSERT_EQ(added->RecordCount(), 1);
@@ -57,20 +56,20 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
 }
 
 TEST(ExecuteTest, FailuresCarryJetNumbersAndChangeNothing) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database d(bandplan.path());
-  EXPECT_EQ(errorOf([&] { d.Execute("SELECT * FROM prefixes"); }), 3065);
-  EXPECT_EQ(errorOf([&] { d.Execute("DELETE FROM nosuch"); }), jet::err::kTableNotFound);
-  EXPECT_EQ(errorOf([&] { d.Execute("DELETE FROM plink WHERE plnk = 108"); }), 3061);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plink SET plink = nosuch + 1"); }), 3061);
-  EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO plink (prefx) VALUES ('X')"); }), 3127);
-  EXPECT_EQ(errorOf([&] { d.Execute("INSERT INTO plink (prefix) VALUES ('ABCDEFGHIJK')"); }), jet::err::kTooSmall);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plink SET ID = 5 WHERE ID = 1"); }), 3164);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 40000"); }), jet::err::kOverflow);
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 'x'"); }), 3421);
-  EXPECT_EQ(errorOf([&] { d.Execute("DROP TABLE plinkold"); }), jet::err::kNotSupported);
+  ScratchDir dir;
+  db::Database d(dir.copy("jet4/bandplan.mdb"));
+  EXPECT_EQ(errorNumber([&] { d.Execute("SELECT * FROM prefixes"); }), 3065);
+  EXPECT_EQ(errorNumber([&] { d.Execute("DELETE FROM nosuch"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { d.Execute("DELETE FROM plink WHERE plnk = 108"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plink SET plink = nosuch + 1"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO plink (prefx) VALUES ('X')"); }), 3127);
+  EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO plink (prefix) VALUES ('ABCDEFGHIJK')"); }), jet::err::kTooSmall);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plink SET ID = 5 WHERE ID = 1"); }), 3164);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plinkold SET plink = 40000"); }), jet::err::kOverflow);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plinkold SET plink = 'x'"); }), 3421);
+  EXPECT_EQ(errorNumber([&] { d.Execute("DROP TABLE plinkold"); }), jet::err::kNotSupported);
   // A statement is one operation: rows it changed before it failed are not kept either.
-  EXPECT_EQ(errorOf([&] { d.Execute("UPDATE plinkold SET plink = 1 / (ID - 20), before = 'x'"); }), 11);
+  EXPECT_EQ(errorNumber([&] { d.Execute("UPDATE plinkold SET plink = 1 / (ID - 20), before = 'x'"); }), 11);
   EXPECT_EQ(count(d, "select * from plinkold where before = 'x'"), 0);
   EXPECT_EQ(count(d, "plink"), 483);
   EXPECT_EQ(jet::checkDatabase(d.engine()), std::vector<std::string>{});

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -13,19 +12,13 @@
 #include "db/query_plan.h"
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
+#include "jet/csv_format.h"
 #include "jet/database.h"
-#include "jet/row_codec.h"
 
 namespace {
 
 using jet::Value;
 using Kind = jet::Value::Kind;
-
-std::string number(double d) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", d);
-  return buf;
-}
 
 // The condition `[column] = literal` that selects `v`, or nothing when SQL has no literal for it.
 std::optional<std::string> equalsTerm(const std::string& column, const Value& v) {
@@ -36,10 +29,10 @@ std::optional<std::string> equalsTerm(const std::string& column, const Value& v)
     case Kind::Byte:
     case Kind::Integer:
     case Kind::Long: return name + " = " + std::to_string(v.i);
-    case Kind::Currency: return name + " = " + number(double(v.i) / 10000);
+    case Kind::Currency: return name + " = " + jet::formatDouble(double(v.i) / 10000);
     case Kind::Single:
     case Kind::Double:
-    case Kind::Date: return name + " = " + number(v.d);  // a date compares as its day number
+    case Kind::Date: return name + " = " + jet::formatDouble(v.d);  // a date compares as its day number
     case Kind::Text:
     case Kind::Guid: {
       std::string quoted = "'";
@@ -79,11 +72,10 @@ TEST(QueryPlanTest, EveryIndexLookupInEveryFixtureFindsTheRowsOfAScan) {
       const jet::TableDef& def = t.def();
       std::vector<jet::RowId> ids;
       std::vector<std::vector<Value>> rows;
-      t.scan([&](jet::RowId id, jet::Bytes bytes) {
+      for (jet::RowId id : t.rowIds()) {
         ids.push_back(id);
-        rows.push_back(jet::decodeRow(db.file(), db.format(), def, bytes));
-        return true;
-      });
+        rows.push_back(t.readRow(id));
+      }
       for (const jet::LogicalIndex& li : def.indexes) {
         const jet::RealIndex& ri = def.realIndexes[size_t(li.realIndex)];
         // The index's leading columns that SQL can name a value of.

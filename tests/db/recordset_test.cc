@@ -22,9 +22,8 @@
 
 namespace {
 
-using testing_support::FixtureCopy;
-
-int errorOf(const std::function<void()>& f) { return testing_support::errorNumber(f); }
+using testing_support::ScratchDir;
+using testing_support::errorNumber;
 
 std::vector<int64_t> ids(db::Recordset& rs) {
   std::vector<int64_t> out;
@@ -45,24 +44,24 @@ size_t expectWalkMatchesScan(jet::Table& t, const std::string& where, const std:
   return scanned.size();
 }
 
+// Ranges, lists, text in other letter case and keys no row has; lookups of the keys the rows hold
+// are the every-fixture test's.
 TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
-  FixtureCopy bandplan("bandplan.mdb"), logbook("logbook.mdb");
-  jet::Database bp(bandplan.path(), jet::Database::Mode::ReadOnly);
-  jet::Database lb(logbook.path(), jet::Database::Mode::ReadOnly);
+  jet::Database bp(testing_support::fixture("jet4/bandplan.mdb"), jet::Database::Mode::ReadOnly);
+  jet::Database lb(testing_support::fixture("jet4/logbook.mdb"), jet::Database::Mode::ReadOnly);
   struct Case {
     jet::Database* db;
     std::string table, where, index;  // index: the planner's choice ("" for a scan)
     long expected;                    // -1: not known beforehand
   };
   const std::vector<Case> cases = {
-      {&bp, "prefixes", "DXCC = 85", "DXCC", 3},         {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
+      {&bp, "prefixes", "(DXCC = 85 OR DXCC = 255)", "DXCC", 5},
       {&bp, "prefixes", "DXCC IN (85, 255) AND Continent = 'SA'", "DXCC", 3},
       {&bp, "prefixes", "DXCC = 85.5", "DXCC", 0},       {&bp, "prefixes", "DXCC > 100000", "DXCC", 0},
       {&bp, "prefixes", "DXCC < 85.5", "DXCC", -1},      {&bp, "prefixes", "DXCC BETWEEN 80 AND 90", "DXCC", -1},
       {&bp, "prefixes", "300 <= DXCC", "DXCC", -1},      {&bp, "prefixes", "ID >= 400 AND ID < 420", "PrimaryKey", 20},
       {&bp, "prefixes", "prefix = 'pj2'", "prefix", 1},  {&bp, "prefixes", "Country LIKE 'Neth*'", "", -1},
-      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},     {&bp, "plink", "plink = 108", "plink", 4},
-      {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
+      {&bp, "plink", "prefix = 'pj0'", "prefix", 1},     {&bp, "plinkold", "prefix = 'PJ0'", "prefix", 0},
       {&lb, "MainLog", "(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#", "DXCC", 68},
       {&lb, "MainLog", "DXCC = 85 OR DXCC = 255", "DXCC", 148},
       {&lb, "MainLog", "Time_Start > #Oct 10, 2010# AND Time_Start <= #2011-03-01#", "Time_Start", -1},
@@ -110,8 +109,8 @@ TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
 
 // Everything a record set does short of changing rows: order, open errors, moves and finds.
 TEST(RecordsetTest, OrderingMovingAndFinding) {
-  FixtureCopy bandplan("bandplan.mdb");
-  db::Database database(bandplan.path());
+  ScratchDir dir;
+  db::Database database(dir.copy("jet4/bandplan.mdb"));
   auto byId = database.OpenRecordset("SELECT * from prefixes ORDER BY ID");
   const std::vector<int64_t> got = ids(*byId);
   EXPECT_EQ(got.size(), 438u);
@@ -132,32 +131,32 @@ TEST(RecordsetTest, OrderingMovingAndFinding) {
       EXPECT_LE(db::sql::compareValues(rows[i - 1].second, rows[i].second), 0);
     }
   }
-  EXPECT_EQ(errorOf([&] { byCountry->getField("ID"); }), jet::err::kItemNotFound);  // not selected
+  EXPECT_EQ(errorNumber([&] { byCountry->getField("ID"); }), jet::err::kItemNotFound);  // not selected
 
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("nosuchtable"); }), jet::err::kTableNotFound);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM nosuch WHERE a = 1"); }), jet::err::kTableNotFound);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes WHERE DXXC = 85"); }), 3061);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("SELECT * FROM prefixes ORDER BY Nothing"); }), 3061);
-  EXPECT_EQ(errorOf([&] { database.OpenRecordset("DELETE FROM prefixes"); }), 3219);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("nosuchtable"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("SELECT * FROM nosuch WHERE a = 1"); }), jet::err::kTableNotFound);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("SELECT * FROM prefixes WHERE DXXC = 85"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("SELECT * FROM prefixes ORDER BY Nothing"); }), 3061);
+  EXPECT_EQ(errorNumber([&] { database.OpenRecordset("DELETE FROM prefixes"); }), 3219);
 
   auto rs = database.OpenRecordset("[plink]");
   EXPECT_EQ(rs->RecordCount(), 483);
-  EXPECT_EQ(errorOf([&] { rs->getField("nosuch"); }), jet::err::kItemNotFound);
-  EXPECT_EQ(errorOf([&] { rs->setField("plink", jet::Value::long_(1)); }), 3020);
-  EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
-  EXPECT_EQ(errorOf([&] { rs->FindFirst("nosuch = 1"); }), 3070);
-  EXPECT_EQ(errorOf([&] { rs->FindFirst("plink = 'x'"); }), jet::err::kCriteriaMismatch);
+  EXPECT_EQ(errorNumber([&] { rs->getField("nosuch"); }), jet::err::kItemNotFound);
+  EXPECT_EQ(errorNumber([&] { rs->setField("plink", jet::Value::long_(1)); }), 3020);
+  EXPECT_EQ(errorNumber([&] { rs->Update(); }), 3020);
+  EXPECT_EQ(errorNumber([&] { rs->FindFirst("nosuch = 1"); }), 3070);
+  EXPECT_EQ(errorNumber([&] { rs->FindFirst("plink = 'x'"); }), jet::err::kCriteriaMismatch);
 
   auto empty = database.OpenRecordset("select * from plinkold where prefix = 'PJ0'");
   EXPECT_EQ(empty->RecordCount(), 0);
   EXPECT_TRUE(empty->Eof());
   EXPECT_TRUE(empty->Bof());
-  EXPECT_EQ(errorOf([&] { empty->MoveFirst(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->MoveLast(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->MoveNext(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->getField("prefix"); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->Edit(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { empty->Delete(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->MoveFirst(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->MoveLast(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->MoveNext(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->getField("prefix"); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->Edit(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { empty->Delete(); }), jet::err::kNoCurrentRecord);
 
   rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
   EXPECT_GT(rs->RecordCount(), 0);
@@ -166,8 +165,8 @@ TEST(RecordsetTest, OrderingMovingAndFinding) {
   EXPECT_EQ(rs->RecordCount(), 3);
   rs->MoveNext();
   EXPECT_TRUE(rs->Eof());
-  EXPECT_EQ(errorOf([&] { rs->MoveNext(); }), jet::err::kNoCurrentRecord);
-  EXPECT_EQ(errorOf([&] { rs->getField("ID"); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { rs->MoveNext(); }), jet::err::kNoCurrentRecord);
+  EXPECT_EQ(errorNumber([&] { rs->getField("ID"); }), jet::err::kNoCurrentRecord);
   rs->MoveFirst();
   EXPECT_EQ(rs->getField("dxcc").i, 85);
 
@@ -187,9 +186,10 @@ TEST(RecordsetTest, OrderingMovingAndFinding) {
 }
 
 TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
-  FixtureCopy bandplan("bandplan.mdb");
+  ScratchDir dir;
+  const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   {
-    db::Database database(bandplan.path());
+    db::Database database(bandplan);
     auto rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
     ASSERT_EQ(ids(*rs), (std::vector<int64_t>{143, 357, 391}));
     rs->MoveFirst();
@@ -203,11 +203,11 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->setField("DXCC", jet::Value::long_(517));     // converted to the Integer column
     rs->setField("Latitude", jet::Value::text("18.04"));
     EXPECT_EQ(rs->getField("DXCC").kind, jet::Value::Kind::Integer);
-    EXPECT_EQ(errorOf([&] { rs->setField("DXCC", jet::Value::long_(100000)); }), jet::err::kOverflow);
-    EXPECT_EQ(errorOf([&] { rs->setField("ID", jet::Value::long_(5)); }), 3164);
+    EXPECT_EQ(errorNumber([&] { rs->setField("DXCC", jet::Value::long_(100000)); }), jet::err::kOverflow);
+    EXPECT_EQ(errorNumber([&] { rs->setField("ID", jet::Value::long_(5)); }), 3164);
     rs->Update();
     EXPECT_EQ(rs->getField("ID").i, 357);
-    EXPECT_EQ(errorOf([&] { rs->Update(); }), 3020);
+    EXPECT_EQ(errorNumber([&] { rs->Update(); }), 3020);
 
     // An edit that takes the row out of the WHERE keeps it in the set.
     rs->MoveFirst();
@@ -218,7 +218,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->MoveNext();
     EXPECT_EQ(rs->getField("ID").i, 357);
     rs->Delete();
-    EXPECT_EQ(errorOf([&] { rs->getField("ID"); }), 3167);
+    EXPECT_EQ(errorNumber([&] { rs->getField("ID"); }), 3167);
     rs->MoveNext();
     EXPECT_EQ(rs->getField("ID").i, 391);
     rs->MoveNext();
@@ -233,7 +233,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->setField("prefix", jet::Value::text("PJ8X"));
     rs->Update();
   }
-  db::Database reopened(bandplan.path());
+  db::Database reopened(bandplan);
   EXPECT_EQ(ids(*reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85 ORDER BY ID")),
             (std::vector<int64_t>{391}));
   auto moved = reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC >= 517 ORDER BY ID");
@@ -245,12 +245,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
   EXPECT_EQ(db::utf8Length(moved->getField("Notes").s), 4524u);  // the memo survived the edit
   EXPECT_EQ(reopened.OpenRecordset("prefixes")->RecordCount(), 438 + 2 - 1);
   EXPECT_EQ(jet::checkDatabase(reopened.engine()), std::vector<std::string>{});
-
-  int status = -1;
-  const std::string csv = jet::testing::runCommand("mdb-export " + jet::testing::shellQuote(bandplan.path()) + " prefixes", &status);
-  EXPECT_EQ(status, 0) << csv.substr(0, 300);
-  EXPECT_NE(csv.find("442,\"PJ8X\""), std::string::npos);
-  EXPECT_EQ(csv.find("\n357,"), std::string::npos);
+  EXPECT_EQ(jet::testing::mdbtoolsRowDifferences(reopened.engine(), "prefixes"), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -132,18 +132,10 @@ TEST(SqlEval, CompareValuesForOrderBy) {
   EXPECT_LT(compareValues(Value::currency(-1), Value::currency(0)), 0);
 }
 
+// The terms of the updates' criteria are the query plan tests': there the index walk must select
+// what a scan selects.
 TEST(SqlEval, SargableTerms) {
-  auto terms = sargableTerms(parseExpression("(DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#"));
-  ASSERT_EQ(terms.size(), 2u);
-  EXPECT_EQ(terms[0].column, "DXCC");
-  EXPECT_EQ(terms[0].values, (std::vector<Value>{Value::long_(85), Value::long_(255)}));
-  EXPECT_EQ(terms[1].column, "Time_Start");
-  EXPECT_FALSE(terms[1].isEquality());
-  EXPECT_EQ(terms[1].low, Value::date(40461));
-  EXPECT_FALSE(terms[1].lowInclusive);
-  EXPECT_TRUE(terms[1].high.isNull());
-
-  terms = sargableTerms(parseExpression("5 >= x AND y BETWEEN 1 AND 2 AND z IN (3, 4, 3) AND w <> 1"));
+  auto terms = sargableTerms(parseExpression("5 >= x AND y BETWEEN 1 AND 2 AND z IN (3, 4, 3) AND w <> 1"));
   ASSERT_EQ(terms.size(), 3u);
   EXPECT_EQ(terms[0].column, "x");
   EXPECT_EQ(terms[0].high, Value::long_(5));

@@ -18,16 +18,10 @@ int errorOf(const std::string& sql) {
 
 Select select(const std::string& sql) { return std::get<Select>(parseStatement(sql)); }
 
-// The statements the updates run are also read end to end by the record set and Execute tests;
-// here the shape of the one the logbook runs, and forms no update uses.
+// The statements the updates run, and the DDL they need, are read end to end by the record set,
+// Execute and DDL tests, which see their results in the files; here the forms no other test uses.
 TEST(SqlParser, SelectForms) {
-  Select s = select("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
-  ASSERT_EQ(s.where.op, Op::And);
-  EXPECT_EQ(s.where.args[0].op, Op::Or);
-  EXPECT_EQ(s.where.args[1].op, Op::Gt);
-  EXPECT_EQ(s.where.args[1].args[1].value, jet::Value::date(40461.0));
-
-  s = select("SELECT a, [b c], t.d FROM [My Table] ORDER BY a DESC, [b c] ASC;");
+  Select s = select("SELECT a, [b c], t.d FROM [My Table] ORDER BY a DESC, [b c] ASC;");
   EXPECT_EQ(s.columns, (std::vector<std::string>{"a", "b c", "d"}));
   EXPECT_EQ(s.table, "My Table");
   ASSERT_EQ(s.orderBy.size(), 2u);
@@ -42,10 +36,6 @@ TEST(SqlParser, ActionStatements) {
   EXPECT_FALSE(std::get<Delete>(parseStatement("delete from t")).hasWhere);
   EXPECT_EQ(std::get<Delete>(parseStatement("DELETE t.* FROM t WHERE x = 1")).table, "t");
 
-  auto i = std::get<Insert>(parseStatement("INSERT INTO prefixes (Prefix, DXCC, Lat) VALUES ('PJ0', 517, -12.17)"));
-  EXPECT_EQ(i.columns, (std::vector<std::string>{"Prefix", "DXCC", "Lat"}));
-  ASSERT_EQ(i.values.size(), 3u);
-  EXPECT_EQ(i.values[2].value, jet::Value::double_(-12.17));
   EXPECT_EQ(std::get<Insert>(parseStatement("insert into t values (1, 'it''s', Null, True)")).values[1].value,
             jet::Value::text("it's"));
 
@@ -66,29 +56,15 @@ TEST(SqlParser, DataDefinition) {
                      T::Single, T::Double, T::DateTime, T::Boolean, T::Ole, T::Guid, T::Numeric};
   ASSERT_EQ(t.columns.size(), std::size(types));
   for (size_t c = 0; c < std::size(types); ++c) EXPECT_EQ(t.columns[c].type, types[c]) << t.columns[c].name;
-  EXPECT_TRUE(t.columns[0].autoNumber && t.columns[0].primaryKey);
   EXPECT_EQ(t.columns[1].size, 20);  // bytes: two a character
   EXPECT_TRUE(t.columns[1].notNull);
   EXPECT_EQ(t.columns[2].size, 510);
   EXPECT_EQ(t.columns[14].precision, 10);
   EXPECT_EQ(t.columns[14].scale, 2);
-  ASSERT_EQ(t.constraints.size(), 1u);
-  EXPECT_EQ(t.constraints[0].name, "pk2");
-  EXPECT_FALSE(t.constraints[0].primaryKey);
-  EXPECT_EQ(t.constraints[0].columns, (std::vector<std::string>{"Prefix", "DXCC"}));
   EXPECT_TRUE(std::get<CreateTable>(parseStatement("create table x (a long, constraint pk primary key (a))"))
                   .constraints[0].primaryKey);
-
   auto x = std::get<CreateIndex>(parseStatement("CREATE UNIQUE INDEX PrimaryKey ON plink (ID ASC, Prefix DESC) WITH PRIMARY"));
   EXPECT_TRUE(x.unique && x.primary);
-  EXPECT_EQ(x.name, "PrimaryKey");
-  EXPECT_EQ(x.table, "plink");
-  ASSERT_EQ(x.columns.size(), 2u);
-  EXPECT_FALSE(x.columns[0].descending);
-  EXPECT_TRUE(x.columns[1].descending);
-  auto y = std::get<CreateIndex>(parseStatement("create index ix on t (a) with disallow null"));
-  EXPECT_FALSE(y.unique);
-  EXPECT_TRUE(y.disallowNull);
 
   EXPECT_EQ(std::get<DropTable>(parseStatement("DROP TABLE plinkold")).table, "plinkold");
   EXPECT_EQ(std::get<DropIndex>(parseStatement("DROP INDEX ix ON t")).name, "ix");

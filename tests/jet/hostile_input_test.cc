@@ -6,35 +6,24 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <random>
 
-#include "jet/database.h"
+#include "../../fuzz/fuzz_paths.h"
+#include "../error_number.h"
 #include "jet/error.h"
-#include "jet/integrity_check.h"
-#include "jet/row_codec.h"
 #include "jet_test_support.h"
 
 namespace jet {
 namespace {
 
-// Everything a reader does with a file; returns the error number it ended in, or 0.
+// Everything a reader does with a file, as the fuzzers do it: every row read, through every index
+// too, then the check. Returns the error number it ended in, or 0.
 int exercise(const std::string& path) {
-  try {
-    Database db(path, Database::Mode::ReadOnly);
-    for (const auto& name : db.tableNames(true)) {
-      Table& t = db.table(name);
-      t.scan([&](RowId, Bytes row) {
-        decodeRow(db.file(), db.format(), t.def(), row);
-        return true;
-      });
-    }
-    checkDatabase(db);
-    return 0;
-  } catch (const Error& e) {
-    return e.number();
-  }
+  return testing_support::errorNumber([&] {
+    fuzz::readPath(path);
+    fuzz::checkPath(path);
+  });
 }
 
 class HostileInput : public ::testing::Test {
@@ -51,29 +40,16 @@ class HostileInput : public ::testing::Test {
       std::fprintf(stderr, "hang: %s\n", what.c_str());
       std::abort();
     }
-    try {
-      done.get();
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << what << ": " << e.what();
-    }
+    EXPECT_NO_THROW(done.get()) << what;  // jet::Error is taken by exercise()
   }
 
   // Overwrites `bytes` at `offset` of the scratch copy of `original`, runs, and puts them back.
   void runPatched(const std::string& original, size_t offset, const std::string& bytes, const std::string& what) {
-    overwrite(offset, bytes);
+    testing::patchFile(path(), offset, bytes);
     run(what);
-    overwrite(offset, original.substr(offset, bytes.size()));
-  }
-
-  void overwrite(size_t offset, const std::string& bytes) {
-    std::fstream f(path(), std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(std::streamoff(offset));
-    f.write(bytes.data(), std::streamsize(bytes.size()));
-    ASSERT_TRUE(bool(f));
+    testing::patchFile(path(), offset, original.substr(offset, bytes.size()));
   }
 };
-
-size_t pageSizeOf(const std::string& bytes) { return bytes.size() > 0x14 && bytes[0x14] == 0 ? 2048 : 4096; }
 
 // Every fixture cut short, with one bit flipped a copy (mostly in header, definition, index and
 // map pages, some anywhere), and with whole pages zeroed.
@@ -82,7 +58,8 @@ TEST_F(HostileInput, DamagedCopiesOfEveryFixture) {
   int flipped = 0;
   for (const auto& fixture : testing::fixtureDatabases()) {
     const std::string original = testing::readFile(fixture);
-    const size_t page = pageSizeOf(original), pages = original.size() / page;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(original.data());
+    const size_t page = fuzz::announcedPageSize(bytes, original.size()), pages = original.size() / page;
     for (size_t size : {size_t(0), size_t(100), size_t(2047), size_t(2048), page, 3 * page, 3 * page + 100,
                         original.size() / 2, original.size() - page, original.size() - 1}) {
       if (size > original.size()) continue;

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "jet/bytes.h"
 #include "jet/database.h"
 #include "jet/index_page.h"
@@ -17,16 +15,14 @@
 namespace jet {
 namespace {
 
+using testing_support::integrityProblems;
+
 void patch32(const std::string& path, uint64_t offset, uint32_t value) {
-  uint8_t b[4];
-  put32(b, value);
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(std::streamoff(offset));
-  f.write(reinterpret_cast<const char*>(b), 4);
-  ASSERT_TRUE(bool(f));
+  std::string bytes(4, '\0');
+  put32(reinterpret_cast<uint8_t*>(bytes.data()), value);
+  testing::patchFile(path, offset, bytes);
 }
 
-std::string problemsOf(const std::string& path) { return testing_support::integrityProblems(path); }
 bool has(const std::string& all, const std::string& part) { return all.find(part) != std::string::npos; }
 
 class IntegrityCheck : public ::testing::Test {
@@ -47,7 +43,7 @@ TEST_F(IntegrityCheck, ChangedValueNoLongerMatchesItsIndexKey) {
     offset = uint64_t(first.page) * 4096 + s.start + 2 + c->fixedOffset;
   }
   patch32(path, offset, 0x7FFFFFF0);
-  std::string problems = problemsOf(path);
+  std::string problems = integrityProblems(path);
   EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row")) << problems;
   EXPECT_FALSE(has(problems, "index 'PrimaryKey'")) << problems;
 }
@@ -63,7 +59,7 @@ TEST_F(IntegrityCheck, BrokenLeafLinkIsReported) {
     leaf = root.entries.at(0).child;
   }
   patch32(path, uint64_t(leaf) * 4096 + kJet4.indexNext, 0);
-  std::string problems = problemsOf(path);
+  std::string problems = integrityProblems(path);
   EXPECT_TRUE(has(problems, "on level 1 links to")) << problems;
 }
 
@@ -81,7 +77,7 @@ TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
       setUsageMapPage(db.file(), db.format(), listedAsFree ? kFreePageMap : t.def().usedPagesMap, victim, listedAsFree);
       db.file().commit();
     }
-    const std::string problems = problemsOf(path), page = std::to_string(victim);
+    const std::string problems = integrityProblems(path), page = std::to_string(victim);
     if (listedAsFree) {
       EXPECT_TRUE(has(problems, "page " + page + " is used by the rows of table 'plink' but the database lists it as free"))
           << problems;
@@ -93,14 +89,9 @@ TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
 }
 
 // The tool prints what the check finds, word for word: here a row count that disagrees with the rows.
-TEST_F(IntegrityCheck, ToolPrintsOkOrTheProblems) {
+// (On a sound file it prints "ok": DdlTest.JetToolCreatesADatabaseFromStatements.)
+TEST_F(IntegrityCheck, ToolPrintsTheProblemsItFinds) {
   int status = -1;
-  std::string out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " +
-                                            testing::shellQuote(testing::fixturePath("jet4/bandplan.mdb")),
-                                        &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(out, "ok\n");
-
   std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
   uint32_t page;
   {
@@ -108,7 +99,7 @@ TEST_F(IntegrityCheck, ToolPrintsOkOrTheProblems) {
     page = db.table("plinkold").def().page;
   }
   patch32(path, uint64_t(page) * 4096 + kJet4.tdefRowCount, 7);
-  out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " + testing::shellQuote(path), &status);
+  std::string out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " + testing::shellQuote(path), &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(out, "table 'plinkold' counts 7 rows in its definition but holds 20\n");
 }

@@ -14,9 +14,6 @@
 
 #include "jet/csv_format.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_key.h"
-#include "jet/index_tree.h"
 #include "jet/row_codec.h"
 
 namespace fs = std::filesystem;
@@ -43,11 +40,17 @@ bool isFloating(ColumnType t) {
 bool knownType(ColumnType t) { return std::string(columnTypeName(t)) != "Unknown"; }
 
 // A cell as mdbtools writes it. mdbtools handles text and binary values as C strings, which end
-// at their first zero byte, and prints empty text like Null.
+// at their first zero byte, prints empty text like Null, and each half of a character outside
+// the BMP as '?'.
 CsvCell ourCell(const Column& c, const Value& v) {
   if (v.isNull() || (v.kind == Value::Kind::Text && v.s.empty())) return {};
   std::string text = csvField(v);
-  if (v.kind == Value::Kind::Text) text = v.s.substr(0, v.s.find('\0'));
+  if (v.kind == Value::Kind::Text) {
+    text.clear();
+    for (size_t i = 0; i < v.s.size() && v.s[i] != '\0'; i += (v.s[i] & 0xF8) == 0xF0 ? 4 : 1) {
+      text += (v.s[i] & 0xF8) == 0xF0 ? std::string("??") : std::string(1, v.s[i]);
+    }
+  }
   if (c.type == ColumnType::Binary) {
     text = csvField(Value::binary(v.s.substr(0, v.s.find('\0'))));
     if (text.empty()) return {};
@@ -95,15 +98,14 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
   if (theirs.empty()) return {"no header from mdb-export"};
   theirs.erase(theirs.begin());
   for (size_t i = 0; i < def.columns.size(); ++i) {
-    if (def.columns[i].type != ColumnType::Guid) continue;
-    for (auto& r : theirs) if (i < r.size() && !r[i].text.empty() && r[i].text[0] != '{') r[i].text = unhex(r[i].text);
-    for (auto& r : theirs) if (i < r.size()) std::erase(r[i].text, '-');
-  }
-  // mdbtools cannot print the column type Access keeps in MSysAccessObjects: leave it out.
-  for (size_t i = 0; i < def.columns.size(); ++i) {
-    if (knownType(def.columns[i].type)) continue;
-    for (auto& r : ours) r[i] = {};
-    for (auto& r : theirs) if (i < r.size()) r[i] = {};
+    if (def.columns[i].type == ColumnType::Guid) {
+      for (auto& r : theirs) if (i < r.size() && !r[i].text.empty() && r[i].text[0] != '{') r[i].text = unhex(r[i].text);
+      for (auto& r : theirs) if (i < r.size()) std::erase(r[i].text, '-');
+    } else if (!knownType(def.columns[i].type)) {
+      // mdbtools cannot print the column type Access keeps in MSysAccessObjects: leave it out.
+      for (auto& r : ours) r[i] = {};
+      for (auto& r : theirs) if (i < r.size()) r[i] = {};
+    }
   }
 
   std::vector<std::string> out;
@@ -145,74 +147,27 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
   return out;
 }
 
-std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked, size_t* refused) {
-  std::vector<std::string> out;
-  size_t compared = 0, notEncoded = 0;
-  for (const auto& name : db.tableNames(true)) {
-    Table& t = db.table(name);
-    const TableDef& def = t.def();
-    for (const auto& ri : def.realIndexes) {
-      std::string indexName = "#" + std::to_string(ri.number);
-      for (const auto& li : def.indexes) {
-        if (li.realIndex == ri.number) indexName = li.name;
-      }
-      try {
-      walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const IndexEntry& e) {
-        const std::string where = name + " / " + indexName + " / row " + std::to_string(e.row.page) + ":" +
-                                  std::to_string(e.row.row);
-        std::optional<std::string> key;
-        try {
-          key = rowKey(def, ri, t.readRow(e.row));
-        } catch (const Error& err) {
-          if (err.number() != err::kNotSupported) {
-            out.push_back(where + ": " + err.what());
-          } else {
-            ++notEncoded;
-          }
-          return true;
-        }
-        ++compared;
-        if (!key) {
-          out.push_back(where + ": listed, but its row has only Nulls in an index that leaves them out");
-        } else if (*key != e.key) {
-          out.push_back(where + ": stored " + hexBytes(e.key) + ", computed " + hexBytes(*key));
-        }
-        return true;
-      });
-      } catch (const Error& err) {
-        out.push_back(name + " / " + indexName + ": cannot be read: " + err.what());
-      }
-    }
-  }
-  if (checked) *checked = compared;
-  if (refused) *refused = notEncoded;
-  return out;
-}
-
-std::string hexBytes(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-std::string fixturePath(const std::string& relative) { return (fs::path(TARNLOG_FIXTURES) / relative).string(); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), std::streamsize(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.ends_with('\r')) line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+void patchFile(const std::string& path, uint64_t offset, const std::string& bytes) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(std::streamoff(offset));
+  f.write(bytes.data(), std::streamsize(bytes.size()));
+  if (!f) throw std::runtime_error("cannot patch " + path);
 }
 
 std::string shellQuote(const std::string& s) {

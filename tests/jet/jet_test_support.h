@@ -2,6 +2,7 @@
 // Fixtures are read-only; anything a test changes is a copy in its own temporary folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,7 @@ namespace jet::testing {
 
 // Every database among the fixtures (access-made/*.mdb and jet4/*.mdb), sorted.
 std::vector<std::string> fixtureDatabases();
-std::string fixturePath(const std::string& relative);
-
-// Walks every leaf entry of every index of every table and compares its key bytes with the key
-// the encoder builds from the values of the row it points at. Returns one line per mismatch
-// ("table / index / row: stored ... computed ..."); `checked` counts the entries compared.
-// Entries whose key the encoder refuses (column types it cannot encode) count in `refused`.
-std::vector<std::string> storedKeyMismatches(Database& db, size_t* checked = nullptr, size_t* refused = nullptr);
+inline std::string fixturePath(const std::string& relative) { return testing_support::fixture(relative); }
 
 // The differences between a table's rows as the engine reads them and as mdb-export prints them,
 // matched as multisets: exact cells must agree, floating-point ones within a relative 1e-9.
@@ -31,11 +26,13 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
 
 using testing_support::ScratchDir;
 
-// Bytes as lower-case hex digits, two a byte.
-std::string hexBytes(const std::string& bytes);
-
-std::string readFile(const std::string& path);
+inline std::string readFile(const std::string& path) { return testing_support::readBytes(path); }
 void writeFile(const std::string& path, const std::string& bytes);
+// Overwrites part of a file in place with `bytes`, from `offset` on.
+void patchFile(const std::string& path, uint64_t offset, const std::string& bytes);
+
+// The lines of a text, without their line ends (LF or CR LF).
+std::vector<std::string> linesOf(const std::string& text);
 
 // Runs a shell command; returns its standard output and sets `status` to its exit code.
 std::string runCommand(const std::string& command, int* status = nullptr);

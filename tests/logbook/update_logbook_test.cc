@@ -21,7 +21,7 @@ constexpr double kCutOver = 40461.0;
 constexpr double kSecond = 1.0 / 86400.0;
 
 struct LogbookRun {
-  TempDir dir;
+  ScratchDir dir;
   std::string path = dir.copy("jet4/logbook.mdb");
   std::string setting = path;
   Reports box;
@@ -29,50 +29,40 @@ struct LogbookRun {
 
   // The run, then the window unloads (closing the data source) whether it ended or failed.
   void run() {
+    auto GetAppSetting = [this](const std::string& section, const std::string& key, const std::string& def) {
+      EXPECT_EQ(section, "Settings");
+      EXPECT_EQ(key, "Logbook");
+      EXPECT_EQ(def, "");
+      return setting;
+    };
     try {
-      update();
+      logbook::UpdateLogbook(Logbook, GetAppSetting, box.fn());
     } catch (...) {
       Logbook.close();
       throw;
     }
     Logbook.close();
   }
-  void update() {
-    logbook::UpdateLogbook(
-        Logbook,
-        [this](const std::string& section, const std::string& key, const std::string& def) {
-          EXPECT_EQ(section, "Settings");
-          EXPECT_EQ(key, "Logbook");
-          EXPECT_EQ(def, "");
-          return setting;
-        },
-        box.fn());
-  }
   // Adds a contact; returns its ID.
   long add(const std::string& call, int dxcc, double start, bool nullCall = false) {
     Logbook.close();  // the data source keeps its database open after a run
-    db::DataSource ds;
-    ds.setDatabaseName(path);
-    ds.setRecordSource("MainLog");
-    ds.Refresh();
-    auto& rs = ds.Recordset();
-    rs.AddNew();
-    long id = long(rs.getField("ID").i);
-    if (!nullCall) rs.setField("Call", jet::Value::text(call));
-    rs.setField("DXCC", jet::Value::long_(dxcc));
-    rs.setField("Time_Start", jet::Value::date(start));
-    rs.setField("Country", jet::Value::text("Netherlands Antilles"));
-    rs.setField("Continent", jet::Value::text("SA"));
-    rs.Update();
-    ds.close();
+    db::Database d(path);
+    auto rs = d.OpenRecordset("MainLog");
+    rs->AddNew();
+    long id = long(rs->getField("ID").i);
+    if (!nullCall) rs->setField("Call", jet::Value::text(call));
+    rs->setField("DXCC", jet::Value::long_(dxcc));
+    rs->setField("Time_Start", jet::Value::date(start));
+    rs->setField("Country", jet::Value::text("Netherlands Antilles"));
+    rs->setField("Continent", jet::Value::text("SA"));
+    rs->Update();
+    d.close();
     return id;
   }
   void clearRetired() {
-    db::DataSource ds;
-    ds.setDatabaseName(path);
-    ds.Refresh();
-    ds.Database().Execute("DELETE FROM MainLog WHERE DXCC = 85 OR DXCC = 255");
-    ds.close();
+    db::Database d(path);
+    d.Execute("DELETE FROM MainLog WHERE DXCC = 85 OR DXCC = 255");
+    d.close();
   }
   Row byId(long id) {
     for (auto& r : readTable(path, "MainLog")) if (num(r, "ID") == id) return r;

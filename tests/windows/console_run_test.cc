@@ -5,18 +5,19 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "../independent_reader.h"
+#include "../temp_copy.h"
 #include "app/platform/documents_folder.h"
 #include "app/platform/settings.h"
-#include "jet/database.h"
-#include "jet/integrity_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::integrityProblems;
+using testing_support::readBytes;
 
 const char kSettingsKey[] = "Software\\VB and VBA Program Settings\\Tarnlog\\Settings";
 
@@ -63,26 +64,12 @@ ProgramRun runProgram(const std::string& commandLine) {
   return run;
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::string lineWith(const std::string& text, const std::string& part) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (line.find(part) != std::string::npos) return line;
   }
   return "";
-}
-
-std::string problems(const std::string& path) {
-  jet::Database db(path, jet::Database::Mode::ReadOnly);
-  std::string all;
-  for (const auto& p : jet::checkDatabase(db)) all += p + "\n";
-  return all;
 }
 
 // The band plan in the user's documents folder and Tarnlog's logbook setting, as an installed
@@ -99,16 +86,10 @@ class InstalledTarnlog : public testing::Test {
     ASSERT_FALSE(docs_.empty());
     fs::path folder = fs::path(docs_) / "BRAEWICK" / "Tarnlog" / "databases";
     ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
-    fs::create_directories(folder);
     bandPlan_ = (folder / "bandplan.mdb").string();
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "bandplan.mdb", bandPlan_);
-    fs::path logFolder = fs::path(docs_) / "Tarnlog test logs";
-    fs::create_directories(logFolder);
-    logbook_ = (logFolder / "logbook.mdb").string();
-    fs::copy_file(fs::path(TARNLOG_FIXTURES) / "jet4" / "logbook.mdb", logbook_, fs::copy_options::overwrite_existing);
-    for (const auto& f : {bandPlan_, logbook_}) {
-      fs::permissions(f, fs::perms::owner_write, fs::perm_options::add);
-    }
+    logbook_ = (fs::path(docs_) / "Tarnlog test logs" / "logbook.mdb").string();
+    testing_support::copyFixture("jet4/bandplan.mdb", bandPlan_);
+    testing_support::copyFixture("jet4/logbook.mdb", logbook_);
     previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr),
@@ -142,12 +123,12 @@ class InstalledTarnlog : public testing::Test {
 };
 
 TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
-  const std::string bandPlanBefore = readAll(bandPlan_), logbookBefore = readAll(logbook_);
+  const std::string bandPlanBefore = readBytes(bandPlan_), logbookBefore = readBytes(logbook_);
 
   ProgramRun preview = runProgram(program("--dry-run"));
   ASSERT_EQ(preview.exitCode, 0u) << preview.output;
-  EXPECT_EQ(readAll(bandPlan_), bandPlanBefore) << "a dry run leaves the band plan alone";
-  EXPECT_EQ(readAll(logbook_), logbookBefore) << "a dry run leaves the logbook alone";
+  EXPECT_EQ(readBytes(bandPlan_), bandPlanBefore) << "a dry run leaves the band plan alone";
+  EXPECT_EQ(readBytes(logbook_), logbookBefore) << "a dry run leaves the logbook alone";
   const std::string bandPlanReport = "PJ Entities have been checked and changed where necessary.";
   std::string previewCount = lineWith(preview.output, " PJ logbook records have been updated.");
   EXPECT_NE(lineWith(preview.output, bandPlanReport), "") << preview.output;
@@ -158,10 +139,10 @@ TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
   ASSERT_EQ(real.exitCode, 0u) << real.output;
   EXPECT_NE(lineWith(real.output, bandPlanReport), "") << real.output;
   EXPECT_EQ(lineWith(real.output, " PJ logbook records have been updated."), previewCount) << real.output;
-  EXPECT_NE(readAll(bandPlan_), bandPlanBefore);
-  EXPECT_NE(readAll(logbook_), logbookBefore);
-  EXPECT_EQ(problems(bandPlan_), "");
-  EXPECT_EQ(problems(logbook_), "");
+  EXPECT_NE(readBytes(bandPlan_), bandPlanBefore);
+  EXPECT_NE(readBytes(logbook_), logbookBefore);
+  EXPECT_EQ(integrityProblems(bandPlan_), "");
+  EXPECT_EQ(integrityProblems(logbook_), "");
 
   // Everything was done: a second look finds nothing left to change in either database.
   ProgramRun again = runProgram(program("--dry-run"));

