@@ -31,6 +31,9 @@ void entryBytesInto(std::string& s, const IndexEntry& e, bool leaf) {
   }
 }
 
+// The longest common prefix a page can declare: Access 97 pages keep its length in one byte.
+size_t maxPrefix(const Format& f) { return (size_t(1) << (8 * f.indexPrefixLengthSize)) - 1; }
+
 size_t commonPrefix(const std::string& a, const std::string& b, size_t limit) {
   size_t k = 0;
   while (k < limit && a[k] == b[k]) ++k;
@@ -128,7 +131,7 @@ void PageFit::add(const IndexEntry& e) {
   raw_ += len;
   if (count_++ == 0) {
     entryBytesInto(first_, e, leaf_);
-    prefix_ = len - 1;  // the first entry too keeps at least one byte of its own
+    prefix_ = std::min(len - 1, maxPrefix(f_));  // the first entry too keeps at least one byte of its own
     return;
   }
   entryBytesInto(cur, e, leaf_);
@@ -195,7 +198,7 @@ NodeSpace measureIndexNode(const Format& f, const IndexNode& node) {
   NodeSpace s;
   if (n > 0) {
     const IndexEntry& first = node.entries[0];
-    size_t prefix = first.key.size() + trailerSize - 1;
+    size_t prefix = std::min(first.key.size() + trailerSize - 1, maxPrefix(f));
     s.raw = first.key.size() + trailerSize;
     for (size_t i = 1; i < n; ++i) {
       const IndexEntry& e = node.entries[i];
