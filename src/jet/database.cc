@@ -59,6 +59,13 @@ Table& Database::table(const std::string& name) {
   throw Error(err::kTableNotFound, "The database engine cannot find the input table or query '" + name + "'.");
 }
 
+Table& Database::tableAt(uint32_t tdefPage) {
+  for (auto& e : catalog_) {
+    if (e.isTable() && e.tdefPage() == tdefPage) return table(e.name);
+  }
+  corrupt("an index refers to a table at page " + std::to_string(tdefPage) + ", where there is none");
+}
+
 void Database::commit() {
   const uint32_t pages = file_->pageCount();
   for (uint32_t p = knownPages_; p < pages; ++p) setUsageMapPage(*file_, format(), kFreePageMap, p, false);

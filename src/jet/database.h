@@ -34,6 +34,8 @@ class Database {
   bool hasTable(const std::string& name) const;
   // Fails with "table not found" (3078).
   Table& table(const std::string& name);
+  // The table whose definition starts at page `tdefPage`; a file that has none there is damaged.
+  Table& tableAt(uint32_t tdefPage);
 
   // Re-reads table definitions after a failed write left cached ones stale, or after changes.
   void reload();

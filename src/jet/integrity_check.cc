@@ -11,6 +11,7 @@
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
+#include "jet/referential_integrity.h"
 #include "jet/row_codec.h"
 #include "jet/usage_map.h"
 
@@ -38,8 +39,16 @@ class Checker {
   std::vector<std::string> run() {
     readPageOwners();
     for (const auto& e : db_.catalog()) {
+      if (!e.isTable()) continue;
+      const TableDef& def = db_.table(e.name).def();
+      for (const auto& li : def.indexes) {
+        if (li.foreignKey() && li.relatedTableType == 0x01) rowKeys_[{def.page, otherEnd(db_, def, li).mine.number}];
+      }
+    }
+    for (const auto& e : db_.catalog()) {
       if (e.isTable()) checkTable(db_.table(e.name), e.isSystem());
     }
+    checkReferences();
     // Access would hand such a page out again and overwrite what is on it.
     for (const auto& [page, user] : users_) {
       if (free_.count(page)) problem(pageName(page) + " is used by " + user + " but the database lists it as free");
@@ -109,18 +118,45 @@ class Checker {
         expected[k].parts.push_back({c, ic.ascending});
       }
     }
+    // The references of the rows, each with the key it needs in the other table.
+    std::vector<std::pair<const LogicalIndex*, RelationshipEnd>> refers;
+    for (const auto& li : def.indexes) {
+      if (li.foreignKey() && li.relatedTableType == 0x02) refers.emplace_back(&li, otherEnd(db_, def, li));
+    }
     uint32_t live = 0;
     t.scan([&](RowId id, Bytes bytes) {
       ++live;
       std::vector<Value> values = decodeRow(file_, f_, def, bytes);
       for (size_t k = 0; k < def.realIndexes.size(); ++k) addExpectedKey(def, def.realIndexes[k], expected[k], id, values);
+      for (const auto& [li, end] : refers) {
+        if (auto key = relatedKey(def, end, values)) {
+          references_.push_back({"relationship '" + li->name + "': " + rowName(id) + " of " + who, end.table.def().page,
+                                 end.index.number, std::move(*key)});
+        }
+      }
       return true;
     });
+    for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+      auto held = rowKeys_.find({def.page, def.realIndexes[k].number});
+      if (held == rowKeys_.end()) continue;  // no row refers to this table through it
+      for (const auto& [packed, key] : expected[k].keys) if (key) held->second.insert(*key);
+    }
     // Access does not keep the counts of its own system tables exact (MSysACEs runs ahead).
     if (live != def.rowCount && !system) {
       problem(who + " counts " + std::to_string(def.rowCount) + " rows in its definition but holds " + std::to_string(live));
     }
     for (size_t k = 0; k < def.realIndexes.size(); ++k) checkIndex(t, def.realIndexes[k], expected[k]);
+  }
+
+  // Every reference names a row of the table it refers to (found by its values, not its index).
+  void checkReferences() {
+    size_t missing = 0;
+    for (const auto& r : references_) {
+      auto held = rowKeys_.find({r.table, r.index});
+      if (held != rowKeys_.end() && held->second.count(r.key)) continue;
+      if (++missing <= 20) problem(r.who + " refers to a row that its related table does not hold");
+    }
+    if (missing > 20) problem(std::to_string(missing - 20) + " more references like these");
   }
 
   void addExpectedKey(const TableDef& def, const RealIndex& ri, ExpectedIndex& e, RowId id, const std::vector<Value>& row) {
@@ -263,6 +299,15 @@ class Checker {
   std::map<uint32_t, std::string> users_;
   std::set<uint32_t> free_;  // the pages the database lists as free
   std::unordered_map<uint32_t, std::vector<uint32_t>> ownedBy_;
+  struct Reference {
+    std::string who;
+    uint32_t table;  // the definition page of the table referred to
+    int index;       // its real index over the referred columns
+    std::string key;
+  };
+  std::vector<Reference> references_;
+  // The keys the rows of a referred table hold in the index references use, by table and index.
+  std::map<std::pair<uint32_t, int>, std::set<std::string>> rowKeys_;
 };
 
 }  // namespace

@@ -152,7 +152,12 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     LogicalIndex li;
     li.number = int(b.u32(p));
     li.realIndex = int(b.u32(p + 4));
-    li.type = b.u8(p + 4 + 4 + 1 + 4 + 4 + 1 + 1);
+    li.relatedTableType = b.u8(p + 8);
+    li.relatedIndex = int(b.u32(p + 9));
+    li.relatedTablePage = b.u32(p + 13);
+    li.cascadeUpdates = b.u8(p + 17) != 0;
+    li.cascadeDeletes = b.u8(p + 18) != 0;
+    li.type = b.u8(p + 19);
     if (li.realIndex < 0 || li.realIndex >= int(numRealIdx)) corrupt("an index refers to a missing index tree");
     def.indexes.push_back(li);
     pos += f.logicalIndexSize;

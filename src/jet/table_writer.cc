@@ -6,6 +6,7 @@
 #include "jet/index_key.h"
 #include "jet/index_writer.h"
 #include "jet/long_value.h"
+#include "jet/referential_integrity.h"
 #include "jet/row_codec.h"
 #include "jet/usage_map.h"
 
@@ -143,6 +144,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     }
     const RowKeys keys = keysOf(def, values);
     checkIndexRules(file, f, def, values, keys, RowId{0xFFFFFFu, 0xFF});
+    requireReferencedRows(db_, def, values, nullptr);
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
@@ -204,6 +206,8 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
       unchanged[k] = oldKeys[k] == newKeys[k];
     }
     checkIndexRules(file, f, def, values, newKeys, id, unchanged);
+    requireReferencedRows(db_, def, values, &oldValues);
+    refuseWhileReferenced(db_, def, oldValues, &values);
     std::vector<Value> stored = values;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
@@ -269,6 +273,7 @@ void TableWriter::remove(RowId id) {
     RawRow raw = splitRow(f, def, Bytes(copy));
     std::vector<Value> values;
     for (size_t i = 0; i < def.columns.size(); ++i) values.push_back(decodeField(file, f, def.columns[i], raw, i));
+    refuseWhileReferenced(db_, def, values, nullptr);
     for (size_t i = 0; i < def.columns.size(); ++i) {
       if (def.columns[i].isLongValue() && raw.present[i]) freeLongValue(file, f, raw.fields[i]);
     }

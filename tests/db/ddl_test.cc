@@ -128,8 +128,8 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
     {
       db::Database d(path);
       d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
-      d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 1, 'added \xE2\x82\xAC', 3)");
-      EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 1, 'ADDED \xE2\x82\xAC', 3)"); }),
+      d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 11, 'added \xE2\x82\xAC', 3)");
+      EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 11, 'ADDED \xE2\x82\xAC', 3)"); }),
                 jet::err::kDuplicateKey);
     }
     EXPECT_EQ(soundForEveryReader(path), "");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -139,8 +140,59 @@ bool repeatsUniqueKey(const TableDef& def, const std::map<RowId, std::vector<Val
   return false;
 }
 
+// A relationship Access enforces, seen from one of its tables: that table's columns in it, and
+// the values the rows at the other end hold in theirs. (Compared as values: the files' related
+// columns hold numbers, where values and keys agree.)
+struct Related {
+  std::vector<size_t> columns;
+  std::vector<std::vector<Value>> others;
+  bool holds(const std::vector<Value>& row) const {
+    std::vector<Value> mine;
+    for (size_t c : columns) mine.push_back(row[c]);
+    return std::find(others.begin(), others.end(), mine) != others.end();
+  }
+  bool anyNull(const std::vector<Value>& row) const {
+    return std::any_of(columns.begin(), columns.end(), [&](size_t c) { return row[c].isNull(); });
+  }
+};
+
+// The relationships of `table` as the file's list of relationships names them: those in which
+// its rows refer to another table's (`referring`), or those in which other rows refer to its own.
+std::vector<Related> relationshipsOf(Database& db, const std::string& table, bool referring) {
+  std::map<std::string, std::pair<std::vector<std::string>, std::vector<std::string>>> columns;  // mine, theirs
+  std::map<std::string, std::string> otherTable;
+  if (!db.hasTable("MSysRelationships")) return {};
+  Table& rel = db.table("MSysRelationships");
+  auto field = [&](const std::vector<Value>& row, const char* name) { return row[size_t(rel.columnIndex(name))]; };
+  for (RowId id : rel.rowIds()) {
+    std::vector<Value> row = rel.readRow(id);
+    if (field(row, "grbit").i & 0x2) continue;  // not enforced
+    const char* mine = referring ? "szObject" : "szReferencedObject";
+    const char* theirs = referring ? "szReferencedObject" : "szObject";
+    if (!sameName(field(row, mine).s, table)) continue;
+    auto& [m, t] = columns[field(row, "szRelationship").s];
+    m.push_back(field(row, referring ? "szColumn" : "szReferencedColumn").s);
+    t.push_back(field(row, referring ? "szReferencedColumn" : "szColumn").s);
+    otherTable[field(row, "szRelationship").s] = field(row, theirs).s;
+  }
+  std::vector<Related> out;
+  for (const auto& [name, pair] : columns) {
+    Related r;
+    for (const auto& c : pair.first) r.columns.push_back(size_t(db.table(table).columnIndex(c)));
+    Table& other = db.table(otherTable[name]);
+    for (RowId id : other.rowIds()) {
+      std::vector<Value> row = other.readRow(id), values;
+      for (const auto& c : pair.second) values.push_back(row[size_t(other.columnIndex(c))]);
+      r.others.push_back(values);
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
 // Runs `ops` random operations on one table of a copy and checks it against a model: the
-// engine's rows, mdbtools' rows and the integrity check, which compares every stored key too.
+// engine's rows, mdbtools' rows and the integrity check, which compares every stored key and
+// every reference between tables too.
 void exercise(const std::string& path, const std::string& tableName, int ops, unsigned seed) {
   std::mt19937 rng(seed);
   std::map<RowId, std::vector<Value>> model;
@@ -155,19 +207,34 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
     TableWriter w(db, t);
     const TableDef& def = t.def();
     const auto& cols = def.columns;
+    // The other tables stay as they are while this one changes.
+    const std::vector<Related> refers = relationshipsOf(db, tableName, true), referred = relationshipsOf(db, tableName, false);
+    auto refersToNothing = [&](const std::vector<Value>& v) {
+      return std::any_of(refers.begin(), refers.end(), [&](const Related& r) { return !r.anyNull(v) && !r.holds(v); });
+    };
+    auto isReferred = [&](const std::vector<Value>& v) {
+      return std::any_of(referred.begin(), referred.end(), [&](const Related& r) { return r.holds(v); });
+    };
     // New values for every column of a new row, or for about half the columns of a changed one.
+    // A reference mostly names a row that is there.
     auto fresh = [&](std::vector<Value> v) {
       bool all = v.empty();
       v.resize(cols.size());
       for (size_t i = 0; i < cols.size(); ++i) {
         if (!cols[i].autoNumber() && (all || rng() % 2)) v[i] = randomValue(rng, cols[i]);
       }
+      for (const Related& r : refers) {
+        if (r.others.empty() || rng() % 4 == 0) continue;
+        const auto& other = r.others[rng() % r.others.size()];
+        for (size_t k = 0; k < r.columns.size(); ++k) v[r.columns[k]] = other[k];
+      }
       return v;
     };
+    int referencesRefused = 0;
     for (int i = 0; i < ops; ++i) {
       int op = int(rng() % 10);
       bool lookalikeOfOther = false;
-      std::vector<Value> v;
+      std::vector<Value> v, old;
       try {
         if (op < 5 || model.size() < 5) {
           v = fresh({});
@@ -190,6 +257,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           }
         } else if (op < 8) {
           auto it = std::next(model.begin(), long(rng() % model.size()));
+          old = it->second;
           v = fresh(it->second);
           const bool repeats = repeatsUniqueKey(def, model, v, &it->first);
           w.update(it->first, v);
@@ -198,13 +266,18 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           it->second = asStored(cols, v);
         } else {
           auto it = std::next(model.begin(), long(rng() % model.size()));
+          old = it->second;
           w.remove(it->first);
+          ASSERT_FALSE(isReferred(old)) << "a row other rows refer to was deleted";
           model.erase(it);
         }
       } catch (const Error& e) {
-        // Only text the file's code page lacks, a key that is already there, or a Null in a
-        // primary key may be refused.
-        if (e.number() == err::kConversion) {
+        // Only text the file's code page lacks, a key that is already there, a Null in a
+        // primary key, a reference to nothing or the loss of a row referred to may be refused.
+        if (e.number() == err::kRelatedRecordsExist) {  // a delete or a change of a row referred to
+          ASSERT_TRUE(isReferred(old)) << e.what();
+          ++referencesRefused;
+        } else if (e.number() == err::kConversion) {
           ASSERT_FALSE(fitsCodePage(cols, v)) << e.what();
           ++conversionsRefused;
         } else if (!fitsCodePage(cols, v)) {
@@ -212,6 +285,9 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
         } else if (e.number() == err::kDuplicateKey) {
           ASSERT_TRUE(repeatsUniqueKey(def, model, v, nullptr)) << e.what();
           lookalikesRefused += lookalikeOfOther;
+        } else if (e.number() == err::kRelatedRecordRequired) {
+          ASSERT_TRUE(refersToNothing(v)) << e.what();
+          ++referencesRefused;
         } else if (e.number() == err::kTooSmall) {
           // A row too large for a page (tables of many text columns).
           size_t bytes = 0;
@@ -227,6 +303,9 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
       }
     }
     ASSERT_EQ(contents(t), model);
+    if (!refers.empty() || !referred.empty()) {
+      EXPECT_GT(referencesRefused, 0);
+    }
     // A table with a unique index on values we choose refuses some lookalikes of its rows.
     bool uniqueOnValues = false;
     for (auto& ri : def.realIndexes) {
