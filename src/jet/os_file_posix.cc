@@ -139,15 +139,24 @@ int64_t OsFile::size() const {
 
 namespace {
 
-// A POSIX record lock (what other programs that lock byte ranges see) and a BSD lock (what a
-// second open of the file in this same process sees, where record locks do not conflict).
+// A record lock (what other programs that lock byte ranges see, Wine's file locks among them)
+// and a BSD lock (what a second open of the file in this same process sees where record locks
+// belong to the process). The record lock is one of the open file where the system has those:
+// a classic one belongs to the process, and goes as soon as the process closes any descriptor
+// of the file, say, after reading it for a backup copy while the update holds it.
+#ifdef F_OFD_SETLK
+constexpr int kSetRecordLock = F_OFD_SETLK;
+#else
+constexpr int kSetRecordLock = F_SETLK;
+#endif
+
 bool lockWhole(int fd, bool exclusive) {
   struct flock fl {};
   fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = 0;
   fl.l_len = 0;
-  return ::fcntl(fd, F_SETLK, &fl) == 0 && ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
+  return ::fcntl(fd, kSetRecordLock, &fl) == 0 && ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
 }
 
 }  // namespace

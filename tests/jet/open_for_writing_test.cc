@@ -129,6 +129,20 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
   {
     Database first(path, Database::Mode::ReadWrite);
     EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "a second writer: " << openForWriting(path);
+    // Neither that refused writer nor any other open of the file in this process (a reader, a
+    // backup copy) lets go of the writer's record lock when it closes.
+    ::close(::open(path.c_str(), O_RDONLY));
+    pid_t other = ::fork();
+    if (other == 0) {
+      int fd = ::open(path.c_str(), O_RDWR);
+      struct flock fl {};
+      fl.l_type = F_RDLCK;
+      fl.l_whence = SEEK_SET;
+      ::_exit(::fcntl(fd, F_SETLK, &fl) == 0 ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(other, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "another process took a record lock under the writer";
   }
   ::chmod(path.c_str(), 0444);
   EXPECT_TRUE(startsWith(openForWriting(path), "3027: ")) << "a read-only file: " << openForWriting(path);
