@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "jet/os_file.h"
@@ -45,7 +46,16 @@ OsPathInfo osPathInfo(const std::string& path) {
   info.exists = true;
   info.folder = S_ISDIR(st.st_mode);
   info.readOnly = (st.st_mode & 0222) == 0;
+  info.link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   return info;
+}
+
+std::string osRealPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string out(real);
+  std::free(real);
+  return out;
 }
 
 bool osRemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -26,7 +26,7 @@ constexpr size_t kCachePages = 8192;  // bounded: streaming reads keep memory fl
 }  // namespace
 
 PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
-    : path_(path), mode_(mode), fs_(fs), log_(fs, path + "-wal") {
+    : path_(path), mode_(mode), fs_(fs), log_(fs, wal::logPathOf(path)) {
   OsPathInfo info = osPathInfo(path);
   if (!info.exists) throw Error(err::kFileNotFound, "Could not find file '" + path + "'.");
   if (info.folder) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");

@@ -9,6 +9,7 @@
 #include "jet/error.h"
 #include "jet/os_file.h"
 #include "jet/page_file.h"
+#include "jet/wal.h"
 
 namespace console {
 namespace {
@@ -95,7 +96,7 @@ std::vector<std::string> backupFiles(const std::string& dir, const std::vector<s
       throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
     }
     // A log left by a run that stopped is carried in first: the copy is the file as stored.
-    if (jet::osPathInfo(file + "-wal").exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
+    if (jet::osPathInfo(jet::wal::logPathOf(file)).exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
     fs::path name(backupName(file, when));
     fs::path target = fs::path(dir) / name;
     for (int n = 2; !copyNew(file, target.string(), fsys); ++n) {
