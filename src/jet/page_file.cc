@@ -42,8 +42,9 @@ PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
       }
     };
     openShared();
-    if (fs_.open(log_.path(), OsFile::Open::Read)) {
-      // A writer that stopped left its log: carry it in before reading anything.
+    if (osPathInfo(log_.path()).exists) {
+      // A writer that stopped left its log: carry it in before reading anything (a log this
+      // user may not open is refused there, never passed over).
       file_.reset();
       try {
         PageFile writer(path, Mode::ReadWrite, fs_);
