@@ -404,16 +404,16 @@ void PageFile::checkpoint() {
   for (auto& [page, at] : log_.committed()) pages = std::max(pages, page + 1);
   const uint64_t want = uint64_t(pages) * pageSize_;
   if (want > fileSize_) {
-    // The room is taken before any page is written in place: a full disk fails here, with the
-    // file as it was, and never halfway through the copy.
-    if (!file_->reserve(want)) {
+    // The room is taken, and synced (where a full disk may show only then), before any page is
+    // written in place: a full disk fails here, with the file as it was, and never halfway
+    // through the copy.
+    if (!file_->reserve(want) || !file_->sync()) {
       OsError e = lastOsError();
       file_->truncate(fileSize_);
       throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo,
                   std::string(e.kind == OsFailure::NoSpace ? "The disk is full" : "Write error") + ": cannot make room for '" +
                       path_ + "' to grow to " + std::to_string(want) + " bytes: " + e.text + ".");
     }
-    syncAll(*file_, path_);
   }
   // The newest copies are read from the log in its own order, many frames per read, and
   // written in page order within each stretch; runs of neighbouring pages go in one write each.
