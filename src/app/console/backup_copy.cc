@@ -33,7 +33,7 @@ bool copyNew(const std::string& file, const std::string& target, jet::FileSystem
     if (jet::lastOsError().kind == jet::OsFailure::Exists) return false;
     cannotCopy(file, target, "");
   }
-  // A copy that fails goes again (its error is told by then).
+  // A copy that fails is removed (its error is told by then).
   struct Partial {
     jet::FileSystem& fsys;
     const std::string& path;
@@ -61,7 +61,10 @@ bool copyNew(const std::string& file, const std::string& target, jet::FileSystem
     }
     at += uint64_t(got);
   }
-  if (int64_t(at) != in->size()) cannotCopy(file, target, "the copy came out short");
+  if (int64_t(at) != in->size()) {
+    jet::osFailWith(jet::OsFailure::Other);
+    cannotCopy(file, target, "the copy came out short");
+  }
   // The update changes the file in place once the backup is taken: the copy must be on the
   // disk by then, not in the system's cache, or a power cut could leave the update without it.
   if (!out->sync()) cannotCopy(file, target, "");
