@@ -20,7 +20,9 @@ class FaultyFiles : public jet::FileSystem {
  public:
   enum class Fault {
     None,
-    DiskFull,   // from the nth change on, writes that need more room fail
+    DiskFull,   // from the nth change on, writes that need more room fail, and so do syncs of a
+                // file that grew since its last sync (as on a share or a file system that
+                // takes the room only when it writes the data out)
     Kill,       // the process dies in the nth change (half of a write reaches the file)
     PowerCut,   // the machine stops at the nth sync: what was written since each file's last sync is lost
     TornCut,    // as PowerCut, but each of those writes left its first half behind
@@ -69,6 +71,7 @@ class FaultyFiles : public jet::FileSystem {
   struct FileState {
     std::vector<Undo> unsynced;
     bool created = false;          // made since the last folder sync
+    bool grew = false;             // longer than at its last sync
     jet::OsFile* open = nullptr;   // a handle the pager holds (Windows lets no one else write)
   };
 
@@ -93,6 +96,7 @@ class FaultyFiles : public jet::FileSystem {
       }
       const bool dies = fs_.fault_ == Fault::Kill && fs_.changes_ + 1 == fs_.at_;
       ++fs_.changes_;
+      if (offset + len > uint64_t(std::max<int64_t>(f_.size(), 0))) fs_.state(path_).grew = true;
       size_t n = dies ? len / 2 : len;
       record(offset, static_cast<const char*>(buf), n);
       int64_t r = f_.writeAt(offset, buf, n);
@@ -100,7 +104,14 @@ class FaultyFiles : public jet::FileSystem {
       return r;
     }
     bool sync() override {
+      if (!fs_.dead_ && fs_.state(path_).grew && (fs_.full_ || (fs_.fault_ == Fault::DiskFull && fs_.changes_ + 1 >= fs_.at_))) {
+        ++fs_.changes_;
+        fs_.full_ = fs_.fired_ = true;
+        jet::osFailWith(jet::OsFailure::NoSpace);
+        return false;
+      }
       if (!fs_.sync()) return true;
+      fs_.state(path_).grew = false;
       fs_.state(path_).unsynced.clear();
       return f_.sync();
     }
@@ -120,6 +131,7 @@ class FaultyFiles : public jet::FileSystem {
       }
       if (!fs_.change()) return true;
       record(uint64_t(f_.size()), nullptr, 0);
+      fs_.state(path_).grew = true;
       return f_.reserve(size);
     }
     int64_t size() const override { return f_.size(); }

@@ -51,7 +51,12 @@ void writeAll(File& f, const std::string& path, uint64_t offset, const void* buf
 }
 
 void syncAll(File& f, const std::string& path) {
-  if (!f.sync()) throw Error(err::kDiskIo, "Write error: syncing '" + path + "' failed: " + lastOsError().text + ".");
+  if (f.sync()) return;
+  // A share, or a file system that takes room only as it writes data out, reports a full disk here.
+  OsError e = lastOsError();
+  const bool full = e.kind == OsFailure::NoSpace;
+  throw Error(full ? err::kDiskFull : err::kDiskIo,
+              std::string(full ? "The disk is full" : "Write error") + ": syncing '" + path + "' failed: " + e.text + ".");
 }
 
 void readAll(const File& f, const std::string& path, uint64_t offset, void* buf, size_t len) {

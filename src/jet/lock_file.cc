@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #endif
 
@@ -38,21 +37,6 @@ std::string systemText(DWORD code) {
   if (text) LocalFree(text);
   while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L'.' || w.back() == L' ')) w.pop_back();
   return osNarrow(w);
-}
-
-// The file that `path` names once links are followed; `path` itself when that cannot be told.
-std::string realPathOf(const std::string& path) {
-  HANDLE h = CreateFileW(osWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return path;
-  std::wstring buf(32768, L'\0');
-  DWORD n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  CloseHandle(h);
-  if (n == 0 || n >= buf.size()) return path;
-  buf.resize(n);
-  if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0) buf = L"\\\\" + buf.substr(8);
-  else if (buf.rfind(L"\\\\?\\", 0) == 0) buf = buf.substr(4);
-  return osNarrow(buf);
 }
 
 LockCheck checkLockFile(const std::string& ldb) {
@@ -80,14 +64,6 @@ LockCheck checkLockFile(const std::string& ldb) {
 }
 #else
 constexpr const char* kSeparators = "/";
-
-std::string realPathOf(const std::string& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) return path;
-  std::string out(real);
-  std::free(real);
-  return out;
-}
 
 // A record lock of another process shows through F_GETLK; a BSD lock (flock), which record
 // locks do not see, shows when taking one ourselves fails.
@@ -127,7 +103,7 @@ std::string lockFileOf(const std::string& path) {
 }
 
 void refuseIfLockFileHeld(const std::string& databasePath) {
-  std::vector<std::string> lockFiles{lockFileOf(realPathOf(databasePath))};
+  std::vector<std::string> lockFiles{lockFileOf(osRealPath(databasePath))};
   if (std::string named = lockFileOf(databasePath); named != lockFiles[0]) lockFiles.push_back(named);
   for (const std::string& ldb : lockFiles) {
     LockCheck c = checkLockFile(ldb);

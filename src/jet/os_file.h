@@ -23,8 +23,12 @@ struct OsPathInfo {
   bool exists = false;
   bool folder = false;
   bool readOnly = false;
+  bool link = false;  // the path's last part is itself a link (a reparse point on Windows)
 };
 OsPathInfo osPathInfo(const std::string& path);
+// The file `path` names once every link is followed, as an absolute path; `path` itself when
+// that cannot be told.
+std::string osRealPath(const std::string& path);
 
 #ifdef _WIN32
 // UTF-8 to the UTF-16 that Windows' wide calls take, and back.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "jet/os_file.h"
@@ -45,7 +46,16 @@ OsPathInfo osPathInfo(const std::string& path) {
   info.exists = true;
   info.folder = S_ISDIR(st.st_mode);
   info.readOnly = (st.st_mode & 0222) == 0;
+  info.link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   return info;
+}
+
+std::string osRealPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string out(real);
+  std::free(real);
+  return out;
 }
 
 bool osRemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
@@ -139,15 +149,24 @@ int64_t OsFile::size() const {
 
 namespace {
 
-// A POSIX record lock (what other programs that lock byte ranges see) and a BSD lock (what a
-// second open of the file in this same process sees, where record locks do not conflict).
+// A record lock (what other programs that lock byte ranges see, Wine's file locks among them)
+// and a BSD lock (what a second open of the file in this same process sees where record locks
+// belong to the process). The record lock is one of the open file where the system has those:
+// a classic one belongs to the process, and goes as soon as the process closes any descriptor
+// of the file, say, after reading it for a backup copy while the update holds it.
+#ifdef F_OFD_SETLK
+constexpr int kSetRecordLock = F_OFD_SETLK;
+#else
+constexpr int kSetRecordLock = F_SETLK;
+#endif
+
 bool lockWhole(int fd, bool exclusive) {
   struct flock fl {};
   fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = 0;
   fl.l_len = 0;
-  return ::fcntl(fd, F_SETLK, &fl) == 0 && ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
+  return ::fcntl(fd, kSetRecordLock, &fl) == 0 && ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
 }
 
 }  // namespace

@@ -81,7 +81,22 @@ OsPathInfo osPathInfo(const std::string& path) {
   info.exists = true;
   info.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  info.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return info;
+}
+
+std::string osRealPath(const std::string& path) {
+  HANDLE h = CreateFileW(osWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return path;
+  std::wstring buf(32768, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (n == 0 || n >= buf.size()) return path;
+  buf.resize(n);
+  if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0) buf = L"\\\\" + buf.substr(8);
+  else if (buf.rfind(L"\\\\?\\", 0) == 0) buf = buf.substr(4);
+  return osNarrow(buf);
 }
 
 bool osRemoveFile(const std::string& path) { return DeleteFileW(osWide(path).c_str()) != 0; }

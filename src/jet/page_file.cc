@@ -26,7 +26,7 @@ constexpr size_t kCachePages = 8192;  // bounded: streaming reads keep memory fl
 }  // namespace
 
 PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
-    : path_(path), mode_(mode), fs_(fs), log_(fs, path + "-wal") {
+    : path_(path), mode_(mode), fs_(fs), log_(fs, wal::logPathOf(path)) {
   OsPathInfo info = osPathInfo(path);
   if (!info.exists) throw Error(err::kFileNotFound, "Could not find file '" + path + "'.");
   if (info.folder) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");
@@ -42,8 +42,9 @@ PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
       }
     };
     openShared();
-    if (fs_.open(log_.path(), OsFile::Open::Read)) {
-      // A writer that stopped left its log: carry it in before reading anything.
+    if (osPathInfo(log_.path()).exists) {
+      // A writer that stopped left its log: carry it in before reading anything (a log this
+      // user may not open is refused there, never passed over).
       file_.reset();
       try {
         PageFile writer(path, Mode::ReadWrite, fs_);
@@ -403,16 +404,16 @@ void PageFile::checkpoint() {
   for (auto& [page, at] : log_.committed()) pages = std::max(pages, page + 1);
   const uint64_t want = uint64_t(pages) * pageSize_;
   if (want > fileSize_) {
-    // The room is taken before any page is written in place: a full disk fails here, with the
-    // file as it was, and never halfway through the copy.
-    if (!file_->reserve(want)) {
+    // The room is taken, and synced (where a full disk may show only then), before any page is
+    // written in place: a full disk fails here, with the file as it was, and never halfway
+    // through the copy.
+    if (!file_->reserve(want) || !file_->sync()) {
       OsError e = lastOsError();
       file_->truncate(fileSize_);
       throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo,
                   std::string(e.kind == OsFailure::NoSpace ? "The disk is full" : "Write error") + ": cannot make room for '" +
                       path_ + "' to grow to " + std::to_string(want) + " bytes: " + e.text + ".");
     }
-    syncAll(*file_, path_);
   }
   // The newest copies are read from the log in its own order, many frames per read, and
   // written in page order within each stretch; runs of neighbouring pages go in one write each.

@@ -61,6 +61,10 @@ const uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const uin
 
 }  // namespace
 
+std::string logPathOf(const std::string& databasePath) {
+  return (osPathInfo(databasePath).link ? osRealPath(databasePath) : databasePath) + "-wal";
+}
+
 uint64_t pageSum(const uint8_t* page, size_t size) { return chainSum(0x9E3779B97F4A7C15ull, page, size) | 1; }
 
 LogScan scanLog(const ReadLog& read, uint64_t size) {

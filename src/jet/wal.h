@@ -100,6 +100,10 @@ struct LogScan {
   uint64_t end = 0;  // end of the last whole commit or mark: what lies beyond is dropped
 };
 
+// The log of the database file at `databasePath`: beside the file itself, so that the file's
+// own name and any link to it find the same log.
+std::string logPathOf(const std::string& databasePath);
+
 // Step 1: the committed transactions of a log of `size` bytes.
 LogScan scanLog(const ReadLog& read, uint64_t size);
 LogScan scanLog(const std::string& bytes);

@@ -7,6 +7,7 @@
 #include "jet/os_file.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
+#include "jet/wal.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -58,8 +59,6 @@ std::string folderOf(const std::string& path) {
 
 bool denied(int e) { return e == EACCES || e == EPERM; }
 
-std::string logPathOf(const std::string& path) { return path + "-wal"; }
-
 }  // namespace
 
 void checkWriteAccess(const std::string& path) {
@@ -76,16 +75,17 @@ void checkWriteAccess(const std::string& path) {
     if (denied(errno)) throw Error(err::kReadOnly, readOnly + " for you: you have no permission to write it.");
   }
 
-  const std::string folder = folderOf(path);
+  const std::string log = wal::logPathOf(path);
+  const std::string folder = folderOf(log);
   if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && (denied(errno) || errno == EROFS)) {
-    throw Error(err::kLogNotCreated, "Cannot update the database '" + path + "': its log '" + logPathOf(path) +
+    throw Error(err::kLogNotCreated, "Cannot update the database '" + path + "': its log '" + log +
                                          "' cannot be created in the folder '" + folder + "' (" + std::strerror(errno) +
                                          "). Writing a database needs permission to create files beside it.");
   }
   struct statvfs fs {};
   if (::statvfs(folder.c_str(), &fs) == 0 && (::geteuid() == 0 ? fs.f_bfree : fs.f_bavail) == 0) {
     throw Error(err::kDiskFull, "Cannot update the database '" + path + "': there is no room on the disk for its log '" +
-                                    logPathOf(path) + "'.");
+                                    log + "'.");
   }
 }
 

@@ -19,6 +19,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/header.h"
+#include "jet/table_writer.h"
 #include "jet_test_support.h"
 
 namespace jet {
@@ -27,10 +28,10 @@ namespace {
 using testing::ScratchDir;
 using testing::fixturePath;
 
-// Opens `path` for writing and closes it: "" when that works, else "number: description".
-std::string openForWriting(const std::string& path) {
+// Opens `path` (for writing unless told) and closes it: "" when that works, else "number: description".
+std::string openForWriting(const std::string& path, Database::Mode mode = Database::Mode::ReadWrite) {
   try {
-    Database db(path, Database::Mode::ReadWrite);
+    Database db(path, mode);
     return "";
   } catch (const Error& e) {
     return std::to_string(e.number()) + ": " + e.what();
@@ -39,7 +40,7 @@ std::string openForWriting(const std::string& path) {
 
 // openForWriting in a child process that runs as the user nobody when this one is root (as the
 // tests are in CI), so that file permissions apply to it.
-std::string openForWritingUnprivileged(const std::string& path) {
+std::string openForWritingUnprivileged(const std::string& path, Database::Mode mode = Database::Mode::ReadWrite) {
   int out[2];
   if (::pipe(out) != 0) return "no pipe";
   pid_t child = ::fork();
@@ -47,7 +48,7 @@ std::string openForWritingUnprivileged(const std::string& path) {
     ::close(out[0]);
     std::string result = "cannot run as nobody";
     if (::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)) {
-      result = openForWriting(path);
+      result = openForWriting(path, mode);
     }
     (void)!::write(out[1], result.data(), result.size());
     ::_exit(0);
@@ -129,6 +130,20 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
   {
     Database first(path, Database::Mode::ReadWrite);
     EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "a second writer: " << openForWriting(path);
+    // Neither that refused writer nor any other open of the file in this process (a reader, a
+    // backup copy) lets go of the writer's record lock when it closes.
+    ::close(::open(path.c_str(), O_RDONLY));
+    pid_t other = ::fork();
+    if (other == 0) {
+      int fd = ::open(path.c_str(), O_RDWR);
+      struct flock fl {};
+      fl.l_type = F_RDLCK;
+      fl.l_whence = SEEK_SET;
+      ::_exit(::fcntl(fd, F_SETLK, &fl) == 0 ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(other, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "another process took a record lock under the writer";
   }
   ::chmod(path.c_str(), 0444);
   EXPECT_TRUE(startsWith(openForWriting(path), "3027: ")) << "a read-only file: " << openForWriting(path);
@@ -171,6 +186,18 @@ TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
   EXPECT_NE(result.find(inFolder + "-wal"), std::string::npos) << result;
   EXPECT_EQ(testing::readFile(inFolder), before);
   ::chmod(folder.c_str(), 0755);
+
+  // A log left by a writer that stopped, which this user may not open: a reader too is refused,
+  // rather than reading the file without the changes the log holds.
+  std::string leftover = sharedCopy(dir, "jet4/bandplan.mdb", "leftover.mdb");
+  {
+    Database db(leftover, Database::Mode::ReadWrite);
+    TableWriter(db, db.table("plink")).insert({Value::null(), Value::text("KX1"), Value::long_(517)});
+  }  // stops without carrying its log in
+  ::chmod((leftover + "-wal").c_str(), 0600);
+  result = openForWritingUnprivileged(leftover, Database::Mode::ReadOnly);
+  EXPECT_TRUE(startsWith(result, "3043: ")) << result;
+  EXPECT_NE(result.find(leftover + "-wal"), std::string::npos) << result;
 }
 
 TEST(OpenForWriting, AFileShorterThanItsPageMapsIsRefusedUntouched) {

@@ -98,12 +98,17 @@ TEST(WriteAheadLog, AScanKeepsWholeCommittedTransactionsOnly) {
   w.abandon();
 }
 
+// Any open: also one through a link to the file from another folder, where the writer's log
+// is not beside the name opened.
 TEST(WriteAheadLog, AStoppedWritersCommittedWorkIsCarriedInByAnyOpenAndItsUnfinishedWorkDropped) {
   ScratchDir dir;
   const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  fs::create_directory(dir.path() + "/elsewhere");
+  const std::string link = dir.path() + "/elsewhere/linked.mdb";
+  fs::create_symlink(path, link);
   const std::string original = readFile(path);
   const size_t before = rowsOf(path, "plink");
-  addAndStop(path, 25);
+  addAndStop(link, 25);
   EXPECT_TRUE(readFile(path) == original) << "the file changed before a checkpoint";
   ASSERT_TRUE(fs::exists(path + "-wal"));
   // A read-only open (`jet check`, the export) carries the log in first.
@@ -114,7 +119,7 @@ TEST(WriteAheadLog, AStoppedWritersCommittedWorkIsCarriedInByAnyOpenAndItsUnfini
   // A transaction the writer never committed leaves nothing.
   const std::string stored = readFile(path);
   addAndStop(path, 40, true);
-  { Database db(path, Database::Mode::ReadWrite); db.close(); }
+  { Database db(link, Database::Mode::ReadWrite); db.close(); }
   EXPECT_TRUE(readFile(path) == stored);
   EXPECT_FALSE(fs::exists(path + "-wal"));
 }

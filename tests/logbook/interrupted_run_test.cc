@@ -97,13 +97,16 @@ struct Files {
   std::string bandplan, logbook;
 };
 
-// One press of Start answered Yes, through `fsys`; `onMessage` sees each closing message.
-void run(const Files& f, jet::FileSystem& fsys, const std::function<void(const std::string&)>& onMessage = {}) {
+// One press of Start answered Yes, through `fsys`; `onMessage` sees each closing message. With
+// `backups`, copies of both files are taken first, as --backup takes them, and their paths kept.
+void run(const Files& f, jet::FileSystem& fsys, const std::function<void(const std::string&)>& onMessage = {},
+         std::vector<std::string>* backups = nullptr) {
   db::DataSource BandPlan, Logbook;
   BandPlan.setFileSystem(fsys);
   Logbook.setFileSystem(fsys);
   BandPlan.setDatabaseName(f.bandplan);
   BandPlan.Refresh();
+  if (backups) *backups = console::backupFiles(f.dir.path() + "/backups/today", {f.bandplan, f.logbook}, 0, fsys);
   app::MsgBoxFn box = [&](const std::string& prompt, int, const std::string&) {
     if (onMessage) onMessage(prompt);
     return app::vbOK;
@@ -138,7 +141,8 @@ const Reference& reference(Format format = Format::Access2000) {
     r.bandplanBefore = contents(f.bandplan);
     r.logbookBefore = contents(f.logbook);
     FaultyFiles counting;
-    run(f, counting);
+    std::vector<std::string> backups;
+    run(f, counting, {}, &backups);
     r.changes = counting.changes();
     r.syncs = counting.syncs();
     r.bandplanAfter = contents(f.bandplan);
@@ -147,11 +151,12 @@ const Reference& reference(Format format = Format::Access2000) {
   return r;
 }
 
-// Runs with `fault` at every call it can meet, checking what each stop leaves.
+// Runs, backups first, with `fault` at every call it can meet, checking what each stop leaves.
 void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format::Access2000) {
   const Reference& ref = reference(format);
   ASSERT_NE(ref.bandplanBefore, ref.bandplanAfter);
   ASSERT_NE(ref.logbookBefore, ref.logbookAfter);
+  const std::string originalBytes[] = {readBytes(originals(format).bandplan), readBytes(originals(format).logbook)};
   TempDir scratch;
   const long stride = kStopsInSlowBuilds > 0 ? std::max(1L, calls / kStopsInSlowBuilds) : 1;
   for (long at = 1; at <= calls; at += stride) {
@@ -159,9 +164,9 @@ void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format
     Files f(format);
     FaultyFiles faulty(fault, at);
     std::string error;
-    std::vector<std::string> shown;
+    std::vector<std::string> shown, backups;
     try {
-      run(f, faulty, [&](const std::string& m) { shown.push_back(m); });
+      run(f, faulty, [&](const std::string& m) { shown.push_back(m); }, &backups);
     } catch (const Stopped&) {
     } catch (const jet::Error& e) {
       error = std::to_string(e.number()) + " " + e.what();
@@ -172,6 +177,10 @@ void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format
       EXPECT_EQ(error.empty(), shown.size() == 2) << error;
     } else {
       ASSERT_TRUE(faulty.fired());
+    }
+    // Backups reported taken are whole, whatever came after them.
+    for (size_t i = 0; i < backups.size(); ++i) {
+      EXPECT_TRUE(fs::exists(backups[i]) && readBytes(backups[i]) == originalBytes[i]) << backups[i] << " lost or damaged";
     }
     // A message shown is true of the file alone, without its log; so is a run that ended well.
     const bool ended = fault == FaultyFiles::Fault::DiskFull && error.empty() && shown.size() == 2;

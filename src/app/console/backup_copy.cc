@@ -1,17 +1,76 @@
 #include "app/console/backup_copy.h"
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <vector>
 
 #include "jet/calendar_date.h"
 #include "jet/error.h"
 #include "jet/os_file.h"
 #include "jet/page_file.h"
+#include "jet/wal.h"
 
 namespace console {
 namespace {
 
 namespace fs = std::filesystem;
+
+[[noreturn]] void cannotCopy(const std::string& file, const std::string& target, const std::string& why) {
+  const jet::OsError e = jet::lastOsError();
+  const bool full = e.kind == jet::OsFailure::NoSpace;
+  throw jet::Error(full ? jet::err::kDiskFull : jet::err::kPathFileAccess,
+                   std::string(full ? "The disk is full" : "Path/File access error") + ": cannot copy '" + file + "' to '" +
+                       target + "': " + (why.empty() ? e.text : why) + ".");
+}
+
+// Copies `file` to a new file `target` and syncs the copy. False when `target` exists.
+bool copyNew(const std::string& file, const std::string& target, jet::FileSystem& fsys) {
+  std::unique_ptr<jet::File> in = fsys.open(file, jet::OsFile::Open::Read);
+  if (!in) cannotCopy(file, target, "");
+  std::unique_ptr<jet::File> out = fsys.open(target, jet::OsFile::Open::CreateNew);
+  if (!out) {
+    if (jet::lastOsError().kind == jet::OsFailure::Exists) return false;
+    cannotCopy(file, target, "");
+  }
+  // A copy that fails is removed (its error is told by then).
+  struct Partial {
+    jet::FileSystem& fsys;
+    const std::string& path;
+    std::unique_ptr<jet::File>& out;
+    bool done = false;
+    ~Partial() {
+      if (done) return;
+      out.reset();
+      fsys.remove(path);
+    }
+  } partial{fsys, target, out};
+  std::vector<char> buf(1u << 20);
+  uint64_t at = 0;
+  for (;;) {
+    int64_t got = in->readAt(at, buf.data(), buf.size());
+    if (got < 0) cannotCopy(file, target, "");
+    if (got == 0) break;
+    for (int64_t put = 0; put < got;) {
+      int64_t w = out->writeAt(at + uint64_t(put), buf.data() + put, size_t(got - put));
+      if (w <= 0) {
+        if (w == 0) jet::osFailWith(jet::OsFailure::NoSpace);
+        cannotCopy(file, target, "");
+      }
+      put += w;
+    }
+    at += uint64_t(got);
+  }
+  if (int64_t(at) != in->size()) {
+    jet::osFailWith(jet::OsFailure::Other);
+    cannotCopy(file, target, "the copy came out short");
+  }
+  // The update changes the file in place once the backup is taken: the copy must be on the
+  // disk by then, not in the system's cache, or a power cut could leave the update without it.
+  if (!out->sync()) cannotCopy(file, target, "");
+  partial.done = true;
+  return true;
+}
 
 }  // namespace
 
@@ -20,8 +79,15 @@ std::string backupName(const std::string& file, std::time_t when) {
   return name.stem().string() + "-" + jet::fileNameStamp(when) + name.extension().string();
 }
 
-std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when) {
+std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when,
+                                     jet::FileSystem& fsys) {
   std::error_code ec;
+  // The folders made here, innermost first: each must be synced into the one above it.
+  std::vector<fs::path> made;
+  for (fs::path p = fs::absolute(dir, ec); !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+    made.push_back(p);
+    if (p == p.parent_path()) break;
+  }
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir)) {
     throw jet::Error(jet::err::kPathNotFound, "Path not found: cannot make the backup folder '" + dir + "'" +
@@ -33,19 +99,17 @@ std::vector<std::string> backupFiles(const std::string& dir, const std::vector<s
       throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
     }
     // A log left by a run that stopped is carried in first: the copy is the file as stored.
-    if (jet::osPathInfo(file + "-wal").exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite).close();
+    if (jet::osPathInfo(jet::wal::logPathOf(file)).exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
     fs::path name(backupName(file, when));
     fs::path target = fs::path(dir) / name;
-    for (int n = 2; fs::exists(fs::symlink_status(target)); ++n) {
+    for (int n = 2; !copyNew(file, target.string(), fsys); ++n) {
       target = fs::path(dir) / (name.stem().string() + "-" + std::to_string(n) + name.extension().string());
-    }
-    bool copied = fs::copy_file(file, target, fs::copy_options::none, ec);
-    if (!copied || ec || fs::file_size(target, ec) != fs::file_size(file)) {
-      throw jet::Error(jet::err::kPathFileAccess, "Path/File access error: cannot copy '" + file + "' to '" + target.string() +
-                                            "'" + (ec ? ": " + ec.message() : std::string()) + ".");
     }
     copies.push_back(target.string());
   }
+  // The copies' names, and the folders made for them, are on the disk too.
+  if (!copies.empty()) fsys.syncFolderOf(copies.front());
+  for (const fs::path& folder : made) fsys.syncFolderOf(folder.string());
   return copies;
 }
 

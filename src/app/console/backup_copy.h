@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/file_system.h"
+
 namespace console {
 
 // "<name>-YYYYMMDD-HHMMSS<extension>" for `file` at local time `when` ("bandplan.mdb" at
@@ -13,9 +15,11 @@ namespace console {
 std::string backupName(const std::string& file, std::time_t when);
 
 // Copies each of `files` into `dir` (made when missing) under backupName, adding "-2", "-3", ...
-// before the extension when that name is taken; never overwrites. Returns the copies' paths, in
-// order. Fails with a run-time error: 3024 when a file is missing, 76 when `dir` cannot be made,
-// 75 when a copy cannot be written or comes out short.
-std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when);
+// before the extension when that name is taken; never overwrites. The copies are synced, with
+// their folder, before it returns. Returns the copies' paths, in order. Fails with a run-time
+// error: 3024 when a file is missing, 76 when `dir` cannot be made, 3035 when the disk is full,
+// 75 when a copy cannot be written otherwise or comes out short; a copy that fails is removed.
+std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when,
+                                     jet::FileSystem& fsys = jet::FileSystem::real());
 
 }  // namespace console
