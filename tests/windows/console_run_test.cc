@@ -12,6 +12,7 @@
 #include "../temp_copy.h"
 #include "app/platform/documents_folder.h"
 #include "app/platform/settings.h"
+#include "jet/os_file.h"
 
 namespace {
 
@@ -26,22 +27,22 @@ struct ProgramRun {
   std::string output;
 };
 
-// Runs `commandLine` with no input, standard output and error caught together.
+// Runs `commandLine` (UTF-8) with no input, standard output and error caught together.
 ProgramRun runProgram(const std::string& commandLine) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) throw std::runtime_error("CreatePipe failed");
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA si{};
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = nul;
   si.hStdOutput = writeEnd;
   si.hStdError = writeEnd;
   PROCESS_INFORMATION pi{};
-  std::string line = commandLine;
-  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  std::wstring line = jet::osWide(commandLine);
+  BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   CloseHandle(writeEnd);
   CloseHandle(nul);
   if (!started) {
@@ -150,6 +151,34 @@ TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
   EXPECT_EQ(lineWith(again.output, " PJ logbook records have been updated."), "") << again.output;
   EXPECT_EQ(lineWith(again.output, "MainLog:"), "  MainLog: 0 added, 0 changed, 0 deleted") << again.output;
   EXPECT_EQ(lineWith(again.output, "prefixes:"), "  prefixes: 0 added, 0 changed, 0 deleted") << again.output;
+}
+
+// Paths with letters beyond ASCII, given on the command line: both files are found, copied and
+// previewed, and the run updates them.
+TEST(ConsoleProgram, FindsCopiesAndUpdatesFilesWhosePathsHaveLettersBeyondAscii) {
+  testing_support::ScratchDir dir;
+  const fs::path folder = fs::path(dir.path()) / fs::path(L"J\u00f6rg M\u00fcller");
+  testing_support::copyFixture("jet4/bandplan.mdb", folder / "bandplan.mdb");
+  testing_support::copyFixture("jet4/logbook.mdb", folder / fs::path(L"L\u00f6gbook.mdb"));
+  auto utf8 = [](const fs::path& p) {
+    std::u8string text = p.u8string();
+    return std::string(text.begin(), text.end());
+  };
+  const std::string files = " --bandplan \"" + utf8(folder / "bandplan.mdb") + "\" --logbook \"" +
+                            utf8(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
+  const std::string report = " PJ logbook records have been updated.";
+
+  ProgramRun preview = runProgram("\"" TARNLOG_CONSOLE_PROGRAM "\" --dry-run --backup \"" +
+                                  utf8(folder / fs::path(L"Sicherungsk\u00f6pie")) + "\"" + files);
+  ASSERT_EQ(preview.exitCode, 0u) << preview.output;
+  EXPECT_NE(lineWith(preview.output, report), "") << preview.output;
+  size_t copies = 0;
+  for (const auto& entry : fs::directory_iterator(folder / fs::path(L"Sicherungsk\u00f6pie"))) copies += entry.is_regular_file();
+  EXPECT_EQ(copies, 2u);
+
+  ProgramRun real = runProgram("\"" TARNLOG_CONSOLE_PROGRAM "\" --yes" + files);
+  ASSERT_EQ(real.exitCode, 0u) << real.output;
+  EXPECT_EQ(lineWith(real.output, report), lineWith(preview.output, report)) << real.output;
 }
 
 }  // namespace
