@@ -1,15 +1,11 @@
 #include "bandplan/update_band_plan.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "db/database.h"
-#include "db/jet_date.h"
 #include "db/recordset.h"
 #include "db/value_convert.h"
 
@@ -49,30 +45,9 @@ std::vector<std::pair<const char*, Value>> RowOf(const NewEntity& e) {
           {"Deleted", Bool(false)},        {"Use", Bool(true)}};
 }
 
-// Whether a stored field holds what writing `passed` into it stores (a Single keeps about
-// seven digits; a date field holds the date that the text names).
-bool Holds(const Value& stored, const Value& passed) {
-  if (stored.isNull()) return false;
-  if (stored.kind == Value::Kind::Text) return stored.s == (passed.kind == Value::Kind::Text ? passed.s : db::textOf(passed));
-  if (!stored.isNumeric()) return false;
-  std::optional<double> want = passed.kind != Value::Kind::Text ? std::optional<double>(db::numberOf(passed))
-                               : stored.kind == Value::Kind::Date ? db::parseJetDate(passed.s)
-                                                                  : db::parseNumber(passed.s);
-  return want && std::fabs(db::numberOf(stored) - *want) <= 1e-6 * std::max(1.0, std::fabs(*want));
-}
-
-// Whether the current row is exactly the row this update adds for `e`.
-bool IsRowOfThisUpdate(const db::Recordset& rs, const NewEntity& e) {
-  for (const auto& [name, value] : RowOf(e)) {
-    if (!Holds(rs.getField(name), value)) return false;
-  }
-  return true;
-}
-
 // Adds the rows of the new entities that the prefixes table lacks; notes which were added and
-// their IDs. An entity whose row an earlier run added, exactly as this one would, is noted as
-// Stored with that row's ID: if that run stopped before linking it, its links are still owed.
-void AddNewEntities(db::DataSource& BandPlan, bool Added[4], bool Stored[4], int32_t NewID[4]) {
+// their IDs. An entity with a row of its number already, whatever that row holds, is left alone.
+void AddNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
   const NewEntity entities[4] = {
       {517, "PJ2", "Curacao", "SA", "09", 12.17, Int16(-69)},
       {518, "PJ7", "Sint Maarten", "NA", "08", 18.07, Dbl(-63.07)},
@@ -86,13 +61,7 @@ void AddNewEntities(db::DataSource& BandPlan, bool Added[4], bool Stored[4], int
   for (int k = 0; k < 4; ++k) {
     const NewEntity& e = entities[k];
     rs.FindFirst("DXCC=" + std::to_string(e.number));
-    if (!rs.NoMatch()) {
-      if (IsRowOfThisUpdate(rs, e)) {
-        Stored[k] = true;
-        NewID[k] = db::toLong(rs.getField("ID"));
-      }
-      continue;
-    }
+    if (!rs.NoMatch()) continue;
     rs.AddNew();
     Added[k] = true;
     for (const auto& [name, value] : RowOf(e)) rs.setField(name, value);
@@ -121,17 +90,9 @@ void RetireEntities(db::DataSource& BandPlan) {
   }
 }
 
-// Whether plink links `prefix` to `id`.
-bool Linked(db::DataSource& BandPlan, const char* prefix, int32_t id) {
-  return BandPlan.Database()
-             .OpenRecordset(std::string("select * from plink where prefix = '") + prefix + "' and plink = " + std::to_string(id))
-             ->RecordCount() != 0;
-}
-
-// Rebuilds the prefix links: old links go, new entities get theirs, earlier links are recorded.
-// An entity row stored by an earlier run gets the links that run did not store, so that a run
-// after any interruption ends as one uninterrupted run.
-void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const bool Stored[4], const int32_t NewID[4]) {
+// Rebuilds the prefix links: old links go, the entities added in this run get theirs (and only
+// they: an entity row found present gets none), earlier links are recorded.
+void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t NewID[4]) {
   BandPlan.Database().Execute("DELETE * FROM plink where plink = 108");
   BandPlan.Database().Execute("DELETE * FROM plink where plink = 143");
 
@@ -140,7 +101,7 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const bool St
   struct Link { int entity; const char* prefix; };
   const Link links[5] = {{0, "PJ2"}, {1, "PJ7"}, {2, "PJ5"}, {2, "PJ6"}, {3, "PJ4"}};
   for (const Link& l : links) {
-    if (!Added[l.entity] && !(Stored[l.entity] && !Linked(BandPlan, l.prefix, NewID[l.entity]))) continue;
+    if (!Added[l.entity]) continue;
     db::Recordset& rs = BandPlan.Recordset();
     rs.AddNew();
     rs.setField("prefix", Text(l.prefix));
@@ -168,14 +129,13 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const bool St
 
 void UpdateBandPlan(db::DataSource& BandPlan, const ReportFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
-  bool Stored[4] = {false, false, false, false};  // present as this update adds them
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
   // One transaction: a stopped run leaves none of it, a reported error keeps what came before.
   BandPlan.BeginTrans();
   try {
-    AddNewEntities(BandPlan, Added, Stored, NewID);
+    AddNewEntities(BandPlan, Added, NewID);
     RetireEntities(BandPlan);
-    RelinkPrefixes(BandPlan, Added, Stored, NewID);
+    RelinkPrefixes(BandPlan, Added, NewID);
   } catch (...) {
     BandPlan.CommitTrans();
     throw;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -107,6 +108,12 @@ TEST_F(PlatformTest, DrivesMapThroughDosdevicesLinks) {
   const std::string host = (c / "Program Files" / "Tarnlog" / "logbook.mdb").string();
   EXPECT_EQ(platform::hostPath(host), host);
   EXPECT_EQ(platform::hostPath(""), "");
+  // Wine's own drive for the whole file system: its root is not doubled.
+  fake.linkDrive('z', "/");
+  std::string onZ = "Z:" + (elsewhere / "Logs" / "main.mdb").string();
+  std::replace(onZ.begin(), onZ.end(), '/', '\\');
+  EXPECT_EQ(platform::hostPath(onZ), (elsewhere / "Logs" / "main.mdb").string());
+  EXPECT_EQ(platform::hostPath("Z:\\"), "/");
 }
 
 // Where no name matches, the rest stays as written and the file is simply not there.

@@ -135,6 +135,22 @@ TEST(UpdateBandPlan, EntitiesAlreadyPresentGetNoRowAndNoLinks) {
   EXPECT_EQ(links, (std::map<std::string, long long>{{"PJ2", id517}, {"PJ5", id519}, {"PJ6", id519}}));
 }
 
+// The new entities present already, as an earlier run of this update stored them, but their
+// prefixes not linked (that run stopped, or the links were taken out since): only the rows a run
+// adds itself get links, so none is added.
+TEST(UpdateBandPlan, EntitiesStoredEarlierWithoutTheirLinksGetNone) {
+  BandPlanRun r;
+  r.run();
+  const std::string links = "(prefix = 'PJ2' OR prefix = 'PJ4' OR prefix = 'PJ5' OR prefix = 'PJ6' OR prefix = 'PJ7')";
+  r.execute("DELETE FROM plink WHERE " + links);
+  const size_t before = r.table("plink").size();
+  r.run();
+  auto pj = [](const Row& x) { return text(x, "prefix").rfind("PJ", 0) == 0; };
+  EXPECT_EQ(rowsWhere(r.table("plink"), pj).size(), 0u);
+  EXPECT_EQ(r.table("plink").size(), before);
+  EXPECT_EQ(r.box.shown.size(), 2u);
+}
+
 TEST(UpdateBandPlan, DeletesEveryOldLinkAndRespectsEarlierLinksInAnyCase) {
   BandPlanRun r;
   r.execute("INSERT INTO plink (prefix, plink) VALUES ('ZZ9', 108)");

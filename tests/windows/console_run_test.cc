@@ -12,6 +12,7 @@
 #include "../temp_copy.h"
 #include "app/platform/documents_folder.h"
 #include "app/platform/settings.h"
+#include "jet/os_file.h"
 
 namespace {
 
@@ -26,22 +27,22 @@ struct ProgramRun {
   std::string output;
 };
 
-// Runs `commandLine` with no input, standard output and error caught together.
+// Runs `commandLine` (UTF-8) with no input, standard output and error caught together.
 ProgramRun runProgram(const std::string& commandLine) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) throw std::runtime_error("CreatePipe failed");
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA si{};
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = nul;
   si.hStdOutput = writeEnd;
   si.hStdError = writeEnd;
   PROCESS_INFORMATION pi{};
-  std::string line = commandLine;
-  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  std::wstring line = jet::osWide(commandLine);
+  BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   CloseHandle(writeEnd);
   CloseHandle(nul);
   if (!started) {
@@ -82,21 +83,22 @@ class InstalledTarnlog : public testing::Test {
       GTEST_SKIP() << "changes the documents folder and Tarnlog's settings of the current user; "
                       "runs where TARNLOG_WINE_SANDBOX=1 says they belong to a throwaway Wine prefix";
     }
-    docs_ = platform::documentsFolder();
+    // The folder and the setting come as UTF-8, and go back to the system as UTF-16.
+    docs_ = utf8Path(platform::documentsFolder());
     ASSERT_FALSE(docs_.empty());
-    fs::path folder = fs::path(docs_) / "BRAEWICK" / "Tarnlog" / "databases";
+    fs::path folder = docs_ / "BRAEWICK" / "Tarnlog" / "databases";
     ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
-    bandPlan_ = (folder / "bandplan.mdb").string();
-    logbook_ = (fs::path(docs_) / "Tarnlog test logs" / "logbook.mdb").string();
-    testing_support::copyFixture("jet4/bandplan.mdb", bandPlan_);
-    testing_support::copyFixture("jet4/logbook.mdb", logbook_);
+    bandPlanFile_ = folder / "bandplan.mdb";
+    logbookFile_ = docs_ / "Tarnlog test logs" / "logbook.mdb";
+    bandPlan_ = utf8Text(bandPlanFile_);
+    logbook_ = utf8Text(logbookFile_);
+    testing_support::copyFixture("jet4/bandplan.mdb", bandPlanFile_);
+    testing_support::copyFixture("jet4/logbook.mdb", logbookFile_);
     previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
     HKEY h = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(h, "Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(logbook_.c_str()),
-                             DWORD(logbook_.size() + 1)),
-              ERROR_SUCCESS);
+    ASSERT_EQ(setLogbook(h, logbook_), ERROR_SUCCESS);
     RegCloseKey(h);
     armed_ = true;
   }
@@ -107,28 +109,40 @@ class InstalledTarnlog : public testing::Test {
       if (previous_ == "\x01") {
         RegDeleteValueA(h, "Logbook");
       } else {
-        RegSetValueExA(h, "Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(previous_.c_str()), DWORD(previous_.size() + 1));
+        setLogbook(h, previous_);
       }
       RegCloseKey(h);
     }
     std::error_code ec;
-    fs::remove_all(fs::path(docs_) / "BRAEWICK", ec);
-    fs::remove_all(fs::path(docs_) / "Tarnlog test logs", ec);
+    fs::remove_all(docs_ / "BRAEWICK", ec);
+    fs::remove_all(docs_ / "Tarnlog test logs", ec);
+  }
+
+  static fs::path utf8Path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+  static std::string utf8Text(const fs::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  }
+  static LSTATUS setLogbook(HKEY h, const std::string& utf8) {
+    std::wstring value = jet::osWide(utf8);
+    return RegSetValueExW(h, L"Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          DWORD((value.size() + 1) * sizeof(wchar_t)));
   }
 
   std::string program(const std::string& options) const { return "\"" TARNLOG_CONSOLE_PROGRAM "\" " + options; }
 
-  std::string docs_, bandPlan_, logbook_, previous_;
+  fs::path docs_, bandPlanFile_, logbookFile_;
+  std::string bandPlan_, logbook_, previous_;  // UTF-8
   bool armed_ = false;
 };
 
 TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
-  const std::string bandPlanBefore = readBytes(bandPlan_), logbookBefore = readBytes(logbook_);
+  const std::string bandPlanBefore = readBytes(bandPlanFile_.string()), logbookBefore = readBytes(logbookFile_.string());
 
   ProgramRun preview = runProgram(program("--dry-run"));
   ASSERT_EQ(preview.exitCode, 0u) << preview.output;
-  EXPECT_EQ(readBytes(bandPlan_), bandPlanBefore) << "a dry run leaves the band plan alone";
-  EXPECT_EQ(readBytes(logbook_), logbookBefore) << "a dry run leaves the logbook alone";
+  EXPECT_EQ(readBytes(bandPlanFile_.string()), bandPlanBefore) << "a dry run leaves the band plan alone";
+  EXPECT_EQ(readBytes(logbookFile_.string()), logbookBefore) << "a dry run leaves the logbook alone";
   const std::string bandPlanReport = "PJ Entities have been checked and changed where necessary.";
   std::string previewCount = lineWith(preview.output, " PJ logbook records have been updated.");
   EXPECT_NE(lineWith(preview.output, bandPlanReport), "") << preview.output;
@@ -139,8 +153,8 @@ TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
   ASSERT_EQ(real.exitCode, 0u) << real.output;
   EXPECT_NE(lineWith(real.output, bandPlanReport), "") << real.output;
   EXPECT_EQ(lineWith(real.output, " PJ logbook records have been updated."), previewCount) << real.output;
-  EXPECT_NE(readBytes(bandPlan_), bandPlanBefore);
-  EXPECT_NE(readBytes(logbook_), logbookBefore);
+  EXPECT_NE(readBytes(bandPlanFile_.string()), bandPlanBefore);
+  EXPECT_NE(readBytes(logbookFile_.string()), logbookBefore);
   EXPECT_EQ(integrityProblems(bandPlan_), "");
   EXPECT_EQ(integrityProblems(logbook_), "");
 
@@ -150,6 +164,34 @@ TEST_F(InstalledTarnlog, DryRunThenRealRunFindBothDatabasesAndAgree) {
   EXPECT_EQ(lineWith(again.output, " PJ logbook records have been updated."), "") << again.output;
   EXPECT_EQ(lineWith(again.output, "MainLog:"), "  MainLog: 0 added, 0 changed, 0 deleted") << again.output;
   EXPECT_EQ(lineWith(again.output, "prefixes:"), "  prefixes: 0 added, 0 changed, 0 deleted") << again.output;
+}
+
+// Paths with letters beyond ASCII, given on the command line: both files are found, copied and
+// previewed, and the run updates them.
+TEST(ConsoleProgram, FindsCopiesAndUpdatesFilesWhosePathsHaveLettersBeyondAscii) {
+  testing_support::ScratchDir dir;
+  const fs::path folder = fs::path(dir.path()) / fs::path(L"J\u00f6rg M\u00fcller");
+  testing_support::copyFixture("jet4/bandplan.mdb", folder / "bandplan.mdb");
+  testing_support::copyFixture("jet4/logbook.mdb", folder / fs::path(L"L\u00f6gbook.mdb"));
+  auto utf8 = [](const fs::path& p) {
+    std::u8string text = p.u8string();
+    return std::string(text.begin(), text.end());
+  };
+  const std::string files = " --bandplan \"" + utf8(folder / "bandplan.mdb") + "\" --logbook \"" +
+                            utf8(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
+  const std::string report = " PJ logbook records have been updated.";
+
+  ProgramRun preview = runProgram("\"" TARNLOG_CONSOLE_PROGRAM "\" --dry-run --backup \"" +
+                                  utf8(folder / fs::path(L"Sicherungsk\u00f6pie")) + "\"" + files);
+  ASSERT_EQ(preview.exitCode, 0u) << preview.output;
+  EXPECT_NE(lineWith(preview.output, report), "") << preview.output;
+  size_t copies = 0;
+  for (const auto& entry : fs::directory_iterator(folder / fs::path(L"Sicherungsk\u00f6pie"))) copies += entry.is_regular_file();
+  EXPECT_EQ(copies, 2u);
+
+  ProgramRun real = runProgram("\"" TARNLOG_CONSOLE_PROGRAM "\" --yes" + files);
+  ASSERT_EQ(real.exitCode, 0u) << real.output;
+  EXPECT_EQ(lineWith(real.output, report), lineWith(preview.output, report)) << real.output;
 }
 
 }  // namespace

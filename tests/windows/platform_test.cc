@@ -9,6 +9,7 @@
 #include "app/platform/documents_folder.h"
 #include "app/platform/host_path.h"
 #include "app/platform/settings.h"
+#include "jet/os_file.h"
 
 namespace {
 
@@ -31,13 +32,34 @@ class RegistryKey {
   void setText(const std::string& section, const std::string& name, const std::string& text) {
     set(section, name, REG_SZ, text.c_str(), DWORD(text.size() + 1));
   }
+  void setWideText(const std::string& section, const std::string& name, const std::wstring& text) {
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kKey + "\\" + section).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &h, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(h, jet::osWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             DWORD((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(h);
+  }
 };
 
+// Whether `text` can be written in the system's 8-bit character set without loss.
+bool inAnsiCodePage(const std::wstring& text) {
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), int(text.size()), nullptr, 0, nullptr, &lossy);
+  return !lossy;
+}
+
 TEST(WindowsDocumentsFolder, IsTheShellsPersonalFolder) {
-  char expected[MAX_PATH] = {};
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+  wchar_t personal[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, personal), S_OK);
+  // Its name as UTF-8, as every path of the program is kept; asked for in the 8-bit character
+  // set, a name beyond it cannot come back whole.
   std::string folder = platform::documentsFolder();
-  EXPECT_EQ(folder, expected);
+  if (inAnsiCodePage(personal)) {
+    EXPECT_EQ(folder, jet::osNarrow(personal));
+  }
   // The entry point found at the first call serves the later ones.
   EXPECT_EQ(platform::documentsFolder(), folder);
   // Windows paths are opened as they are.
@@ -61,6 +83,13 @@ TEST(WindowsSettings, ReadsTextValuesAndFallsBackToTheDefault) {
   EXPECT_EQ(platform::getSetting(kApp, "Settings", "Missing", "default"), "default");
   EXPECT_EQ(platform::getSetting(kApp, "Settings", "Number", "default"), "default");  // not text
   EXPECT_EQ(platform::getSetting("Tarnlog Windows Test Other", "Settings", "Logbook", "x"), "x");
+
+  // A path with letters beyond ASCII comes back as UTF-8, the text every path is opened as.
+  const std::wstring accented = L"D:\\Logs\\J\u00f6rg M\u00fcller.mdb";
+  if (inAnsiCodePage(accented)) {
+    key.setWideText("Settings", "Accented", accented);
+    EXPECT_EQ(platform::getSetting(kApp, "Settings", "Accented", ""), "D:\\Logs\\J\xC3\xB6rg M\xC3\xBCller.mdb");
+  }
 }
 
 TEST(WindowsSettings, ALongValueComesBackWhole) {

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "app/console/utf8_path.h"
+
 #include "jet/calendar_date.h"
 #include "jet/error.h"
 #include "jet/os_file.h"
@@ -75,41 +77,43 @@ bool copyNew(const std::string& file, const std::string& target, jet::FileSystem
 }  // namespace
 
 std::string backupName(const std::string& file, std::time_t when) {
-  fs::path name = fs::path(file).filename();
-  return name.stem().string() + "-" + jet::fileNameStamp(when) + name.extension().string();
+  fs::path name = pathOf(file).filename();
+  return textOf(name.stem()) + "-" + jet::fileNameStamp(when) + textOf(name.extension());
 }
 
 std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when,
                                      jet::FileSystem& fsys) {
   std::error_code ec;
   // The folders made here, innermost first: each must be synced into the one above it.
+  const fs::path folder = pathOf(dir);
   std::vector<fs::path> made;
-  for (fs::path p = fs::absolute(dir, ec); !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+  for (fs::path p = fs::absolute(folder, ec); !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
     made.push_back(p);
     if (p == p.parent_path()) break;
   }
-  fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir)) {
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder)) {
     throw jet::Error(jet::err::kPathNotFound, "Path not found: cannot make the backup folder '" + dir + "'" +
                                         (ec ? ": " + ec.message() : std::string()) + ".");
   }
   std::vector<std::string> copies;
   for (const std::string& file : files) {
-    if (file.empty() || !fs::is_regular_file(file)) {
+    const fs::path source = pathOf(file);
+    if (file.empty() || !fs::is_regular_file(source)) {
       throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
     }
     // A log left by a run that stopped is carried in first: the copy is the file as stored.
     if (jet::osPathInfo(jet::wal::logPathOf(file)).exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
-    fs::path name(backupName(file, when));
-    fs::path target = fs::path(dir) / name;
-    for (int n = 2; !copyNew(file, target.string(), fsys); ++n) {
-      target = fs::path(dir) / (name.stem().string() + "-" + std::to_string(n) + name.extension().string());
+    fs::path name = pathOf(backupName(file, when));
+    fs::path target = folder / name;
+    for (int n = 2; !copyNew(file, textOf(target), fsys); ++n) {
+      target = folder / pathOf(textOf(name.stem()) + "-" + std::to_string(n) + textOf(name.extension()));
     }
-    copies.push_back(target.string());
+    copies.push_back(textOf(target));
   }
   // The copies' names, and the folders made for them, are on the disk too.
   if (!copies.empty()) fsys.syncFolderOf(copies.front());
-  for (const fs::path& folder : made) fsys.syncFolderOf(folder.string());
+  for (const fs::path& p : made) fsys.syncFolderOf(textOf(p));
   return copies;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/console/table_diff.h"
+#include "app/console/utf8_path.h"
 #include "app/database_locations.h"
 #include "app/run_sequence.h"
 #include "db/data_source.h"
@@ -31,7 +32,7 @@ class TempFolder {
       std::error_code ec;
       if (fs::create_directory(path_, ec)) break;
       if (attempt == 100) {
-        throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + base.string() + "'.");
+        throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "'.");
       }
     }
   }
@@ -59,11 +60,11 @@ std::string copyForPreview(const std::string& original, const fs::path& copy) {
     jet::checkLengthAgainstPageMaps(check);
   }
   std::error_code ec;
-  if (!fs::copy_file(original, copy, fs::copy_options::overwrite_existing, ec) || ec) {
+  if (!fs::copy_file(pathOf(original), copy, fs::copy_options::overwrite_existing, ec) || ec) {
     throw jet::Error(jet::err::kDiskIo, "Cannot copy '" + original + "' for the preview: " + ec.message() + ".");
   }
   fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
-  return copy.string();
+  return textOf(copy);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "app/platform/ansi_text.h"
 #include "jet/error.h"
 #else
 #include <cstdlib>
@@ -41,7 +42,7 @@ std::string documentsFolder() {
   constexpr int kCsidlPersonal = 5;
   char buffer[260] = {};
   folderPathEntry()(nullptr, kCsidlPersonal, nullptr, 0, buffer);  // the result code is not looked at
-  return std::string(buffer);  // the text before the first NUL
+  return utf8FromAnsi(buffer);  // the text before the first NUL, in the 8-bit character set
 }
 
 #else

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// Windows: SHGetFolderPathA(CSIDL_PERSONAL) from shfolder.dll, the text as the shell gives it.
+// Windows: SHGetFolderPathA(CSIDL_PERSONAL) from shfolder.dll, the text as the shell gives it,
+// turned from the 8-bit character set into UTF-8 like every path of the program.
 // Elsewhere: "Personal" under Explorer\Shell Folders in the Wine prefix's user.reg, a Windows
 // path returned as written ("C:\users\bob\Documents"). Without a prefix or that value: the
 // desktop's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents when it exists), else "".

@@ -65,7 +65,9 @@ std::string hostPath(const std::string& windowsPath) {
     return relative;
   }
 
-  // Walk the components; `matching` stays true while every folder so far exists.
+  // Walk the components; `matching` stays true while every folder so far exists. A drive of
+  // the whole file system (Wine's Z:) has the root "/", which each component brings itself.
+  if (root == "/") root.clear();
   std::string out = root;
   bool matching = true;
   size_t start = 0;

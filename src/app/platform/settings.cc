@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <vector>
+
+#include "app/platform/ansi_text.h"
 #else
 #include "app/platform/wine_prefix.h"
 #include "app/platform/wine_registry.h"
@@ -26,7 +28,7 @@ std::string getSetting(const std::string& app, const std::string& section, const
     std::vector<char> data(size + 1, '\0');
     if (RegQueryValueExA(handle, key.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(data.data()), &size) ==
         ERROR_SUCCESS) {
-      result = std::string(data.data());
+      result = utf8FromAnsi(data.data());  // the value in the 8-bit character set
     }
   }
   RegCloseKey(handle);

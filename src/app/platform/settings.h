@@ -7,7 +7,7 @@
 namespace platform {
 
 // The string value `key` of `app`/`section`; `defaultValue` when the key or value is absent
-// or the value is not a string.
+// or the value is not a string. The value comes back as UTF-8, like every path of the program.
 std::string getSetting(const std::string& app, const std::string& section, const std::string& key,
                        const std::string& defaultValue);
 
