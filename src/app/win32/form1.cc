@@ -22,7 +22,7 @@ struct Placement {
 };
 constexpr Placement kControls[] = {
     {IDC_LABEL, 240, 240, 5175, 495},   {IDC_LABEL2, 240, 840, 5175, 495}, {IDC_LABEL3, 240, 1440, 5175, 495},
-    {IDC_LABEL4, 600, 2040, 4575, 375}, {IDC_START, 3360, 2520, 975, 375}, {IDCANCEL, 4440, 2520, 975, 375},
+    {IDC_LABEL4, 600, 2040, 4575, 375}, {IDC_START, 3360, 2520, 975, 375}, {IDC_CANCEL, 4440, 2520, 975, 375},
 };
 
 int pixels(int twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
@@ -94,7 +94,7 @@ void Form1::Form_Load() {
 void Form1::Show() {
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   // Through the dialog manager, so that Cancel is also the button Enter presses.
-  SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, IDCANCEL)), TRUE);
+  SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, IDC_CANCEL)), TRUE);
   MSG message;
   while (!unloaded_ && !failure_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (!IsDialogMessageW(hwnd_, &message)) {
@@ -133,14 +133,22 @@ INT_PTR CALLBACK Form1::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     return TRUE;  // the focus goes to the first control in tab order, Cancel
   }
   auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (form == nullptr || message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
-  // The close box and Esc come as Cancel's click.
+  if (form == nullptr) return FALSE;
+  // The close box ends the program. Answered here, it never becomes the IDCANCEL command that
+  // the dialog manager would make of it, as it makes one of Esc, which is left unanswered.
+  if (message == WM_CLOSE) {
+    form->runHandler([form] { form->Form_Unload(); });
+    return TRUE;
+  }
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
   switch (LOWORD(wParam)) {
     case IDC_START:
       form->runHandler([form] { form->Start_Click(); });
       return TRUE;
-    case IDCANCEL:
+    case IDC_CANCEL:
       form->runHandler([form] { form->Cancel_Click(); });
+      return TRUE;
+    case IDCANCEL:
       return TRUE;
     default:
       return FALSE;

@@ -4,9 +4,11 @@
 #define IDI_TARNLOG 1
 #define IDD_FORM1 100
 
-// Cancel is the dialog's IDCANCEL (2): its button, Esc and the close box all end the program.
+// Cancel is a button like Start, not the dialog's IDCANCEL: Esc, which the dialog manager turns
+// into IDCANCEL, does nothing on this window, and only the button and the close box end it.
 #define IDC_START 1001
 #define IDC_LABEL 1002
 #define IDC_LABEL2 1003
 #define IDC_LABEL3 1004
 #define IDC_LABEL4 1005
+#define IDC_CANCEL 1006
