@@ -101,8 +101,8 @@ TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
   EXPECT_EQ(openForWritingUnprivileged(path), "");
 }
 
-// A record lock that another process holds on the lock file, a second writer in this process,
-// a file without write permission, and an Access 97 file in another code page than 1252.
+// A record lock that another process holds on the lock file, a second writer or a reader in this
+// process, a file without write permission, and an Access 97 file in another code page than 1252.
 TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRefused) {
   ScratchDir dir;
   std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
@@ -130,6 +130,7 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
   {
     Database first(path, Database::Mode::ReadWrite);
     EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "a second writer: " << openForWriting(path);
+    EXPECT_TRUE(startsWith(openForWriting(path, Database::Mode::ReadOnly), "3045: ")) << "a reader under the writer";
     // Neither that refused writer nor any other open of the file in this process (a reader, a
     // backup copy) lets go of the writer's record lock when it closes.
     ::close(::open(path.c_str(), O_RDONLY));
