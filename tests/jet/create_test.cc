@@ -22,38 +22,18 @@ using testing_support::errorNumber;
 TableDesign everyTypeDesign() {
   using T = ColumnType;
   return {"Every Type",
-          {{"ID", T::Long, 0, true},
-           {"Flag", T::Boolean},
-           {"Small", T::Byte},
-           {"Count", T::Integer},
-           {"Total", T::Long},
-           {"Price", T::Currency},
-           {"Ratio", T::Single},
-           {"Measure", T::Double},
-           {"When", T::DateTime},
-           {"Code", T::Text, 12},
-           {"Title", T::Text, 255},
-           {"Notes", T::Memo},
-           {"Blob", T::Ole}},
-          {{"PrimaryKey", {{"ID"}}, true},
-           {"Code", {{"Code"}}, false, true},
-           {"Count", {{"Count"}}},
-           {"TotalWhen", {{"Total"}, {"When", false}}},
-           {"MeasureDown", {{"Measure", false}}}}};
+          {{"ID", T::Long, 0, true}, {"Flag", T::Boolean}, {"Small", T::Byte}, {"Count", T::Integer}, {"Total", T::Long},
+           {"Price", T::Currency}, {"Ratio", T::Single}, {"Measure", T::Double}, {"When", T::DateTime},
+           {"Code", T::Text, 12}, {"Title", T::Text, 255}, {"Notes", T::Memo}, {"Blob", T::Ole}},
+          {{"PrimaryKey", {{"ID"}}, true}, {"Code", {{"Code"}}, false, true}, {"Count", {{"Count"}}},
+           {"TotalWhen", {{"Total"}, {"When", false}}}, {"MeasureDown", {{"Measure", false}}}}};
 }
 
 std::vector<Value> rowFor(int i) {
   std::string notes = i % 3 == 0 ? Value::null().s : std::string(size_t(i % 7) * 40, char('a' + i % 26));
-  return {Value::null(),
-          Value::boolean(i % 2 == 0),
-          Value::byte(uint8_t(i % 256)),
-          Value::integer(int16_t(i % 50 - 25)),
-          Value::long_(i * 1000),
-          Value::currency(int64_t(i) * 12345),
-          Value::single(float(i) / 4),
-          Value::double_(i * 1.5 - 100),
-          Value::date(40000 + i + 0.25),
-          Value::text("C" + std::to_string(1000 + i)),
+  return {Value::null(), Value::boolean(i % 2 == 0), Value::byte(uint8_t(i % 256)), Value::integer(int16_t(i % 50 - 25)),
+          Value::long_(i * 1000), Value::currency(int64_t(i) * 12345), Value::single(float(i) / 4),
+          Value::double_(i * 1.5 - 100), Value::date(40000 + i + 0.25), Value::text("C" + std::to_string(1000 + i)),
           i % 5 == 0 ? Value::null() : Value::text("Title number " + std::to_string(i) + " ü"),
           i % 3 == 0 ? Value::null() : Value::text(notes),
           i % 4 == 0 ? Value::null() : Value::binary(std::string(size_t(i % 90), char(i)))};
