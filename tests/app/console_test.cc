@@ -60,18 +60,10 @@ Result runProgram(const std::vector<std::string>& args, const fs::path& scratch,
   }
   pid_t pid = fork();
   if (pid == 0) {
-    int in = -1;
-    if (terminal) {
-      setsid();
-      in = open(slaveName.c_str(), O_RDWR);
-    } else {
-      in = open(inFile.c_str(), O_RDONLY);
-    }
-    int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
+    if (terminal) setsid();  // a new session, whose controlling terminal is the one it opens first
+    dup2(terminal ? open(slaveName.c_str(), O_RDWR) : open(inFile.c_str(), O_RDONLY), 0);
+    dup2(open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     std::vector<char*> argv;
     for (const std::string& a : launcher) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(const_cast<char*>(TARNLOG_CONSOLE_EXE));
@@ -94,11 +86,7 @@ Result runProgram(const std::vector<std::string>& args, const fs::path& scratch,
     usleep(10000);
   }
   if (master >= 0) close(master);
-  Result r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = readBytes(outFile);
-  r.err = readBytes(errFile);
-  return r;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(outFile), readBytes(errFile)};
 }
 
 // Every row of a table by its ID, read back with the engine.
