@@ -125,18 +125,16 @@ const Reference& reference(Format format = Format::Access2000) {
   static std::map<Format, Reference> made;
   if (auto known = made.find(format); known != made.end()) return known->second;
   Reference& r = made[format];
-  {
-    Files f(format);
-    r.bandplanBefore = contents(f.bandplan);
-    r.logbookBefore = contents(f.logbook);
-    FaultyFiles counting;
-    std::vector<std::string> backups;
-    run(f, counting, {}, &backups);
-    r.changes = counting.changes();
-    r.syncs = counting.syncs();
-    r.bandplanAfter = contents(f.bandplan);
-    r.logbookAfter = contents(f.logbook);
-  }
+  Files f(format);
+  r.bandplanBefore = contents(f.bandplan);
+  r.logbookBefore = contents(f.logbook);
+  FaultyFiles counting;
+  std::vector<std::string> backups;
+  run(f, counting, {}, &backups);
+  r.changes = counting.changes();
+  r.syncs = counting.syncs();
+  r.bandplanAfter = contents(f.bandplan);
+  r.logbookAfter = contents(f.logbook);
   return r;
 }
 
