@@ -172,10 +172,7 @@ void patchFile(const std::string& path, uint64_t offset, const std::string& byte
 
 std::string shellQuote(const std::string& s) {
   std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
 }
 

@@ -143,9 +143,7 @@ TEST(WriteAheadLog, AForeignLogIsMovedAsideWithAnErrorAndTheFileLeftAlone) {
   const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
   addAndStop(path, 3);
   // Another database takes the file's place (a backup of another file put back, say).
-  fs::remove(path);
-  fs::copy_file(fixturePath("jet4/logbook.mdb"), path);
-  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+  testing_support::copyFixture("jet4/logbook.mdb", path);
   const std::string other = readFile(path);
   try {
     Database db(path, Database::Mode::ReadOnly);
