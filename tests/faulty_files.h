@@ -87,16 +87,11 @@ class FaultyFiles : public jet::FileSystem {
     int64_t readAt(uint64_t offset, void* buf, size_t len) const override { return f_.readAt(offset, buf, len); }
     int64_t writeAt(uint64_t offset, const void* buf, size_t len) override {
       if (fs_.dead_) return int64_t(len);
-      if (offset + len > uint64_t(std::max<int64_t>(f_.size(), 0)) &&
-          (fs_.full_ || (fs_.fault_ == Fault::DiskFull && fs_.changes_ + 1 >= fs_.at_))) {
-        ++fs_.changes_;
-        fs_.full_ = fs_.fired_ = true;
-        jet::osFailWith(jet::OsFailure::NoSpace);
-        return -1;
-      }
+      const bool grows = offset + len > fileSize();
+      if (fs_.noRoom(grows)) return -1;
       const bool dies = fs_.fault_ == Fault::Kill && fs_.changes_ + 1 == fs_.at_;
       ++fs_.changes_;
-      if (offset + len > uint64_t(std::max<int64_t>(f_.size(), 0))) fs_.state(path_).grew = true;
+      if (grows) fs_.state(path_).grew = true;
       size_t n = dies ? len / 2 : len;
       record(offset, static_cast<const char*>(buf), n);
       int64_t r = f_.writeAt(offset, buf, n);
@@ -104,12 +99,7 @@ class FaultyFiles : public jet::FileSystem {
       return r;
     }
     bool sync() override {
-      if (!fs_.dead_ && fs_.state(path_).grew && (fs_.full_ || (fs_.fault_ == Fault::DiskFull && fs_.changes_ + 1 >= fs_.at_))) {
-        ++fs_.changes_;
-        fs_.full_ = fs_.fired_ = true;
-        jet::osFailWith(jet::OsFailure::NoSpace);
-        return false;
-      }
+      if (!fs_.dead_ && fs_.noRoom(fs_.state(path_).grew)) return false;
       if (!fs_.sync()) return true;
       fs_.state(path_).grew = false;
       fs_.state(path_).unsynced.clear();
@@ -122,13 +112,7 @@ class FaultyFiles : public jet::FileSystem {
     }
     bool reserve(uint64_t size) override {
       if (fs_.dead_) return true;
-      if (size > uint64_t(std::max<int64_t>(f_.size(), 0)) &&
-          (fs_.full_ || (fs_.fault_ == Fault::DiskFull && fs_.changes_ + 1 >= fs_.at_))) {
-        ++fs_.changes_;
-        fs_.full_ = fs_.fired_ = true;
-        jet::osFailWith(jet::OsFailure::NoSpace);
-        return false;
-      }
+      if (fs_.noRoom(size > fileSize())) return false;
       if (!fs_.change()) return true;
       record(uint64_t(f_.size()), nullptr, 0);
       fs_.state(path_).grew = true;
@@ -139,9 +123,10 @@ class FaultyFiles : public jet::FileSystem {
     bool lockShared() override { return f_.lockShared(); }
 
    private:
+    uint64_t fileSize() const { return uint64_t(std::max<int64_t>(f_.size(), 0)); }
     // Keeps what a change replaces, until the file is synced.
     void record(uint64_t offset, const char* data, size_t len) {
-      Undo u{offset, {}, uint64_t(std::max<int64_t>(f_.size(), 0)), data ? std::string(data, len) : std::string()};
+      Undo u{offset, {}, fileSize(), data ? std::string(data, len) : std::string()};
       if (offset < u.oldSize) {
         u.old.resize(size_t(std::min<uint64_t>(u.oldSize - offset, len == 0 ? u.oldSize - offset : len)));
         int64_t got = f_.readAt(offset, u.old.data(), u.old.size());
@@ -157,6 +142,14 @@ class FaultyFiles : public jet::FileSystem {
 
   FileState& state(const std::string& path) { return states_[path]; }
 
+  // True when a change that needs more room fails: the disk is full from the nth change on.
+  bool noRoom(bool grows) {
+    if (!grows || !(full_ || (fault_ == Fault::DiskFull && changes_ + 1 >= at_))) return false;
+    ++changes_;
+    full_ = fired_ = true;
+    jet::osFailWith(jet::OsFailure::NoSpace);
+    return true;
+  }
   // False when the change must not happen: the process is dead, or dies now.
   bool change() {
     if (dead_) return false;

@@ -56,7 +56,6 @@ class ScratchDir {
  private:
   std::string path_;
 };
-using TempDir = ScratchDir;
 
 // Records the messages an update reports, in order.
 struct Reports {

@@ -24,11 +24,8 @@ FakePrefix::FakePrefix() : root_(dir_.path()) {
 
 FakePrefix::~FakePrefix() {
   for (const auto& [name, value] : saved_) {
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
+    if (value) setenv(name.c_str(), value->c_str(), 1);
+    else unsetenv(name.c_str());
   }
 }
 

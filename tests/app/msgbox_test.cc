@@ -19,11 +19,9 @@ TEST(QtMsgBoxTest, YesNoCancelBox) {
   box->show();
   QApplication::processEvents();
   // Windows order, left to right.
-  QAbstractButton* yes = box->button(QMessageBox::Yes);
-  QAbstractButton* no = box->button(QMessageBox::No);
-  QAbstractButton* cancel = box->button(QMessageBox::Cancel);
-  EXPECT_LT(yes->mapToGlobal(QPoint()).x(), no->mapToGlobal(QPoint()).x());
-  EXPECT_LT(no->mapToGlobal(QPoint()).x(), cancel->mapToGlobal(QPoint()).x());
+  auto left = [&](QMessageBox::StandardButton b) { return box->button(b)->mapToGlobal(QPoint()).x(); };
+  EXPECT_LT(left(QMessageBox::Yes), left(QMessageBox::No));
+  EXPECT_LT(left(QMessageBox::No), left(QMessageBox::Cancel));
   box->close();
 }
 

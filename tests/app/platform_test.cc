@@ -77,12 +77,6 @@ TEST_F(PlatformTest, SettingsPresentAbsentEmptyAndOfOtherTypes) {
   EXPECT_EQ(platform::getSetting("Tarnlog", "Settings", "  04,05", "d"), "d");
 }
 
-TEST_F(PlatformTest, SettingsWithoutRegistryFileGiveTheDefault) {
-  EXPECT_EQ(platform::getSetting("Tarnlog", "Settings", "Logbook", ""), "");
-  fake.removePrefixVariable();
-  EXPECT_EQ(platform::getSetting("Tarnlog", "Settings", "Logbook", "x"), "x");
-}
-
 TEST_F(PlatformTest, WineEscapesAreDecoded) {
   fake.writeUserReg(kUserReg);
   EXPECT_EQ(platform::getSetting("Tarnlog", "Settings", "Escapes", ""), "say \"hi\"\ttab\\x\nline");

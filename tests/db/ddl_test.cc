@@ -1,5 +1,5 @@
 // CREATE TABLE and CREATE INDEX through Execute and through `jet create`: the new designs are
-// what our reader, our integrity check and mdbtools see, and refused statements change nothing.
+// what our reader, our integrity check and mdbtools see. (Refused ones: the Execute test.)
 #include <gtest/gtest.h>
 
 #include "../error_number.h"
@@ -23,7 +23,6 @@ using testing_support::integrityProblems;
 using testing_support::soundForEveryReader;
 using testing_support::ScratchDir;
 using jet::testing::runCommand;
-using testing_support::readBytes;
 using testing_support::errorNumber;
 
 const jet::LogicalIndex& indexOf(jet::Table& t, const std::string& name) {
@@ -139,29 +138,6 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
     // The indexes Access made, foreign keys included, are still what they were.
     EXPECT_TRUE(indexOf(t, "Table2Table1").foreignKey());
   }
-}
-
-TEST(DdlTest, RefusedStatementsLeaveTheFileAsItWas) {
-  ScratchDir dir;
-  const std::string path = dir.copy("jet4/logbook.mdb");
-  const std::string before = readBytes(path);
-  db::Database d(path);
-  auto refused = [&](const std::string& sql) { return errorNumber([&] { d.Execute(sql); }); };
-  EXPECT_EQ(refused("CREATE UNIQUE INDEX OneCountry ON MainLog (Country)"), jet::err::kDuplicateKey);
-  EXPECT_EQ(refused("CREATE INDEX NoComment ON MainLog (Comment)"), jet::err::kInvalidArgument);
-  EXPECT_EQ(refused("CREATE INDEX SecondKey ON MainLog (Call) WITH PRIMARY"), jet::err::kInvalidArgument);
-  EXPECT_EQ(refused("CREATE INDEX DXCC ON MainLog (Band)"), jet::err::kInvalidArgument);
-  EXPECT_EQ(refused("CREATE INDEX X ON MainLog (Band, band)"), jet::err::kInvalidArgument);
-  EXPECT_EQ(refused("CREATE INDEX X ON MainLog (Nowhere)"), jet::err::kInvalidArgument);
-  EXPECT_EQ(refused("CREATE INDEX X ON Nowhere (Call)"), jet::err::kTableNotFound);
-  EXPECT_EQ(refused("CREATE INDEX NamedQth ON MainLog (QTH) WITH DISALLOW NULL"), jet::err::kNullInIndex);
-  EXPECT_EQ(refused("CREATE TABLE mainlog (A long)"), 3010);
-  EXPECT_EQ(refused("CREATE TABLE T (A text(256))"), 3292);  // a syntax error in the field
-  EXPECT_EQ(refused("CREATE TABLE T (A long NOT NULL)"), jet::err::kNotSupported);
-  EXPECT_EQ(refused("CREATE TABLE T (A long, a text)"), jet::err::kInvalidArgument);
-  // Still usable afterwards.
-  EXPECT_EQ(d.OpenRecordset("SELECT * FROM MainLog WHERE DXCC = 85")->RecordCount() > 0, true);
-  EXPECT_EQ(readBytes(path), before);
 }
 
 TEST(DdlTest, JetToolCreatesADatabaseFromStatements) {

@@ -70,12 +70,9 @@ TEST(QueryPlanTest, EveryIndexLookupInEveryFixtureFindsTheRowsOfAScan) {
     for (const std::string& name : db.tableNames(true)) {
       jet::Table& t = db.table(name);
       const jet::TableDef& def = t.def();
-      std::vector<jet::RowId> ids;
+      const std::vector<jet::RowId> ids = t.rowIds();
       std::vector<std::vector<Value>> rows;
-      for (jet::RowId id : t.rowIds()) {
-        ids.push_back(id);
-        rows.push_back(t.readRow(id));
-      }
+      for (jet::RowId id : ids) rows.push_back(t.readRow(id));
       for (const jet::LogicalIndex& li : def.indexes) {
         const jet::RealIndex& ri = def.realIndexes[size_t(li.realIndex)];
         // The index's leading columns that SQL can name a value of.

@@ -44,8 +44,8 @@ size_t expectWalkMatchesScan(jet::Table& t, const std::string& where, const std:
   return scanned.size();
 }
 
-// Ranges, lists, text in other letter case and keys no row has; lookups of the keys the rows hold
-// are the every-fixture test's.
+// Ranges, lists, text in other letter case, keys no row has and conditions no index serves;
+// lookups of the keys the rows hold are the every-fixture test's.
 TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
   jet::Database bp(testing_support::fixture("jet4/bandplan.mdb"), jet::Database::Mode::ReadOnly);
   jet::Database lb(testing_support::fixture("jet4/logbook.mdb"), jet::Database::Mode::ReadOnly);
@@ -66,6 +66,10 @@ TEST(QueryPlanTest, IndexWalksSelectTheRowsOfAScan) {
       {&lb, "MainLog", "DXCC = 85 OR DXCC = 255", "DXCC", 148},
       {&lb, "MainLog", "Time_Start > #Oct 10, 2010# AND Time_Start <= #2011-03-01#", "Time_Start", -1},
       {&lb, "MainLog", "Call = 'pj2t'", "Call", -1},
+      {&bp, "prefixes", "prefix = 'PJ2' AND (DXCC = 1 OR Continent = 'SA')", "prefix", 1},
+      // No index serves an OR across columns or with a range, or a NOT.
+      {&bp, "prefixes", "DXCC = 85 OR ID = 5", "", -1}, {&bp, "prefixes", "DXCC = 85 OR DXCC > 500", "", -1},
+      {&bp, "prefixes", "NOT DXCC = 85", "", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.table + " WHERE " + c.where);

@@ -132,25 +132,4 @@ TEST(SqlEval, CompareValuesForOrderBy) {
   EXPECT_LT(compareValues(Value::currency(-1), Value::currency(0)), 0);
 }
 
-// The terms of the updates' criteria are the query plan tests': there the index walk must select
-// what a scan selects.
-TEST(SqlEval, SargableTerms) {
-  auto terms = sargableTerms(parseExpression("5 >= x AND y BETWEEN 1 AND 2 AND z IN (3, 4, 3) AND w <> 1"));
-  ASSERT_EQ(terms.size(), 3u);
-  EXPECT_EQ(terms[0].column, "x");
-  EXPECT_EQ(terms[0].high, Value::long_(5));
-  EXPECT_TRUE(terms[0].highInclusive);
-  EXPECT_TRUE(terms[1].lowInclusive && terms[1].highInclusive);
-  EXPECT_EQ(terms[2].values.size(), 2u);
-
-  // Nothing to use: ORs across columns, NOT, OR with a non-equality, column against column, Null.
-  for (const char* none : {"a = 1 OR b = 2", "NOT a = 1", "a = 1 OR a > 2", "a = b", "a = Null"}) {
-    EXPECT_TRUE(sargableTerms(parseExpression(none)).empty()) << none;
-  }
-  // The useful half of a mixed AND is still found.
-  terms = sargableTerms(parseExpression("prefix = 'PJ0' AND (a = 1 OR b = 2)"));
-  ASSERT_EQ(terms.size(), 1u);
-  EXPECT_EQ(terms[0].values[0], Value::text("PJ0"));
-}
-
 }  // namespace

@@ -15,21 +15,16 @@ namespace {
 
 using testing_support::errorNumber;
 
-std::vector<std::string> keptCrashes() {
+TEST(FuzzRegression, KeptCrashInputsEndInJetErrorsAtWorst) {
   // Beside this file; found through the fixtures, since __FILE__ may be relative to the build folder.
-  std::filesystem::path dir = testing::fixturePath("../jet/fuzz_crashes");
+  const std::filesystem::path crashes = testing::fixturePath("../jet/fuzz_crashes");
   std::vector<std::string> files;
-  if (std::filesystem::is_directory(dir)) {
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+  if (std::filesystem::is_directory(crashes)) {
+    for (const auto& entry : std::filesystem::directory_iterator(crashes)) {
       if (entry.is_regular_file()) files.push_back(entry.path().string());
     }
   }
   std::sort(files.begin(), files.end());
-  return files;
-}
-
-TEST(FuzzRegression, KeptCrashInputsEndInJetErrorsAtWorst) {
-  std::vector<std::string> files = keptCrashes();
   if (files.empty()) GTEST_SKIP() << "no kept crash inputs";
   testing::ScratchDir dir;
   std::string path = dir.path() + "/input.mdb";

@@ -127,12 +127,6 @@ TEST(IndexKeyText, Access97Order) {
 TEST(IndexKeyText, SortTablesHoldTheFacts) {
   const std::string dir = testing::fixturePath("../../tools/gen/sort-codes/");
   auto lines = [&](const std::string& name) { return testing::linesOf(testing::readFile(dir + name)); };
-  auto bytes = [](std::string hexText) {
-    if (hexText.size() % 2) hexText = "0" + hexText;
-    std::string out;
-    for (size_t i = 0; i < hexText.size(); i += 2) out += char(std::stoi(hexText.substr(i, 2), nullptr, 16));
-    return out;
-  };
   // The line a table entry would have been written from.
   auto line = [&](const SortCode& c) {
     const std::string in(reinterpret_cast<const char*>(c.inline_), c.inlineSize);
@@ -156,7 +150,7 @@ TEST(IndexKeyText, SortTablesHoldTheFacts) {
     for (int field = 0; start <= fact.size() && fact.size() > 1; ++field) {
       size_t end = std::min(fact.find(',', start), fact.size());
       const std::string f = fact.substr(start, end - start);
-      out += (field ? "," : "") + (fact[0] == 'Z' && field == 2 ? f : hexBytes(bytes(f)));
+      out += (field ? "," : "") + (fact[0] == 'Z' && field == 2 ? f : hexBytes(testing::unhex(f.size() % 2 ? "0" + f : f)));
       start = end + 1;
     }
     return out;

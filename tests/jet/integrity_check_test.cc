@@ -93,11 +93,7 @@ TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
 TEST_F(IntegrityCheck, ToolPrintsTheProblemsItFinds) {
   int status = -1;
   std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
-  uint32_t page;
-  {
-    Database db(path, Database::Mode::ReadOnly);
-    page = db.table("plinkold").def().page;
-  }
+  const uint32_t page = Database(path, Database::Mode::ReadOnly).table("plinkold").def().page;
   patch32(path, uint64_t(page) * 4096 + kJet4.tdefRowCount, 7);
   std::string out = testing::runCommand(std::string(TARNLOG_JET_TOOL) + " check " + testing::shellQuote(path), &status);
   EXPECT_EQ(status, 1);

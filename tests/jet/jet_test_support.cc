@@ -61,13 +61,6 @@ CsvCell ourCell(const Column& c, const Value& v) {
                     v.kind == Value::Kind::Guid};
 }
 
-// mdbtools writes a GUID as the hex of its text.
-std::string unhex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return out;
-}
-
 bool sameNumber(const std::string& a, const std::string& b) {
   char* endA = nullptr;
   char* endB = nullptr;
@@ -77,6 +70,12 @@ bool sameNumber(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+std::string unhex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return out;
+}
 
 std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string& table) {
   Table& t = db.table(table);
@@ -99,6 +98,7 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
   theirs.erase(theirs.begin());
   for (size_t i = 0; i < def.columns.size(); ++i) {
     if (def.columns[i].type == ColumnType::Guid) {
+      // mdbtools writes a GUID as the hex of its text.
       for (auto& r : theirs) if (i < r.size() && !r[i].text.empty() && r[i].text[0] != '{') r[i].text = unhex(r[i].text);
       for (auto& r : theirs) if (i < r.size()) std::erase(r[i].text, '-');
     } else if (!knownType(def.columns[i].type)) {
@@ -172,10 +172,7 @@ void patchFile(const std::string& path, uint64_t offset, const std::string& byte
 
 std::string shellQuote(const std::string& s) {
   std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
 }
 

@@ -31,6 +31,8 @@ void writeFile(const std::string& path, const std::string& bytes);
 // Overwrites part of a file in place with `bytes`, from `offset` on.
 void patchFile(const std::string& path, uint64_t offset, const std::string& bytes);
 
+// The bytes that pairs of hex digits stand for.
+std::string unhex(const std::string& hex);
 // The lines of a text, without their line ends (LF or CR LF).
 std::vector<std::string> linesOf(const std::string& text);
 

@@ -62,7 +62,11 @@ std::string openForWritingUnprivileged(const std::string& path, Database::Mode m
   return result;
 }
 
-bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+// Whether `result` is a refusal numbered `number` whose description names `part`.
+::testing::AssertionResult refused(const std::string& result, const std::string& number, const std::string& part = "") {
+  if (result.rfind(number + ": ", 0) == 0 && result.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the open gave \"" << result << "\"";
+}
 
 // A copy of a fixture that every user may read and write, in a folder every user may enter.
 std::string sharedCopy(const ScratchDir& dir, const std::string& fixture, const std::string& name) {
@@ -84,25 +88,21 @@ TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
   // Held with a BSD lock (flock) rather than a record lock; through the link as well.
   int fd = ::open(ldb.c_str(), O_RDWR);
   ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-  EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << openForWriting(path);
-  std::string viaLink = openForWriting(link);
-  EXPECT_TRUE(startsWith(viaLink, "3045: ")) << viaLink;
-  EXPECT_NE(viaLink.find(ldb), std::string::npos) << "names the lock file beside the real file: " << viaLink;
+  EXPECT_TRUE(refused(openForWriting(path), "3045"));
+  EXPECT_TRUE(refused(openForWriting(link), "3045", ldb));  // the lock file beside the real file
   ::close(fd);
   EXPECT_EQ(openForWriting(link), "");
 
   // A lock file this user cannot open cannot be checked: it counts as held.
   ::chmod(ldb.c_str(), 0200);
-  std::string unreadable = openForWritingUnprivileged(path);
-  EXPECT_TRUE(startsWith(unreadable, "3045: ")) << unreadable;
-  EXPECT_NE(unreadable.find("cannot be checked"), std::string::npos) << unreadable;
+  EXPECT_TRUE(refused(openForWritingUnprivileged(path), "3045", "cannot be checked"));
   // A lock file left behind by a program that ended is no lock.
   ::chmod(ldb.c_str(), 0666);
   EXPECT_EQ(openForWritingUnprivileged(path), "");
 }
 
-// A record lock that another process holds on the lock file, a second writer in this process,
-// a file without write permission, and an Access 97 file in another code page than 1252.
+// A record lock that another process holds on the lock file, a second writer or a reader in this
+// process, a file without write permission, and an Access 97 file in another code page than 1252.
 TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRefused) {
   ScratchDir dir;
   std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
@@ -124,12 +124,13 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
   }
   char c;
   ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "held by another process: " << openForWriting(path);
+  EXPECT_TRUE(refused(openForWriting(path), "3045")) << "held by another process";
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   {
     Database first(path, Database::Mode::ReadWrite);
-    EXPECT_TRUE(startsWith(openForWriting(path), "3045: ")) << "a second writer: " << openForWriting(path);
+    EXPECT_TRUE(refused(openForWriting(path), "3045")) << "a second writer";
+    EXPECT_TRUE(refused(openForWriting(path, Database::Mode::ReadOnly), "3045")) << "a reader under the writer";
     // Neither that refused writer nor any other open of the file in this process (a reader, a
     // backup copy) lets go of the writer's record lock when it closes.
     ::close(::open(path.c_str(), O_RDONLY));
@@ -146,7 +147,7 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "another process took a record lock under the writer";
   }
   ::chmod(path.c_str(), 0444);
-  EXPECT_TRUE(startsWith(openForWriting(path), "3027: ")) << "a read-only file: " << openForWriting(path);
+  EXPECT_TRUE(refused(openForWriting(path), "3027")) << "a read-only file";
   EXPECT_EQ(testing::readFile(path), before);
 
   std::string cyrillic = dir.copy(fixturePath("access-made/testV1997.mdb"), "cyrillic.mdb");
@@ -156,22 +157,18 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
   bytes.replace(0, 2048, unmaskHeader(header, false));
   testing::writeFile(cyrillic, bytes);
   EXPECT_EQ(Database(cyrillic, Database::Mode::ReadOnly).header().codePage, 1251);
-  EXPECT_TRUE(startsWith(openForWriting(cyrillic), "3027: ")) << "code page 1251 written as 1252: " << openForWriting(cyrillic);
+  EXPECT_TRUE(refused(openForWriting(cyrillic), "3027")) << "code page 1251 written as 1252";
 }
 
 TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
   ScratchDir dir;
   std::string writeOnly = sharedCopy(dir, "jet4/bandplan.mdb", "write-only.mdb");
   ::chmod(writeOnly.c_str(), 0222);
-  std::string result = openForWritingUnprivileged(writeOnly);
-  EXPECT_TRUE(startsWith(result, "3051: ")) << result;
-  EXPECT_NE(result.find("no permission to read"), std::string::npos) << result;
+  EXPECT_TRUE(refused(openForWritingUnprivileged(writeOnly), "3051", "no permission to read"));
 
   std::string othersRead = sharedCopy(dir, "jet4/bandplan.mdb", "others-read.mdb");
   ::chmod(othersRead.c_str(), 0644);
-  result = openForWritingUnprivileged(othersRead);
-  EXPECT_TRUE(startsWith(result, "3027: ")) << result;
-  EXPECT_NE(result.find("no permission to write"), std::string::npos) << result;
+  EXPECT_TRUE(refused(openForWritingUnprivileged(othersRead), "3027", "no permission to write"));
 
   // A folder where the log cannot be created: refused at the open, nothing written.
   std::string folder = dir.path() + "/read-only-folder";
@@ -181,9 +178,7 @@ TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
   ::chmod(inFolder.c_str(), 0666);
   ::chmod(folder.c_str(), 0555);
   const std::string before = testing::readFile(inFolder);
-  result = openForWritingUnprivileged(inFolder);
-  EXPECT_TRUE(startsWith(result, "3050: ")) << result;
-  EXPECT_NE(result.find(inFolder + "-wal"), std::string::npos) << result;
+  EXPECT_TRUE(refused(openForWritingUnprivileged(inFolder), "3050", inFolder + "-wal"));
   EXPECT_EQ(testing::readFile(inFolder), before);
   ::chmod(folder.c_str(), 0755);
 
@@ -195,25 +190,17 @@ TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
     TableWriter(db, db.table("plink")).insert({Value::null(), Value::text("KX1"), Value::long_(517)});
   }  // stops without carrying its log in
   ::chmod((leftover + "-wal").c_str(), 0600);
-  result = openForWritingUnprivileged(leftover, Database::Mode::ReadOnly);
-  EXPECT_TRUE(startsWith(result, "3043: ")) << result;
-  EXPECT_NE(result.find(leftover + "-wal"), std::string::npos) << result;
+  EXPECT_TRUE(refused(openForWritingUnprivileged(leftover, Database::Mode::ReadOnly), "3043", leftover + "-wal"));
 }
 
 TEST(OpenForWriting, AFileShorterThanItsPageMapsIsRefusedUntouched) {
   ScratchDir dir;
-  // Every writable fixture opens: the check refuses no sound file.
-  for (const std::string& fixture : testing::fixtureDatabases()) {
-    std::string copy = dir.copy(fixture, "sound.mdb");
-    EXPECT_EQ(openForWriting(copy), "") << fixture;
-  }
   for (const char* fixture : {"jet4/logbook.mdb", "jet4/bandplan.mdb"}) {
     for (int missing : {1, 2}) {
       std::string path = dir.copy(fixturePath(fixture), "short.mdb");
       std::filesystem::resize_file(path, std::filesystem::file_size(path) - 4096u * unsigned(missing));
       const std::string before = testing::readFile(path);
-      std::string result = openForWriting(path);
-      EXPECT_TRUE(startsWith(result, "3049: ")) << fixture << " short by " << missing << ": " << result;
+      EXPECT_TRUE(refused(openForWriting(path), "3049")) << fixture << " short by " << missing;
       EXPECT_EQ(testing::readFile(path), before);
       EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     }

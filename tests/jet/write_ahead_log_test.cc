@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "../error_number.h"
 #include "../faulty_files.h"
 #include "../independent_reader.h"
 #include "jet/database.h"
@@ -35,6 +36,19 @@ std::vector<Value> plinkRow(const std::string& prefix, int32_t entity) {
 size_t rowsOf(const std::string& path, const std::string& table) {
   Database db(path, Database::Mode::ReadOnly);
   return db.table(table).rowIds().size();
+}
+
+// Adds `n` contacts to MainLog, each with a long comment, in an order their indexes do not keep.
+void addContacts(Database& db, int n) {
+  Table& t = db.table("MainLog");
+  TableWriter w(db, t);
+  for (int i = 0; i < n; ++i) {
+    std::vector<Value> row(t.def().columns.size(), Value::null());
+    row[size_t(t.columnIndex("Call"))] = Value::text("SP" + std::to_string(i * 7919 % 1000));
+    row[size_t(t.columnIndex("DXCC"))] = Value::long_(i % 340);
+    row[size_t(t.columnIndex("Comment"))] = Value::text(std::string(500, char('a' + i % 26)));
+    w.insert(row);
+  }
 }
 
 // Adds `n` plink rows, each its own operation; the open is left as a killed process leaves it.
@@ -129,9 +143,7 @@ TEST(WriteAheadLog, AForeignLogIsMovedAsideWithAnErrorAndTheFileLeftAlone) {
   const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
   addAndStop(path, 3);
   // Another database takes the file's place (a backup of another file put back, say).
-  fs::remove(path);
-  fs::copy_file(fixturePath("jet4/logbook.mdb"), path);
-  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+  testing_support::copyFixture("jet4/logbook.mdb", path);
   const std::string other = readFile(path);
   try {
     Database db(path, Database::Mode::ReadOnly);
@@ -161,14 +173,7 @@ TEST(WriteAheadLog, AFullDiskAtAnyWriteOfATransactionKeepsAllOrNoneAndTheFileSou
       Database d(path, Database::Mode::ReadWrite, disk);
       d.file().setLimits(64u << 20, 256 * 1024);  // the transaction also spills to the log
       d.BeginTrans();
-      Table& t = d.table("MainLog");
-      TableWriter w(d, t);
-      for (int i = 0; i < 400; ++i) {
-        std::vector<Value> row(t.def().columns.size(), Value::null());
-        row[size_t(t.columnIndex("Call"))] = Value::text("GROW" + std::to_string(i));
-        row[size_t(t.columnIndex("Comment"))] = Value::text(std::string(500, char('a' + i % 26)));
-        w.insert(row);
-      }
+      addContacts(d, 400);
       d.CommitTrans();
       d.close();
     } catch (const Error& e) {
@@ -204,15 +209,8 @@ TEST(WriteAheadLog, ALargeTransactionSpillsToTheLogLogsEachPageOnceAndRollsBackW
     Database db(path, Database::Mode::ReadWrite);
     if (spill) db.file().setLimits(64u << 20, 64 * 1024);  // writes to the log every 16 pages
     db.BeginTrans();
-    Table& t = db.table("MainLog");
-    TableWriter w(db, t);
-    for (int i = 0; i < 300; ++i) {
-      std::vector<Value> row(t.def().columns.size(), Value::null());
-      row[size_t(t.columnIndex("Call"))] = Value::text("SP" + std::to_string(i * 7919 % 1000));
-      row[size_t(t.columnIndex("DXCC"))] = Value::long_(i % 340);
-      w.insert(row);
-    }
-    EXPECT_EQ(t.rowIds().size(), before + added + 300);
+    addContacts(db, 300);
+    EXPECT_EQ(db.table("MainLog").rowIds().size(), before + added + 300);
     if (!keep) {
       db.Rollback();
       EXPECT_EQ(db.table("MainLog").rowIds().size(), before);
@@ -275,32 +273,17 @@ TEST(WriteAheadLog, AnOperationThatFailsHalfwayThroughATransactionIsUndoneAlone)
     std::vector<Value> v = t.readRow(id);
     v[dxcc] = Value::long_(292);
     v[country] = Value::text("Changed to another entity, row " + std::to_string(id.page) + ":" + std::to_string(id.row));
-    if (!victims.count(id)) {
+    if (victims.count(id)) {
+      EXPECT_EQ(testing_support::errorNumber([&] { w.update(id, v); }), err::kNotDatabase) << "a row without its index entry";
+    } else {
       w.update(id, v);
-      continue;
     }
-    try {
-      w.update(id, v);
-      ADD_FAILURE() << "a row without its index entry was changed";
-    } catch (const Error& e) { EXPECT_EQ(e.number(), err::kNotDatabase) << e.what(); }
   }
   db.CommitTrans();
   EXPECT_EQ(checkDatabase(db), damage);  // every stored key still matches its row
   for (RowId id : rows) {
     if (victims.count(id)) EXPECT_EQ(t.readRow(id), victims[id]);
     else EXPECT_EQ(t.readRow(id)[dxcc], Value::long_(292));
-  }
-}
-
-TEST(WriteAheadLog, AReaderIsRefusedWhileAWriterHasTheFile) {
-  ScratchDir dir;
-  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
-  Database writer(path, Database::Mode::ReadWrite);
-  try {
-    Database reader(path, Database::Mode::ReadOnly);
-    ADD_FAILURE() << "a reader opened under a writer";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kAlreadyInUse);
   }
 }
 

@@ -34,16 +34,11 @@ namespace {
 
 // An optimised build stops at every call; sanitizer and debug builds, several times slower per
 // run, at about this many calls spread evenly.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr long kStopsInSlowBuilds = 40;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
-constexpr long kStopsInSlowBuilds = 40;
-#elif !defined(NDEBUG)
-constexpr long kStopsInSlowBuilds = 150;
-#else
-constexpr long kStopsInSlowBuilds = 0;
+#ifndef __has_feature
+#define __has_feature(x) 0  // GCC before 14 names its sanitizers with macros only
 #endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
+constexpr long kStopsInSlowBuilds = 40;
 #elif !defined(NDEBUG)
 constexpr long kStopsInSlowBuilds = 150;
 #else
@@ -72,7 +67,7 @@ struct Originals {
 
 const Originals& originals(Format format) {
   static const Originals access2000{fixture("jet4/bandplan.mdb"), fixture("jet4/logbook.mdb")};
-  static const TempDir made;
+  static const ScratchDir made;
   static const Originals access97 = [] {
     Originals o{made.path() + "/bandplan97.mdb", made.path() + "/logbook97.mdb"};
     const std::string gen = TARNLOG_GEN_EXE;
@@ -86,14 +81,9 @@ const Originals& originals(Format format) {
 }
 
 struct Files {
-  explicit Files(Format format = Format::Access2000) {
-    for (auto [from, to] : {std::pair{&originals(format).bandplan, &bandplan}, std::pair{&originals(format).logbook, &logbook}}) {
-      *to = dir.path() + "/" + fs::path(*from).filename().string();
-      fs::copy_file(*from, *to);
-      fs::permissions(*to, fs::perms::owner_write, fs::perm_options::add);
-    }
-  }
-  TempDir dir;
+  explicit Files(Format format = Format::Access2000)
+      : bandplan(dir.copy(originals(format).bandplan)), logbook(dir.copy(originals(format).logbook)) {}
+  ScratchDir dir;
   std::string bandplan, logbook;
 };
 
@@ -118,9 +108,8 @@ void run(const Files& f, jet::FileSystem& fsys, const std::function<void(const s
 }
 
 // The file as a copy taken alone, without its log: what another program would read.
-std::string alone(const std::string& path, const TempDir& scratch) {
-  const std::string copy = scratch.path() + "/alone.mdb";
-  fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+std::string alone(const std::string& path, const ScratchDir& scratch) {
+  const std::string copy = scratch.copy(path, "alone.mdb");
   std::string problems = integrityProblems(copy);
   std::string rows = contents(copy);
   fs::remove(copy);
@@ -136,18 +125,16 @@ const Reference& reference(Format format = Format::Access2000) {
   static std::map<Format, Reference> made;
   if (auto known = made.find(format); known != made.end()) return known->second;
   Reference& r = made[format];
-  {
-    Files f(format);
-    r.bandplanBefore = contents(f.bandplan);
-    r.logbookBefore = contents(f.logbook);
-    FaultyFiles counting;
-    std::vector<std::string> backups;
-    run(f, counting, {}, &backups);
-    r.changes = counting.changes();
-    r.syncs = counting.syncs();
-    r.bandplanAfter = contents(f.bandplan);
-    r.logbookAfter = contents(f.logbook);
-  }
+  Files f(format);
+  r.bandplanBefore = contents(f.bandplan);
+  r.logbookBefore = contents(f.logbook);
+  FaultyFiles counting;
+  std::vector<std::string> backups;
+  run(f, counting, {}, &backups);
+  r.changes = counting.changes();
+  r.syncs = counting.syncs();
+  r.bandplanAfter = contents(f.bandplan);
+  r.logbookAfter = contents(f.logbook);
   return r;
 }
 
@@ -157,7 +144,7 @@ void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format
   ASSERT_NE(ref.bandplanBefore, ref.bandplanAfter);
   ASSERT_NE(ref.logbookBefore, ref.logbookAfter);
   const std::string originalBytes[] = {readBytes(originals(format).bandplan), readBytes(originals(format).logbook)};
-  TempDir scratch;
+  ScratchDir scratch;
   const long stride = kStopsInSlowBuilds > 0 ? std::max(1L, calls / kStopsInSlowBuilds) : 1;
   for (long at = 1; at <= calls; at += stride) {
     SCOPED_TRACE("fault at call " + std::to_string(at));
@@ -236,7 +223,7 @@ TEST(InterruptedRun, KilledWhileAMessageStandsThenBackupsPutBackAndCancelWritesN
   const Reference& ref = reference();
   for (int killAt : {1, 2}) {
     Files f;
-    TempDir scratch;
+    ScratchDir scratch;
     const std::string bandplanBackup = readBytes(f.bandplan), logbookBackup = readBytes(f.logbook);
     int shown = 0;
     FaultyFiles files;
@@ -273,7 +260,7 @@ TEST(InterruptedRun, BackupAndPreviewSettleALeftoverLogFirst) {
   };
   Files f;
   leaveLog(f);
-  TempDir backups;
+  ScratchDir backups;
   std::vector<std::string> copies = console::backupFiles(backups.path(), {f.bandplan, f.logbook}, 0);
   ASSERT_EQ(copies.size(), 2u);
   EXPECT_EQ(integrityProblems(copies[1]), "");

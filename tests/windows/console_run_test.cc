@@ -58,10 +58,7 @@ ProgramRun runProgram(const std::string& commandLine) {
   GetExitCodeProcess(pi.hProcess, &run.exitCode);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  // Lines end in CR LF on Windows; the messages are compared without it.
-  std::string text;
-  for (char c : run.output) if (c != '\r') text += c;
-  run.output = text;
+  std::erase(run.output, '\r');  // lines end in CR LF on Windows; the messages are compared without it
   return run;
 }
 
@@ -71,6 +68,11 @@ std::string lineWith(const std::string& text, const std::string& part) {
     if (line.find(part) != std::string::npos) return line;
   }
   return "";
+}
+
+std::string utf8(const fs::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 // The band plan in the user's documents folder and Tarnlog's logbook setting, as an installed
@@ -90,8 +92,8 @@ class InstalledTarnlog : public testing::Test {
     ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
     bandPlanFile_ = folder / "bandplan.mdb";
     logbookFile_ = docs_ / "Tarnlog test logs" / "logbook.mdb";
-    bandPlan_ = utf8Text(bandPlanFile_);
-    logbook_ = utf8Text(logbookFile_);
+    bandPlan_ = utf8(bandPlanFile_);
+    logbook_ = utf8(logbookFile_);
     testing_support::copyFixture("jet4/bandplan.mdb", bandPlanFile_);
     testing_support::copyFixture("jet4/logbook.mdb", logbookFile_);
     previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
@@ -119,10 +121,6 @@ class InstalledTarnlog : public testing::Test {
   }
 
   static fs::path utf8Path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
-  static std::string utf8Text(const fs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-  }
   static LSTATUS setLogbook(HKEY h, const std::string& utf8) {
     std::wstring value = jet::osWide(utf8);
     return RegSetValueExW(h, L"Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -173,10 +171,6 @@ TEST(ConsoleProgram, FindsCopiesAndUpdatesFilesWhosePathsHaveLettersBeyondAscii)
   const fs::path folder = fs::path(dir.path()) / fs::path(L"J\u00f6rg M\u00fcller");
   testing_support::copyFixture("jet4/bandplan.mdb", folder / "bandplan.mdb");
   testing_support::copyFixture("jet4/logbook.mdb", folder / fs::path(L"L\u00f6gbook.mdb"));
-  auto utf8 = [](const fs::path& p) {
-    std::u8string text = p.u8string();
-    return std::string(text.begin(), text.end());
-  };
   const std::string files = " --bandplan \"" + utf8(folder / "bandplan.mdb") + "\" --logbook \"" +
                             utf8(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
   const std::string report = " PJ logbook records have been updated.";

@@ -26,21 +26,13 @@ class RegistryKey {
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kKey + "\\" + section).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                               &h, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(h, name.c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(h, jet::osWide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(h);
   }
+  // UTF-8 text, stored as the system keeps text, in UTF-16.
   void setText(const std::string& section, const std::string& name, const std::string& text) {
-    set(section, name, REG_SZ, text.c_str(), DWORD(text.size() + 1));
-  }
-  void setWideText(const std::string& section, const std::string& name, const std::wstring& text) {
-    HKEY h = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kKey + "\\" + section).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &h, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(h, jet::osWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             DWORD((text.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    RegCloseKey(h);
+    const std::wstring wide = jet::osWide(text);
+    set(section, name, REG_SZ, wide.c_str(), DWORD((wide.size() + 1) * sizeof(wchar_t)));
   }
 };
 
@@ -87,7 +79,7 @@ TEST(WindowsSettings, ReadsTextValuesAndFallsBackToTheDefault) {
   // A path with letters beyond ASCII comes back as UTF-8, the text every path is opened as.
   const std::wstring accented = L"D:\\Logs\\J\u00f6rg M\u00fcller.mdb";
   if (inAnsiCodePage(accented)) {
-    key.setWideText("Settings", "Accented", accented);
+    key.setText("Settings", "Accented", jet::osNarrow(accented));
     EXPECT_EQ(platform::getSetting(kApp, "Settings", "Accented", ""), "D:\\Logs\\J\xC3\xB6rg M\xC3\xBCller.mdb");
   }
 }
