@@ -357,7 +357,8 @@ TEST(TableWriter, RandomOperationsOnAccessMadeFiles) {
 // Refused rows leave the file as it was, byte for byte: a primary key that is taken, text longer
 // than its column and text that is not UTF-8 (it has no key: refused, not stored with a wrong one);
 // in Access 97, text outside code page 1252 and a Text(50) that holds 50 bytes, '€' being one of
-// them; in a fixed-length Text(1), two characters or one that takes two UTF-16 units.
+// them; in a fixed-length Text(1), two characters or one that takes two UTF-16 units; a reference to
+// a row that is not there.
 TEST(TableWriter, RefusalsLeaveTheFileUnchanged) {
   using Refusal = std::pair<std::vector<Value>, int>;
   auto table1 = [](const std::string& a, const std::string& b) {
@@ -388,6 +389,8 @@ TEST(TableWriter, RefusalsLeaveTheFileUnchanged) {
        {{users("x", "NY"), err::kTooSmall},
         {users("x", "\xF0\x9F\x98\x80"), err::kTooSmall},
         {users("p\xE9", "N"), err::kInvalidArgument}}},  // in a column without an index too
+      {"access-made/indexTestV2003.mdb", "Table1", true,  // a reference to no row of Table2
+       {{{Value::long_(100), Value::long_(99), Value::long_(10), Value::text("x"), Value::long_(0)}, err::kRelatedRecordRequired}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fixture);
@@ -406,6 +409,7 @@ TEST(TableWriter, RefusalsLeaveTheFileUnchanged) {
         }
       }
       EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+      db.close();  // whatever the log held is in the file now
     }
     EXPECT_TRUE(testing::readFile(path) == before) << "the file changed";
   }
