@@ -247,16 +247,12 @@ std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::ve
   return key;
 }
 
-namespace {
-
 size_t columnPosition(const TableDef& def, uint16_t number) {
   // Columns are kept in number order, so the number is usually the position itself.
   if (number < def.columns.size() && def.columns[number].number == number) return number;
   for (size_t i = 0; i < def.columns.size(); ++i) if (def.columns[i].number == number) return i;
   corrupt("an index refers to a missing column");
 }
-
-}  // namespace
 
 bool allKeyColumnsNull(const TableDef& def, const RealIndex& index, const std::vector<Value>& values) {
   for (auto& ic : index.columns) {
@@ -278,7 +274,8 @@ std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, c
 bool sameKeyValues(const TableDef& def, const RealIndex& index, const std::vector<Value>& a, const std::vector<Value>& b) {
   for (auto& ic : index.columns) {
     const size_t at = columnPosition(def, ic.columnNumber);
-    if (!(a.at(at) == b.at(at))) return false;
+    // 0 and -0 are equal numbers with different keys.
+    if (!(a.at(at) == b.at(at)) || std::signbit(a[at].d) != std::signbit(b[at].d)) return false;
   }
   return true;
 }

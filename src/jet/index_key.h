@@ -35,6 +35,8 @@ std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::ve
 // The key of a row (`values` follow def.columns) in one of its table's indexes, or nothing
 // when the index leaves such a row out (all its columns Null in an index that ignores Nulls).
 std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values);
+// Where the column of this number sits in def.columns (and so in a row's values).
+size_t columnPosition(const TableDef& def, uint16_t number);
 // Whether two rows hold the same values in the index's columns (and so have the same key).
 bool sameKeyValues(const TableDef& def, const RealIndex& index, const std::vector<Value>& a, const std::vector<Value>& b);
 

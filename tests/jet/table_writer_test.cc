@@ -446,6 +446,28 @@ TEST(TableWriter, ManyEqualKeysThenOthers) {
   }
 }
 
+// 0 and -0 are equal numbers, but an index keeps them under different keys: a change from one to
+// the other moves the entry.
+TEST(TableWriter, ChangeBetweenZeroAndMinusZeroMovesTheKey) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"));
+  Database db(path, Database::Mode::ReadWrite);
+  createTable(db, {"zeros", {{"ID", ColumnType::Long, 0, true}, {"x", ColumnType::Double}, {"y", ColumnType::Single}},
+                   {{"x", {{"x"}}}, {"y", {{"y"}}}}});
+  Table& t = db.table("zeros");
+  TableWriter w(db, t);
+  const RowId id = w.insert({Value::null(), Value::double_(0.0), Value::single(0.0f)});
+  for (double zero : {-0.0, 0.0, -0.0}) {
+    std::vector<Value> row = t.readRow(id);
+    row[1] = Value::double_(zero);
+    row[2] = Value::single(float(zero));
+    w.update(id, row);
+    EXPECT_EQ(checkDatabase(db), std::vector<std::string>{}) << zero;
+  }
+  w.remove(id);
+  EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+}
+
 // Every row of every Access 97 file, system tables included, encoded again from its values is
 // the row Access 97 stored: the same variable-field offsets (every one listed), jump table and
 // null mask. Only the bytes of a Null fixed-length field, which Access leaves as they were, count
