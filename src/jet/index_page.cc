@@ -125,6 +125,17 @@ IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page) {
   return node;
 }
 
+namespace {
+
+// Whether entries of `total` bytes after prefix compression fit one page: its room, and the
+// bitmask that marks where each entry ends.
+bool fitsPage(const Format& f, size_t total) {
+  const size_t maskLen = f.indexEntries - f.indexBitmask;
+  return f.indexEntries + total <= f.pageSize && total < maskLen * 8;
+}
+
+}  // namespace
+
 void PageFit::add(const IndexEntry& e) {
   thread_local std::string cur;
   const size_t len = e.key.size() + (leaf_ ? 4 : 8);
@@ -139,10 +150,7 @@ void PageFit::add(const IndexEntry& e) {
 }
 
 bool PageFit::fits() const {
-  // The same arithmetic as writeIndexNode.
-  const size_t total = raw_ - (count_ > 1 ? (count_ - 1) * prefix_ : 0);
-  const size_t maskLen = f_.indexEntries - f_.indexBitmask;
-  return f_.indexEntries + total <= f_.pageSize && total < maskLen * 8;
+  return fitsPage(f_, raw_ - (count_ > 1 ? (count_ - 1) * prefix_ : 0));
 }
 
 namespace {
@@ -159,15 +167,6 @@ size_t trailerBytes(uint8_t* out, const IndexEntry& e, bool leaf) {
   out[6] = uint8_t(e.child >> 8);
   out[7] = uint8_t(e.child);
   return 8;
-}
-
-}  // namespace
-
-namespace {
-
-bool fitsPage(const Format& f, size_t total) {
-  const size_t maskLen = f.indexEntries - f.indexBitmask;
-  return f.indexEntries + total <= f.pageSize && total < maskLen * 8;
 }
 
 // The length of the common start of two entries' page bytes (key, then trailer), up to limit.

@@ -13,7 +13,9 @@ bool walk(PageFile& file, const Format& f, uint32_t page, const std::string& fro
           const std::function<bool(const IndexEntry&)>& visit) {
   if (depth > 32) corrupt("an index tree is deeper than any real one");
   if (!seen.insert(page).second) corrupt("an index tree visits page " + std::to_string(page) + " twice");
-  IndexNode node = readIndexNode(file, f, page);
+  // Shared with the cache: a change to the page made by `visit` leaves this copy as it was read.
+  const std::shared_ptr<const IndexNode> held = readIndexNodeShared(file, f, page);
+  const IndexNode& node = *held;
   if (node.leaf) {
     for (auto& e : node.entries) {
       if (!from.empty() && e.key < from) continue;

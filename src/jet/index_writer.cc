@@ -1,7 +1,6 @@
 #include "jet/index_writer.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "jet/error.h"
 #include "jet/index_tree.h"
@@ -16,8 +15,8 @@ bool sortsBefore(const IndexEntry& a, const IndexEntry& b) { return compareEntri
 
 // Index pages are encoded when their bytes are needed, once however often they changed.
 void encodeNode(const Format& f, uint8_t* page, const void* node) {
-  [[maybe_unused]] const bool stored = writeIndexNode(page, f, *static_cast<const IndexNode*>(node));
-  assert(stored);  // measured before it was handed over
+  // Every node was measured before it was handed over.
+  if (!writeIndexNode(page, f, *static_cast<const IndexNode*>(node))) internalFault("an index node outgrew its page");
 }
 
 IndexEntry separator(const IndexEntry& last, uint32_t child) {
@@ -58,12 +57,6 @@ std::vector<IndexWriter::Step> IndexWriter::descend(const IndexEntry& target) {
     path.push_back(std::move(s));
   }
   corrupt("an index tree is deeper than any real one");
-}
-
-bool IndexWriter::fits(const IndexNode& node) {
-  PageFit fit(f_, node.leaf);
-  for (auto& e : node.entries) fit.add(e);
-  return fit.fits();
 }
 
 void IndexWriter::store(IndexNode node) {
@@ -134,11 +127,11 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
   return fillFromTheLeft(all, leaf);
 }
 
-void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax, bool shrunk) {
+void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
   // The space is measured in place: an undo that restores the entries restores it too.
   IndexNode* measured = &path[level].take(file_);
-  if (!shrunk && !measured->space) measured->space = measureIndexNode(f_, *measured);
-  if (shrunk || measured->space->fits) {
+  if (!measured->space) measured->space = measureIndexNode(f_, *measured);
+  if (measured->space->fits) {
     // The stored node is kept as the page's decoded form; this step is done with it.
     put(path[level].own);
     path[level].stored();
@@ -319,7 +312,7 @@ void IndexWriter::remove(const IndexEntry& entry) {
     detach(path, path.size() - 1);
     return;
   }
-  settle(path, path.size() - 1, wasLast ? std::optional<IndexEntry>(leaf.entries.back()) : std::nullopt, true);
+  settle(path, path.size() - 1, wasLast ? std::optional<IndexEntry>(leaf.entries.back()) : std::nullopt);
 }
 
 bool IndexWriter::findOther(const std::string& key, RowId self) {

@@ -68,14 +68,12 @@ class IndexWriter {
   // Stores a node that was measured to fit (or shrank from one that did).
   void put(std::shared_ptr<const IndexNode> node);
   void store(IndexNode node);
-  bool fits(const IndexNode& node);
   std::vector<std::vector<IndexEntry>> fillFromTheLeft(std::vector<IndexEntry>& all, bool leaf);
   std::vector<std::vector<IndexEntry>> evenPieces(std::vector<IndexEntry>& all, bool leaf);
   uint32_t newPage();
   void relink(uint32_t page, bool prev, uint32_t value);
   // Stores path[level] and carries the change upwards: splits, and a new last key.
-  // `shrunk`: path[level] only lost entries, so it still fits its page.
-  void settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax, bool shrunk = false);
+  void settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
   // Takes the empty path[level] out of the tree.
   void detach(std::vector<Step>& path, size_t level);
   // path[level] is unchanged, but its last key moved: its parent records the new one.
