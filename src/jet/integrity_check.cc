@@ -42,7 +42,7 @@ class Checker {
       if (!e.isTable()) continue;
       const TableDef& def = db_.table(e.name).def();
       for (const auto& li : def.indexes) {
-        if (li.foreignKey() && li.relatedTableType == 0x01) rowKeys_[{def.page, otherEnd(db_, def, li).mine.number}];
+        if (li.foreignKey() && li.relatedTableType == 0x01) rowKeys_[{def.page, li.realIndex}];
       }
     }
     for (const auto& e : db_.catalog()) {
@@ -119,20 +119,29 @@ class Checker {
       }
     }
     // The references of the rows, each with the key it needs in the other table.
-    std::vector<std::pair<const LogicalIndex*, RelationshipEnd>> refers;
+    std::vector<RelationshipEnd> refers;
+    const size_t labels = referenceLabels_.size();
     for (const auto& li : def.indexes) {
-      if (li.foreignKey() && li.relatedTableType == 0x02) refers.emplace_back(&li, otherEnd(db_, def, li));
+      if (li.foreignKey() && li.relatedTableType == 0x02) {
+        refers.push_back(otherEnd(db_, def, li));
+        referenceLabels_.push_back({li.name, who});
+      }
     }
     uint32_t live = 0;
     t.scan([&](RowId id, Bytes bytes) {
       ++live;
       std::vector<Value> values = decodeRow(file_, f_, def, bytes);
       for (size_t k = 0; k < def.realIndexes.size(); ++k) addExpectedKey(def, def.realIndexes[k], expected[k], id, values);
-      for (const auto& [li, end] : refers) {
-        if (auto key = relatedKey(def, end, values)) {
-          references_.push_back({"relationship '" + li->name + "': " + rowName(id) + " of " + who, end.table.def().page,
-                                 end.index.number, std::move(*key)});
+      for (size_t k = 0; k < refers.size(); ++k) {
+        const RelationshipEnd& end = refers[k];
+        std::optional<std::string> key;
+        try {
+          key = relatedKey(def, end, values);
+        } catch (const Error& err) {
+          // As for the row's own keys: what the encoder refuses stays unchecked.
+          if (err.number() != err::kNotSupported) throw;
         }
+        if (key) references_.push_back({labels + k, id, end.table.def().page, end.index.number, std::move(*key)});
       }
       return true;
     });
@@ -154,7 +163,9 @@ class Checker {
     for (const auto& r : references_) {
       auto held = rowKeys_.find({r.table, r.index});
       if (held != rowKeys_.end() && held->second.count(r.key)) continue;
-      if (++missing <= 20) problem(r.who + " refers to a row that its related table does not hold");
+      if (++missing > 20) continue;
+      const auto& [relationship, table] = referenceLabels_[r.label];
+      problem("relationship '" + relationship + "': " + rowName(r.row) + " of " + table + " refers to a row that its related table does not hold");
     }
     if (missing > 20) problem(std::to_string(missing - 20) + " more references like these");
   }
@@ -300,12 +311,14 @@ class Checker {
   std::set<uint32_t> free_;  // the pages the database lists as free
   std::unordered_map<uint32_t, std::vector<uint32_t>> ownedBy_;
   struct Reference {
-    std::string who;
+    size_t label;    // in referenceLabels_
+    RowId row;
     uint32_t table;  // the definition page of the table referred to
     int index;       // its real index over the referred columns
     std::string key;
   };
   std::vector<Reference> references_;
+  std::vector<std::pair<std::string, std::string>> referenceLabels_;  // relationship, table
   // The keys the rows of a referred table hold in the index references use, by table and index.
   std::map<std::pair<uint32_t, int>, std::set<std::string>> rowKeys_;
 };

@@ -23,8 +23,6 @@ const RealIndex& realIndexOf(const TableDef& def, const LogicalIndex& li) {
   corrupt("an index of table '" + def.name + "' refers to a missing index tree");
 }
 
-size_t columnAt(const TableDef& def, uint16_t number) { return size_t(def.columnByNumber(number) - def.columns.data()); }
-
 bool indexHolds(Database& db, const RealIndex& ri, const std::string& key) {
   bool found = false;
   walkIndex(db.file(), db.format(), ri.rootPage, key, [&](const IndexEntry& e) {
@@ -56,9 +54,9 @@ std::optional<std::string> relatedKey(const TableDef& def, const RelationshipEnd
   const TableDef& other = end.table.def();
   std::vector<Value> carried(other.columns.size(), Value::null());
   for (size_t i = 0; i < end.mine.columns.size(); ++i) {
-    const Value& v = values[columnAt(def, end.mine.columns[i].columnNumber)];
+    const Value& v = values[columnPosition(def, end.mine.columns[i].columnNumber)];
     if (v.isNull()) return std::nullopt;
-    carried[columnAt(other, end.index.columns[i].columnNumber)] = v;
+    carried[columnPosition(other, end.index.columns[i].columnNumber)] = v;
   }
   return rowKey(other, end.index, carried);
 }
@@ -82,6 +80,7 @@ void refuseWhileReferenced(Database& db, const TableDef& def, const std::vector<
   for (const auto& li : def.indexes) {
     if (!li.foreignKey() || li.relatedTableType != 0x01) continue;
     RelationshipEnd end = otherEnd(db, def, li);
+    if (after && sameKeyValues(def, end.mine, values, *after)) continue;
     std::optional<std::string> key = relatedKey(def, end, values);
     if (!key || (after && relatedKey(def, end, *after) == key)) continue;
     if (indexHolds(db, end.index, *key)) {

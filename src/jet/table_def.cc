@@ -155,8 +155,8 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     li.relatedTableType = b.u8(p + 8);
     li.relatedIndex = int(b.u32(p + 9));
     li.relatedTablePage = b.u32(p + 13);
-    li.cascadeUpdates = b.u8(p + 17) != 0;
-    li.cascadeDeletes = b.u8(p + 18) != 0;
+    // Bytes 17 and 18 say whether the relationship cascades updates and deletes; a change it
+    // would cascade is refused like any other, so they are not read.
     li.type = b.u8(p + 19);
     if (li.realIndex < 0 || li.realIndex >= int(numRealIdx)) corrupt("an index refers to a missing index tree");
     def.indexes.push_back(li);

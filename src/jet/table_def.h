@@ -40,12 +40,10 @@ struct LogicalIndex {
   int realIndex = 0;
   uint8_t type = 0;        // 0x01 primary key, 0x02 foreign key
   // A foreign key's side of a relationship: the index at its other end, in the table whose
-  // definition starts at `relatedTablePage`; and what a change of the referenced key does there.
+  // definition starts at `relatedTablePage`.
   uint8_t relatedTableType = 0;  // 0x01: this table holds the referenced key; 0x02: the reference
   int relatedIndex = -1;
   uint32_t relatedTablePage = 0;
-  bool cascadeUpdates = false;
-  bool cascadeDeletes = false;
   bool primary() const { return type == 0x01; }
   bool foreignKey() const { return type == 0x02; }
 };
