@@ -10,6 +10,7 @@
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/file_system.h"
 #include "jet/header.h"
 #include "jet/os_file.h"
 #include "jet/page_file.h"
@@ -146,18 +147,19 @@ void writeNewFile(const std::string& path, const std::string& bytes) {
     if (e.kind == OsFailure::Exists) throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
     throw Error(err::kCannotOpen, "Cannot create the file '" + path + "': " + e.text + ".");
   }
+  auto fail = [&] {
+    OsError e = lastOsError();
+    file.close();
+    osRemoveFile(path);
+    throwWriteFailure(e, " in '" + path + "'");
+  };
   size_t done = 0;
   while (done < bytes.size()) {
     int64_t w = file.writeAt(done, bytes.data() + done, bytes.size() - done);
-    if (w <= 0) {
-      OsError e = lastOsError();
-      file.close();
-      osRemoveFile(path);
-      throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo, "Cannot write '" + path + "': " + e.text + ".");
-    }
+    if (w <= 0) fail();
     done += size_t(w);
   }
-  file.sync();
+  if (!file.sync()) fail();
 }
 
 }  // namespace
@@ -219,6 +221,7 @@ void createDatabase(const std::string& path, double created, const Format& f) {
     db.endBatch();
     db.close();
   }
+  osSyncFolderOf(path);  // the new name itself survives a power cut
   guard.keep = true;
 }
 

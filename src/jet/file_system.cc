@@ -36,27 +36,27 @@ class RealFileSystem : public FileSystem {
 
 }  // namespace
 
+void throwWriteFailure(const OsError& e, const std::string& what, int number, const std::string& label) {
+  const bool full = e.kind == OsFailure::NoSpace;
+  throw Error(full ? err::kDiskFull : number, (full ? std::string("The disk is full") : label) + what + ": " + e.text + ".");
+}
+
 void writeAll(File& f, const std::string& path, uint64_t offset, const void* buf, size_t len) {
   size_t done = 0;
   while (done < len) {
     int64_t r = f.writeAt(offset + done, static_cast<const uint8_t*>(buf) + done, len - done);
     if (r <= 0) {
       OsError e = lastOsError();
-      bool full = r == 0 || e.kind == OsFailure::NoSpace;
-      throw Error(full ? err::kDiskFull : err::kDiskIo,
-                  std::string(full ? "The disk is full" : "Write error") + " in '" + path + "': " + e.text + ".");
+      if (r == 0) e.kind = OsFailure::NoSpace;  // a write that moves nothing found no room
+      throwWriteFailure(e, " in '" + path + "'");
     }
     done += size_t(r);
   }
 }
 
 void syncAll(File& f, const std::string& path) {
-  if (f.sync()) return;
   // A share, or a file system that takes room only as it writes data out, reports a full disk here.
-  OsError e = lastOsError();
-  const bool full = e.kind == OsFailure::NoSpace;
-  throw Error(full ? err::kDiskFull : err::kDiskIo,
-              std::string(full ? "The disk is full" : "Write error") + ": syncing '" + path + "' failed: " + e.text + ".");
+  if (!f.sync()) throwWriteFailure(lastOsError(), ": syncing '" + path + "' failed");
 }
 
 void readAll(const File& f, const std::string& path, uint64_t offset, void* buf, size_t len) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "jet/error.h"
 #include "jet/os_file.h"
 
 namespace jet {
@@ -37,6 +38,11 @@ class FileSystem {
   // The operating system's files.
   static FileSystem& real();
 };
+
+// A failed write, sync or reservation as a numbered error: 3035 "The disk is full" when `e` says
+// so, otherwise `number` with `label`. The message is the label, `what`, then the system's reason.
+[[noreturn]] void throwWriteFailure(const OsError& e, const std::string& what, int number = err::kDiskIo,
+                                    const std::string& label = "Write error");
 
 // The calls the pager makes, with their failures as numbered errors naming `path`.
 void writeAll(File& f, const std::string& path, uint64_t offset, const void* buf, size_t len);

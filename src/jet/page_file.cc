@@ -201,15 +201,24 @@ PageRef PageFile::firstChange(uint32_t page) {
   return current;
 }
 
+// The first change in this operation of a page already dirty: its image and any value waiting to
+// be encoded are saved for the operation's rollback. With `copyImage` a page that waits for no
+// value gets an image of its own to change, the saved one kept as it is (a waiting page gets a new
+// image when it is encoded). Whether the page waits for a value.
+bool PageFile::saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage) {
+  auto p = pending_.find(page);
+  const bool waiting = p != pending_.end();
+  if (!opSaved_.count(page)) {
+    opSaved_.emplace(page, Saved{image, waiting ? std::optional<Pending>(p->second) : std::nullopt});
+    if (copyImage && !waiting) image = std::make_shared<Page>(*image);
+  }
+  return waiting;
+}
+
 uint8_t* PageFile::modify(uint32_t page) {
   requireWritable();
   if (auto d = dirty_.find(page); d != dirty_.end()) {
-    auto p = pending_.find(page);
-    if (!opSaved_.count(page)) {
-      opSaved_.emplace(page, Saved{d->second, p == pending_.end() ? std::nullopt : std::optional<Pending>(p->second)});
-      // A pending page gets a new image below; any other is copied, the saved one kept as it is.
-      if (p == pending_.end()) d->second = std::make_shared<Page>(*d->second);
-    }
+    saveDirtyPage(page, d->second, true);
     encodePending(page);
     decoded_.erase(page);
     return d->second->data();
@@ -226,9 +235,8 @@ void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Enc
   if (d == dirty_.end()) {
     firstChange(page);
     d = dirty_.emplace(page, nullptr).first;
-  } else if (!opSaved_.count(page)) {
-    auto p = pending_.find(page);
-    opSaved_.emplace(page, Saved{d->second, p == pending_.end() ? std::nullopt : std::optional<Pending>(p->second)});
+  } else {
+    saveDirtyPage(page, d->second, false);  // the image is replaced, not changed
   }
   d->second = nullptr;  // the image is made from `value` when it is needed
   decoded_.erase(page);
@@ -243,13 +251,8 @@ bool PageFile::release(uint32_t page) {
     dirty_[page] = std::make_shared<Page>(*firstChange(page));
     return false;
   }
-  auto p = pending_.find(page);
-  if (!opSaved_.count(page)) {
-    opSaved_.emplace(page, Saved{d->second, p == pending_.end() ? std::nullopt : std::optional<Pending>(p->second)});
-    // The rollback keeps the image, never the value handed over.
-    if (p == pending_.end()) d->second = std::make_shared<Page>(*d->second);
-  }
-  return p != pending_.end();
+  // The rollback keeps the image, never the value handed over.
+  return saveDirtyPage(page, d->second, true);
 }
 
 // A page waiting to be encoded gets its image: a new one, as the old may be saved for a rollback.
@@ -410,9 +413,7 @@ void PageFile::checkpoint() {
     if (!file_->reserve(want) || !file_->sync()) {
       OsError e = lastOsError();
       file_->truncate(fileSize_);
-      throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo,
-                  std::string(e.kind == OsFailure::NoSpace ? "The disk is full" : "Write error") + ": cannot make room for '" +
-                      path_ + "' to grow to " + std::to_string(want) + " bytes: " + e.text + ".");
+      throwWriteFailure(e, ": cannot make room for '" + path_ + "' to grow to " + std::to_string(want) + " bytes");
     }
   }
   // The newest copies are read from the log in its own order, many frames per read, and

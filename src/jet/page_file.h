@@ -114,6 +114,7 @@ class PageFile {
  private:
   void requireWritable() const;
   PageRef firstChange(uint32_t page);
+  bool saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage);
   void openForWriting();
   void settleLog();
   void setLogAside(const std::string& why);

@@ -179,9 +179,7 @@ void LogWriter::writeRecord(uint64_t offset, const std::string& bytes) {
 void LogWriter::create(uint64_t identity) {
   file_ = fs_.open(path_, OsFile::Open::Replace);
   if (!file_) {
-    OsError e = lastOsError();
-    throw Error(e.kind == OsFailure::NoSpace ? err::kDiskFull : err::kDiskIo,
-                "Cannot write the log '" + path_ + "': " + e.text + ".");
+    throwWriteFailure(lastOsError(), ": cannot create the log '" + path_ + "'");
   }
   std::random_device random;
   salt_ = random();
@@ -259,9 +257,8 @@ void LogWriter::writeFrame(uint32_t page, const uint8_t* data, uint64_t before) 
 void LogWriter::flush() {
   if (batch_.empty()) return;
   const uint64_t at = end_ - batch_.size();
-  std::string batch = std::move(batch_);
-  batch_.clear();
-  writeRecord(at, batch);
+  writeRecord(at, batch_);
+  batch_.clear();  // keeps its room for the next batch
 }
 
 void LogWriter::commit(uint32_t pagesAfter) {

@@ -9,6 +9,7 @@
 
 #include "jet/calendar_date.h"
 #include "jet/error.h"
+#include "jet/file_system.h"
 #include "jet/os_file.h"
 #include "jet/page_file.h"
 #include "jet/wal.h"
@@ -19,11 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void cannotCopy(const std::string& file, const std::string& target, const std::string& why) {
-  const jet::OsError e = jet::lastOsError();
-  const bool full = e.kind == jet::OsFailure::NoSpace;
-  throw jet::Error(full ? jet::err::kDiskFull : jet::err::kPathFileAccess,
-                   std::string(full ? "The disk is full" : "Path/File access error") + ": cannot copy '" + file + "' to '" +
-                       target + "': " + (why.empty() ? e.text : why) + ".");
+  jet::OsError e = jet::lastOsError();
+  if (!why.empty()) e.text = why;
+  jet::throwWriteFailure(e, ": cannot copy '" + file + "' to '" + target + "'", jet::err::kPathFileAccess, "Path/File access error");
 }
 
 // Copies `file` to a new file `target` and syncs the copy. False when `target` exists.
