@@ -10,6 +10,7 @@
 
 #include "../independent_reader.h"
 #include "../temp_copy.h"
+#include "app/console/utf8_path.h"
 #include "app/platform/documents_folder.h"
 #include "app/platform/settings.h"
 #include "jet/os_file.h"
@@ -70,11 +71,6 @@ std::string lineWith(const std::string& text, const std::string& part) {
   return "";
 }
 
-std::string utf8(const fs::path& path) {
-  std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 // The band plan in the user's documents folder and Tarnlog's logbook setting, as an installed
 // Tarnlog has them; both are put back as they were afterwards.
 class InstalledTarnlog : public testing::Test {
@@ -86,14 +82,14 @@ class InstalledTarnlog : public testing::Test {
                       "runs where TARNLOG_WINE_SANDBOX=1 says they belong to a throwaway Wine prefix";
     }
     // The folder and the setting come as UTF-8, and go back to the system as UTF-16.
-    docs_ = utf8Path(platform::documentsFolder());
+    docs_ = console::pathOf(platform::documentsFolder());
     ASSERT_FALSE(docs_.empty());
     fs::path folder = docs_ / "BRAEWICK" / "Tarnlog" / "databases";
     ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
     bandPlanFile_ = folder / "bandplan.mdb";
     logbookFile_ = docs_ / "Tarnlog test logs" / "logbook.mdb";
-    bandPlan_ = utf8(bandPlanFile_);
-    logbook_ = utf8(logbookFile_);
+    bandPlan_ = console::textOf(bandPlanFile_);
+    logbook_ = console::textOf(logbookFile_);
     testing_support::copyFixture("jet4/bandplan.mdb", bandPlanFile_);
     testing_support::copyFixture("jet4/logbook.mdb", logbookFile_);
     previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
@@ -120,7 +116,6 @@ class InstalledTarnlog : public testing::Test {
     fs::remove_all(docs_ / "Tarnlog test logs", ec);
   }
 
-  static fs::path utf8Path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
   static LSTATUS setLogbook(HKEY h, const std::string& utf8) {
     std::wstring value = jet::osWide(utf8);
     return RegSetValueExW(h, L"Logbook", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -171,12 +166,12 @@ TEST(ConsoleProgram, FindsCopiesAndUpdatesFilesWhosePathsHaveLettersBeyondAscii)
   const fs::path folder = fs::path(dir.path()) / fs::path(L"J\u00f6rg M\u00fcller");
   testing_support::copyFixture("jet4/bandplan.mdb", folder / "bandplan.mdb");
   testing_support::copyFixture("jet4/logbook.mdb", folder / fs::path(L"L\u00f6gbook.mdb"));
-  const std::string files = " --bandplan \"" + utf8(folder / "bandplan.mdb") + "\" --logbook \"" +
-                            utf8(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
+  const std::string files = " --bandplan \"" + console::textOf(folder / "bandplan.mdb") + "\" --logbook \"" +
+                            console::textOf(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
   const std::string report = " PJ logbook records have been updated.";
 
   ProgramRun preview = runProgram("\"" TARNLOG_CONSOLE_PROGRAM "\" --dry-run --backup \"" +
-                                  utf8(folder / fs::path(L"Sicherungsk\u00f6pie")) + "\"" + files);
+                                  console::textOf(folder / fs::path(L"Sicherungsk\u00f6pie")) + "\"" + files);
   ASSERT_EQ(preview.exitCode, 0u) << preview.output;
   EXPECT_NE(lineWith(preview.output, report), "") << preview.output;
   size_t copies = 0;
