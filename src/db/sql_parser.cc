@@ -178,14 +178,26 @@ class Parser {
     return expression();
   }
 
-  static Expr node(Expr::Op op, std::vector<Expr> args, bool negated = false) {
+  // Expressions are parsed, evaluated and freed by recursion: their depth is bounded, as Jet
+  // bounds it, so that no text can run the stack out.
+  static constexpr int kMaxNesting = 100;         // parentheses, NOT and signs inside each other
+  static constexpr size_t kMaxOperators = 1000;   // operators in one statement
+  [[noreturn]] static void tooComplex() { throw jet::Error(jet::err::kQueryTooComplex, "Query is too complex."); }
+  struct Nesting {
+    explicit Nesting(int& depth) : depth_(depth) { if (++depth_ > kMaxNesting) tooComplex(); }
+    ~Nesting() { --depth_; }
+    int& depth_;
+  };
+
+  Expr node(Expr::Op op, std::vector<Expr> args, bool negated = false) {
+    if (++operators_ > kMaxOperators) tooComplex();
     Expr e;
     e.op = op;
     e.args = std::move(args);
     e.negated = negated;
     return e;
   }
-  static Expr binary(Expr::Op op, Expr a, Expr b) {
+  Expr binary(Expr::Op op, Expr a, Expr b) {
     std::vector<Expr> args;
     args.push_back(std::move(a));
     args.push_back(std::move(b));
@@ -198,7 +210,10 @@ class Parser {
     return e;
   }
 
-  Expr expression() { return orExpr(); }
+  Expr expression() {
+    Nesting in(nesting_);
+    return orExpr();
+  }
 
   Expr orExpr() {
     Expr left = andExpr();
@@ -214,6 +229,7 @@ class Parser {
 
   Expr notExpr() {
     if (acceptKeyword("NOT")) {
+      Nesting in(nesting_);
       std::vector<Expr> args;
       args.push_back(notExpr());
       return node(Expr::Op::Not, std::move(args));
@@ -313,8 +329,12 @@ class Parser {
   }
 
   Expr unary() {
-    if (acceptSymbol("+")) return unary();
+    if (acceptSymbol("+")) {
+      Nesting in(nesting_);
+      return unary();
+    }
     if (acceptSymbol("-")) {
+      Nesting in(nesting_);
       Expr operand = unary();
       if (operand.op == Expr::Op::Literal) {  // fold -69 into a literal
         jet::Value& v = operand.value;
@@ -673,6 +693,8 @@ class Parser {
   std::string_view src_;
   std::vector<Token> toks_;
   size_t pos_ = 0;
+  int nesting_ = 0;
+  size_t operators_ = 0;
   size_t exprStart_ = 0;
 };
 

@@ -69,6 +69,7 @@ inline constexpr int kSyntaxAlterTable = 3293;     // ALTER TABLE
 inline constexpr int kSyntaxDrop = 3295;           // DROP TABLE / DROP INDEX
 inline constexpr int kUnrecognizedFormat = 3343;   // a database format we do not read
 inline constexpr int kValueCount = 3346;           // INSERT: values and fields differ in number
+inline constexpr int kQueryTooComplex = 3360;     // an expression nested or chained beyond our limits
 inline constexpr int kConversion = 3421;           // data type conversion error on a field write
 inline constexpr int kCriteriaMismatch = 3464;     // data type mismatch in criteria
 }  // namespace err

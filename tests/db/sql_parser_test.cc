@@ -92,6 +92,15 @@ TEST(SqlParser, ErrorNumbers) {
   };
   for (const auto& [sql, number] : cases) EXPECT_EQ(errorOf(sql), number) << sql;
 
+  // Nesting and chains deep enough to run the stack out are refused; those near the limits pass.
+  auto repeat = [](const std::string& s, int n) { std::string out; while (n-- > 0) out += s; return out; };
+  auto where = [](const std::string& condition) { return "SELECT * FROM t WHERE " + condition; };
+  EXPECT_EQ(errorOf(where(repeat("(", 20000) + "a = 1" + repeat(")", 20000))), 3360);
+  EXPECT_EQ(errorOf(where(repeat("NOT ", 30000) + "a = 1")), 3360);
+  EXPECT_EQ(errorOf(where("a = " + repeat("-", 30000) + "1")), 3360);
+  EXPECT_EQ(errorOf(where("a = 1" + repeat(" AND a = 1", 100000))), 3360);
+  EXPECT_EQ(errorOf(where(repeat("(", 90) + "a = 1" + repeat(")", 90) + repeat(" OR a = 1", 400))), 0);
+
   try {
     parseStatement("SELECT * FROM t WHERE a = = 1;");
     FAIL();
