@@ -183,7 +183,7 @@ std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& de
 namespace {
 
 void requireUtf8(const Column& c, const std::string& utf8) {
-  if (!isValidUtf8(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
+  if (!isStorableText(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
 }
 
 // Text as a Jet 3 file keeps it: one byte a character, in code page 1252.

@@ -75,7 +75,7 @@ std::string utf32ToUtf8(const std::u32string& s) {
   return out;
 }
 
-bool isValidUtf8(const std::string& s) {
+bool isStorableText(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
     int extra;
@@ -92,7 +92,7 @@ bool isValidUtf8(const std::string& s) {
       cp = (cp << 6) | (b & 0x3F);
     }
     static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp < kMin[extra] || cp > 0x10FFFF) return false;
     i += size_t(extra) + 1;
   }
   return true;

@@ -8,11 +8,14 @@
 
 namespace jet {
 
+// Jet 4 text is UTF-16 that Access does not check: a surrogate without its partner reads as the
+// three-byte form of its own number (as WTF-8 has it), and is stored again as that one unit.
 std::string utf16leToUtf8(Bytes b);
 // Converts UTF-8 to UTF-16LE; broken sequences become U+FFFD.
 std::string utf8ToUtf16le(const std::string& s);
-// Whether `s` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
-bool isValidUtf8(const std::string& s);
+// Whether `s` is text a row can store: well-formed UTF-8 (no overlong forms, no code points past
+// U+10FFFF), where the three-byte forms of surrogates stand for the lone units read back.
+bool isStorableText(const std::string& s);
 std::string cp1252ToUtf8(const std::string& s);
 // The code page 1252 byte of a character, or -1 when that code page has no place for it.
 int cp1252Byte(char32_t c);

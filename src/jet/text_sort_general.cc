@@ -77,7 +77,7 @@ std::u16string keyUnits(std::string_view s) {
       ch = (ch << 6) | (b & 0x3F);
     }
     static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (ch < kMin[extra] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) badUtf8();
+    if (ch < kMin[extra] || ch > 0x10FFFF) badUtf8();  // a lone surrogate is keyed as its unit
     if (ch >= 0x10000) {
       const char32_t v = ch - 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));

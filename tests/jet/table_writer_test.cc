@@ -468,6 +468,27 @@ TEST(TableWriter, ChangeBetweenZeroAndMinusZeroMovesTheKey) {
   EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
 }
 
+// Access stores whatever UTF-16 it is given, a surrogate without its partner too: such a value
+// reads back as the three-byte form of the unit, is stored again as that unit, and is keyed as it.
+TEST(TableWriter, ALoneSurrogateIsStoredAsItWasRead) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"));
+  Database db(path, Database::Mode::ReadWrite);
+  createTable(db, {"odd", {{"ID", ColumnType::Long, 0, true}, {"t", ColumnType::Text, 20}, {"n", ColumnType::Long}}, {{"t", {{"t"}}}}});
+  Table& t = db.table("odd");
+  TableWriter w(db, t);
+  const std::string lone = "a\xED\xA8\xB1" "b", low = "\xED\xB0\x80";  // U+DA31 alone, U+DC00 alone
+  const RowId first = w.insert({Value::null(), Value::text(lone), Value::long_(1)});
+  w.insert({Value::null(), Value::text(low), Value::long_(2)});
+  std::vector<Value> row = t.readRow(first);
+  EXPECT_EQ(row[1], Value::text(lone));
+  row[2] = Value::long_(3);  // a change elsewhere in the row stores the text again
+  w.update(first, row);
+  EXPECT_EQ(t.readRow(first), row);
+  EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+  EXPECT_EQ(errorNumber([&] { w.insert({Value::null(), Value::text("\xED\xA8"), Value::long_(4)}); }), err::kInvalidArgument);
+}
+
 // Every row of every Access 97 file, system tables included, encoded again from its values is
 // the row Access 97 stored: the same variable-field offsets (every one listed), jump table and
 // null mask. Only the bytes of a Null fixed-length field, which Access leaves as they were, count
