@@ -23,6 +23,7 @@
 #include "../temp_copy.h"
 #include "fake_prefix.h"
 #include "jet/database.h"
+#include "jet/os_file.h"
 
 namespace {
 
@@ -194,14 +195,24 @@ TEST_F(ConsoleTest, QuestionAnsweredOnTheTerminal) {
 }
 
 TEST_F(ConsoleTest, DryRunShowsTheChangesOfTheRealRunAndWritesNothing) {
+  // The folders of earlier previews: one stopped before it could remove its own, one still running.
   fs::path temp = fake.root() / "tmp";
-  fs::create_directories(temp);
+  for (const char* folder : {"tarnlog-preview-1", "tarnlog-preview-2"}) {
+    fs::create_directories(temp / folder);
+    std::ofstream(temp / folder / "in-use") << "";
+  }
+  jet::OsFile running;
+  ASSERT_TRUE(running.open((temp / "tarnlog-preview-2" / "in-use").string(), jet::OsFile::Open::ReadWrite) && running.lockExclusive());
   setenv("TMPDIR", temp.c_str(), 1);
   Result preview = run(with({"--dry-run", "--backup", (dir / "kept").string()}));
+  setenv("TMPDIR", (fake.root() / "none").c_str(), 1);
+  Result noTemp = run(with({"--dry-run"}));
   unsetenv("TMPDIR");
   EXPECT_EQ(preview.status, 0) << preview.err;
   EXPECT_TRUE(untouched());
-  EXPECT_TRUE(fs::is_empty(temp)) << "the copies were left behind";
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp), fs::directory_iterator()), 1) << "copies were left behind";
+  EXPECT_TRUE(fs::exists(temp / "tarnlog-preview-2")) << "the running preview's folder was taken";
+  EXPECT_EQ(noTemp.err.rfind("Run-time error 76: ", 0), 0u) << noTemp.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "kept"), fs::directory_iterator()), 2);
 
   std::vector<std::string> lines = linesOf(preview.out);

@@ -13,6 +13,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/lock_file.h"
+#include "jet/os_file.h"
 #include "jet/write_preconditions.h"
 
 namespace console {
@@ -20,32 +21,71 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr std::string_view kFolderPrefix = "tarnlog-preview-";
+constexpr const char* kInUse = "in-use";  // locked for as long as its folder's preview runs
+
+// Removes the folders of earlier previews that were stopped before they could remove their own
+// (killed, or a power cut): nobody holds their lock any more.
+void removeAbandonedFolders(const fs::path& base) {
+  std::vector<fs::path> abandoned;
+  std::error_code ec;
+  for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!textOf(it->path().filename()).starts_with(kFolderPrefix)) continue;
+    jet::OsFile lock;  // a folder without the file yet is still being made
+    if (lock.open(textOf(it->path() / kInUse), jet::OsFile::Open::ReadWrite) && lock.lockExclusive()) {
+      abandoned.push_back(it->path());
+    }
+  }
+  for (const fs::path& folder : abandoned) fs::remove_all(folder, ec);
+}
+
 // A folder of its own below the system's temporary folder, removed with everything in it.
 class TempFolder {
  public:
   TempFolder() {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) throw jet::Error(jet::err::kPathNotFound, "Path not found: the temporary folder: " + ec.message() + ".");
+    removeAbandonedFolders(base);
     std::random_device seed;
     std::mt19937_64 random(seed());
-    fs::path base = fs::temp_directory_path();
     for (int attempt = 0;; ++attempt) {
-      path_ = base / ("tarnlog-preview-" + std::to_string(random() % 1000000000000ull));
-      std::error_code ec;
+      path_ = base / (std::string(kFolderPrefix) + std::to_string(random() % 1000000000000ull));
       if (fs::create_directory(path_, ec)) break;
       if (attempt == 100) {
-        throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "'.");
+        throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "': " + ec.message() + ".");
       }
     }
+    // The lock file gets its name only once it is locked, so that no other preview takes the
+    // folder for abandoned in between. (On Windows the file's sharing keeps other writers out from
+    // its creation on, and an open file cannot be renamed.)
+#ifdef _WIN32
+    const std::string locking = textOf(path_ / kInUse);
+    auto named = [] { return true; };
+#else
+    const std::string locking = textOf(path_ / "locking");
+    auto named = [&] { return jet::osRenameFile(locking, textOf(path_ / kInUse)); };
+#endif
+    if (!lock_.open(locking, jet::OsFile::Open::Replace) || !lock_.lockExclusive() || !named()) {
+      const std::string why = jet::lastOsError().text;
+      removeFolder();
+      throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "': " + why + ".");
+    }
   }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
+  ~TempFolder() { removeFolder(); }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   const fs::path& path() const { return path_; }
 
  private:
+  void removeFolder() {
+    lock_.close();
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+
   fs::path path_;
+  jet::OsFile lock_;
 };
 
 // A writable copy of the database at `original`, which is first checked as the real run would
