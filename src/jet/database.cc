@@ -15,9 +15,9 @@ Database::Database(const std::string& path, Mode mode, FileSystem& fs) {
     throw Error(err::kReadOnly, "'" + path + "' keeps its text in code page " + std::to_string(header_.codePage) + "; only code page 1252 is written.");
   }
   file_->setPageSize(header_.format->pageSize);
-  if (file_->fileSize() % header_.format->pageSize != 0 || file_->pageCount() < 3) {
-    corrupt("the file's size is not a whole number of pages");
-  }
+  if (file_->fileSize() % header_.format->pageSize != 0) corrupt("the file's size is not a whole number of pages");
+  // The header, the map of free pages and the catalog's definition come first in every database.
+  if (file_->pageCount() < 3) corrupt("the file ends after " + std::to_string(file_->pageCount()) + " page(s), before its catalog");
   try {
     catalog_ = readCatalog(*file_, format());
   } catch (const Error& e) {
