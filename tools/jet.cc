@@ -57,17 +57,17 @@ void printRow(std::string& line, const std::vector<jet::Value>& values) {
 
 int exportTable(jet::Database& db, const std::string& name, const std::string& index) {
   jet::Table& t = db.table(name);
+  const jet::LogicalIndex* li = index.empty() ? nullptr : t.def().findIndex(index);
+  if (!index.empty() && !li) throw jet::Error(jet::err::kItemNotFound, "The table '" + name + "' has no index '" + index + "'.");
   std::string line;
   for (size_t i = 0; i < t.def().columns.size(); ++i) line += (i ? "," : "") + t.def().columns[i].name;
   std::cout << line << "\n" << std::flush;
-  if (index.empty()) {
+  if (!li) {
     t.scan([&](jet::RowId, jet::Bytes row) {
       printRow(line, jet::decodeRow(db.file(), db.format(), t.def(), row));
       return true;
     });
   } else {
-    const jet::LogicalIndex* li = t.def().findIndex(index);
-    if (!li) throw jet::Error(jet::err::kItemNotFound, "The table '" + name + "' has no index '" + index + "'.");
     const auto& ri = t.def().realIndexes[li->realIndex];
     jet::walkIndex(db.file(), db.format(), ri.rootPage, "", [&](const jet::IndexEntry& e) {
       printRow(line, t.readRow(e.row));
@@ -95,23 +95,24 @@ int run(const std::vector<std::string>& args) {
     // A new, empty database; statements that follow (CREATE TABLE, INSERT, ...) run on it.
     std::vector<std::string> sqlArgs(args.begin() + 1, args.end());
     const jet::Format* format = &jet::kJet4;
-    if (sqlArgs.size() >= 3 && sqlArgs[0] == "--format") {
+    if (!sqlArgs.empty() && sqlArgs[0] == "--format") {
+      if (sqlArgs.size() < 3) return usage();
       if (sqlArgs[1] == "97") format = &jet::kJet3;
       else if (sqlArgs[1] != "2000") return usage();
       sqlArgs.erase(sqlArgs.begin(), sqlArgs.begin() + 2);
     }
-    if (sqlArgs.empty()) return usage();
+    if (sqlArgs.empty() || sqlArgs[0].starts_with("--")) return usage();
     for (size_t i = 1; i < sqlArgs.size(); ++i) db::sql::parseStatement(sqlArgs[i]);
     jet::createDatabase(sqlArgs[0], 0, *format);
     return sqlArgs.size() > 1 ? runSqlCommand(sqlArgs) : 0;
   }
   if (cmd == "check" && args.size() == 2) return checkFile(args[1]);
-  if (cmd == "tables") {
+  if (cmd == "tables" && args.size() == 2) {
     jet::Database db(args[1], jet::Database::Mode::ReadOnly);
     for (auto& n : db.tableNames()) std::cout << n << "\n";
     return 0;
   }
-  if (cmd == "schema") {
+  if (cmd == "schema" && args.size() <= 3) {
     jet::Database db(args[1], jet::Database::Mode::ReadOnly);
     if (args.size() > 2) printSchema(db.table(args[2]));
     else for (auto& n : db.tableNames()) printSchema(db.table(n));
