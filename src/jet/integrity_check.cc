@@ -134,13 +134,7 @@ class Checker {
       for (size_t k = 0; k < def.realIndexes.size(); ++k) addExpectedKey(def, def.realIndexes[k], expected[k], id, values);
       for (size_t k = 0; k < refers.size(); ++k) {
         const RelationshipEnd& end = refers[k];
-        std::optional<std::string> key;
-        try {
-          key = relatedKey(def, end, values);
-        } catch (const Error& err) {
-          // As for the row's own keys: what the encoder refuses stays unchecked.
-          if (err.number() != err::kNotSupported) throw;
-        }
+        std::optional<std::string> key = keyUnlessRefused([&] { return relatedKey(def, end, values); });
         if (key) references_.push_back({labels + k, id, end.table.def().page, end.index.number, std::move(*key)});
       }
       return true;
@@ -170,6 +164,18 @@ class Checker {
     if (missing > 20) problem(std::to_string(missing - 20) + " more references like these");
   }
 
+  // A key, or nothing where the encoder refuses the column's type or sort order: such keys stay
+  // unchecked.
+  template <typename Encode>
+  static std::optional<std::string> keyUnlessRefused(Encode encode) {
+    try {
+      return encode();
+    } catch (const Error& err) {
+      if (err.number() != err::kNotSupported) throw;
+      return std::nullopt;
+    }
+  }
+
   void addExpectedKey(const TableDef& def, const RealIndex& ri, ExpectedIndex& e, RowId id, const std::vector<Value>& row) {
     std::vector<Value> values;
     bool allNull = true;
@@ -178,14 +184,7 @@ class Checker {
       if (!values.back().isNull()) allNull = false;
     }
     if (allNull && ri.ignoreNulls()) return;
-    std::optional<std::string> key;
-    try {
-      key = encodeIndexKey(e.parts, values);
-    } catch (const Error& err) {
-      // Column types and sort orders the encoder refuses leave the key unchecked.
-      if (err.number() != err::kNotSupported) throw;
-    }
-    e.keys.emplace(id.packed(), std::move(key));
+    e.keys.emplace(id.packed(), keyUnlessRefused([&] { return std::optional<std::string>(encodeIndexKey(e.parts, values)); }));
   }
 
   // The walk of one index tree, level by level.

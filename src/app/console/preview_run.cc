@@ -44,6 +44,9 @@ class TempFolder {
  public:
   TempFolder() {
     std::error_code ec;
+    auto cannotMake = [&](const fs::path& base, const std::string& why) {
+      return jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "': " + why + ".");
+    };
     const fs::path base = fs::temp_directory_path(ec);
     if (ec) throw jet::Error(jet::err::kPathNotFound, "Path not found: the temporary folder: " + ec.message() + ".");
     removeAbandonedFolders(base);
@@ -53,7 +56,7 @@ class TempFolder {
       path_ = base / (std::string(kFolderPrefix) + std::to_string(random() % 1000000000000ull));
       if (fs::create_directory(path_, ec)) break;
       if (attempt == 100) {
-        throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "': " + ec.message() + ".");
+        throw cannotMake(base, ec.message());
       }
     }
     // The lock file gets its name only once it is locked, so that no other preview takes the
@@ -69,7 +72,7 @@ class TempFolder {
     if (!lock_.open(locking, jet::OsFile::Open::Replace) || !lock_.lockExclusive() || !named()) {
       const std::string why = jet::lastOsError().text;
       removeFolder();
-      throw jet::Error(jet::err::kDiskIo, "Cannot make a temporary folder in '" + textOf(base) + "': " + why + ".");
+      throw cannotMake(base, why);
     }
   }
   ~TempFolder() { removeFolder(); }
