@@ -8,6 +8,7 @@
 #include "db/database.h"
 #include "db/recordset.h"
 #include "db/value_convert.h"
+#include "jet/error.h"
 
 namespace bandplan {
 
@@ -130,12 +131,17 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t
 void UpdateBandPlan(db::DataSource& BandPlan, const ReportFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
-  // One transaction: a stopped run leaves none of it, a reported error keeps what came before.
+  // One transaction: a stopped run leaves none of it, a reported error keeps what came before,
+  // except damage found in the file, which leaves none of it either.
   BandPlan.BeginTrans();
   try {
     AddNewEntities(BandPlan, Added, NewID);
     RetireEntities(BandPlan);
     RelinkPrefixes(BandPlan, Added, NewID);
+  } catch (const jet::Error& e) {
+    if (e.number() == jet::err::kNotDatabase) BandPlan.Rollback();
+    else BandPlan.CommitTrans();
+    throw;
   } catch (...) {
     BandPlan.CommitTrans();
     throw;

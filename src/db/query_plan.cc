@@ -8,7 +8,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
-#include "jet/index_tree.h"
+#include "jet/checked_index_walk.h"
 #include "jet/row_codec.h"
 #include "jet/text_codec.h"
 
@@ -347,10 +347,10 @@ bool walkGivesOrder(const std::optional<Walk>& w, const std::vector<sql::OrderTe
 std::vector<jet::RowId> walkRows(jet::Table& table, const Walk& w) {
   std::vector<jet::RowId> rows;
   if (w.nothing) return rows;
-  jet::Database& db = table.database();
+  // The rows found are only as good as the index: the stretch walked is checked against them.
   if (w.equality) {
     for (auto& key : w.keys) {
-      jet::walkIndex(db.file(), db.format(), w.real->rootPage, key, [&](const jet::IndexEntry& e) {
+      jet::walkIndexChecked(table, *w.real, key, [&](const jet::IndexEntry& e) {
         if (e.key.compare(0, key.size(), key) != 0) return false;
         rows.push_back(e.row);
         return true;
@@ -358,7 +358,7 @@ std::vector<jet::RowId> walkRows(jet::Table& table, const Walk& w) {
     }
     return rows;
   }
-  jet::walkIndex(db.file(), db.format(), w.real->rootPage, w.from, [&](const jet::IndexEntry& e) {
+  jet::walkIndexChecked(table, *w.real, w.from, [&](const jet::IndexEntry& e) {
     if (w.high && e.key.compare(0, w.high->size(), *w.high) > 0) return false;
     rows.push_back(e.row);
     return true;

@@ -43,7 +43,8 @@ void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting
     return;
   }
   int32_t count = 0;
-  // One transaction: a stopped run leaves none of it, a reported error keeps what came before.
+  // One transaction: a stopped run leaves none of it, a reported error keeps what came before,
+  // except damage found in the file, which leaves none of it either.
   Logbook.BeginTrans();
   try {
     rs.MoveLast();
@@ -62,6 +63,10 @@ void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting
       }
       rs.MoveNext();
     }
+  } catch (const jet::Error& e) {
+    if (e.number() == jet::err::kNotDatabase) Logbook.Rollback();
+    else Logbook.CommitTrans();
+    throw;
   } catch (...) {
     Logbook.CommitTrans();
     throw;
