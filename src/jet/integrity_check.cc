@@ -1,9 +1,11 @@
 #include "jet/integrity_check.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <unordered_map>
 
@@ -24,17 +26,59 @@ constexpr int kMaxDepth = 32;
 std::string pageName(uint32_t page) { return "page " + std::to_string(page); }
 std::string rowName(RowId id) { return "row " + std::to_string(id.page) + ":" + std::to_string(id.row); }
 
-// What one real index should hold: the key of every row it lists, by packed row address.
-// A key is unknown (nullopt) where the encoder cannot build it; such rows are only checked
-// for being listed.
-struct ExpectedIndex {
-  std::vector<IndexKeyPart> parts;
-  std::unordered_map<uint32_t, std::optional<std::string>> keys;
+// The 64-bit mixing step of the fingerprints below.
+uint64_t mix(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  x ^= x >> 33;
+  return x;
+}
+
+uint64_t hashBytes(uint64_t seed, const std::string& bytes) {
+  uint64_t h = mix(seed ^ bytes.size());
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, bytes.data() + i, 8);
+    h = mix(h ^ w);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  return mix(h ^ tail ^ 0x9e3779b97f4a7c15ULL);
+}
+
+// An order-free fingerprint of a set of (row, key) pairs: two sums of hashes,
+// seeded anew in each check so that no file can be made to match a fingerprint it should not.
+// The rows of a table give one per index, the index's leaf entries another; when the two agree
+// the index lists exactly its rows with their keys, and nothing of either needs to be kept.
+struct Fingerprint {
+  uint64_t count = 0, a = 0, b = 0;
+  bool unknownKey = false;  // a row whose key the encoder refuses: only the full comparison tells
+  void add(uint64_t seed, uint32_t packed, const std::string& key) {
+    ++count;
+    const uint64_t h = hashBytes(seed, key);
+    a += mix(h ^ (uint64_t(packed) * 0x9e3779b97f4a7c15ULL));
+    b += mix(h + packed + seed);
+  }
+  bool operator==(const Fingerprint& o) const { return count == o.count && a == o.a && b == o.b; }
+};
+
+// What one real index should hold, for the full comparison: each row it should list, in order
+// of its packed address, with a hash of its key. A key is unknown where the encoder cannot
+// build it; such rows are only checked for being listed.
+struct ExpectedRow {
+  uint32_t packed;
+  bool known;
+  uint64_t keyHash;
 };
 
 class Checker {
  public:
-  explicit Checker(Database& db) : db_(db), file_(db.file()), f_(db.format()) {}
+  explicit Checker(Database& db) : db_(db), file_(db.file()), f_(db.format()), seed_(std::random_device{}()) {
+    seed_ = (seed_ << 32) ^ std::random_device{}();
+  }
 
   std::vector<std::string> run() {
     readPageOwners();
@@ -50,8 +94,10 @@ class Checker {
     }
     checkReferences();
     // Access would hand such a page out again and overwrite what is on it.
-    for (const auto& [page, user] : users_) {
-      if (free_.count(page)) problem(pageName(page) + " is used by " + user + " but the database lists it as free");
+    for (uint32_t page = 0; page < users_.size(); ++page) {
+      if (users_[page] != kNobody && free_.count(page)) {
+        problem(pageName(page) + " is used by " + userNames_[users_[page]] + " but the database lists it as free");
+      }
     }
     return std::move(problems_);
   }
@@ -61,9 +107,15 @@ class Checker {
 
   // Records who uses a page; false (and a problem) when someone else already does.
   bool claim(uint32_t page, const std::string& user) {
-    auto [it, fresh] = users_.emplace(page, user);
-    if (!fresh) problem(pageName(page) + " is used by both " + it->second + " and " + user);
-    return fresh;
+    if (page >= users_.size()) users_.resize(std::max<size_t>(page + 1, file_.pageCount()), kNobody);
+    if (users_[page] != kNobody) {
+      problem(pageName(page) + " is used by both " + userNames_[users_[page]] + " and " + user);
+      return false;
+    }
+    auto [it, fresh] = userNumbers_.emplace(user, uint32_t(userNames_.size()));
+    if (fresh) userNames_.push_back(user);
+    users_[page] = it->second;
+    return true;
   }
 
   // The owner of every data page in the file, to find pages a table owns but does not list.
@@ -111,12 +163,16 @@ class Checker {
       if (!inMap.count(p) && hasLiveRows(p)) problem(pageName(p) + " holds rows of " + who + " but is missing from its page map");
     }
 
-    std::vector<ExpectedIndex> expected(def.realIndexes.size());
+    std::vector<std::vector<IndexKeyPart>> parts(def.realIndexes.size());
+    std::vector<Fingerprint> expected(def.realIndexes.size());
+    std::vector<std::set<std::string>*> held(def.realIndexes.size(), nullptr);  // keys references need
     for (size_t k = 0; k < def.realIndexes.size(); ++k) {
       for (const auto& ic : def.realIndexes[k].columns) {
         const Column* c = def.columnByNumber(ic.columnNumber);
-        expected[k].parts.push_back({c, ic.ascending});
+        parts[k].push_back({c, ic.ascending});
       }
+      auto it = rowKeys_.find({def.page, def.realIndexes[k].number});
+      if (it != rowKeys_.end()) held[k] = &it->second;
     }
     // The references of the rows, each with the key it needs in the other table.
     std::vector<RelationshipEnd> refers;
@@ -131,7 +187,17 @@ class Checker {
     t.scan([&](RowId id, Bytes bytes) {
       ++live;
       std::vector<Value> values = decodeRow(file_, f_, def, bytes);
-      for (size_t k = 0; k < def.realIndexes.size(); ++k) addExpectedKey(def, def.realIndexes[k], expected[k], id, values);
+      for (size_t k = 0; k < def.realIndexes.size(); ++k) {
+        std::optional<std::optional<std::string>> key = expectedKey(def, def.realIndexes[k], parts[k], values);
+        if (!key) continue;
+        if (!*key) {
+          expected[k].unknownKey = true;
+          ++expected[k].count;
+          continue;
+        }
+        expected[k].add(seed_, id.packed(), **key);
+        if (held[k]) held[k]->insert(**key);
+      }
       for (size_t k = 0; k < refers.size(); ++k) {
         const RelationshipEnd& end = refers[k];
         std::optional<std::string> key = keyUnlessRefused([&] { return relatedKey(def, end, values); });
@@ -139,16 +205,11 @@ class Checker {
       }
       return true;
     });
-    for (size_t k = 0; k < def.realIndexes.size(); ++k) {
-      auto held = rowKeys_.find({def.page, def.realIndexes[k].number});
-      if (held == rowKeys_.end()) continue;  // no row refers to this table through it
-      for (const auto& [packed, key] : expected[k].keys) if (key) held->second.insert(*key);
-    }
     // Access does not keep the counts of its own system tables exact (MSysACEs runs ahead).
     if (live != def.rowCount && !system) {
       problem(who + " counts " + std::to_string(def.rowCount) + " rows in its definition but holds " + std::to_string(live));
     }
-    for (size_t k = 0; k < def.realIndexes.size(); ++k) checkIndex(t, def.realIndexes[k], expected[k]);
+    for (size_t k = 0; k < def.realIndexes.size(); ++k) checkIndex(t, def.realIndexes[k], parts[k], expected[k]);
   }
 
   // Every reference names a row of the table it refers to (found by its values, not its index).
@@ -176,15 +237,20 @@ class Checker {
     }
   }
 
-  void addExpectedKey(const TableDef& def, const RealIndex& ri, ExpectedIndex& e, RowId id, const std::vector<Value>& row) {
-    std::vector<Value> values;
-    bool allNull = true;
-    for (const auto& part : e.parts) {
-      values.push_back(row[size_t(part.column - def.columns.data())]);
-      if (!values.back().isNull()) allNull = false;
+  // The key a row should have in an index: nothing when the index leaves the row out, an
+  // unknown key where the encoder refuses it.
+  static std::optional<std::optional<std::string>> expectedKey(const TableDef& def, const RealIndex& ri,
+                                                               const std::vector<IndexKeyPart>& parts,
+                                                               const std::vector<Value>& row) {
+    auto valueOf = [&](const IndexKeyPart& part) -> const Value& { return row[size_t(part.column - def.columns.data())]; };
+    if (ri.ignoreNulls() && std::all_of(parts.begin(), parts.end(), [&](const IndexKeyPart& p) { return valueOf(p).isNull(); })) {
+      return std::nullopt;
     }
-    if (allNull && ri.ignoreNulls()) return;
-    e.keys.emplace(id.packed(), keyUnlessRefused([&] { return std::optional<std::string>(encodeIndexKey(e.parts, values)); }));
+    return keyUnlessRefused([&] {
+      std::string key;
+      for (const auto& part : parts) appendIndexKey(key, *part.column, part.ascending, valueOf(part));
+      return std::optional<std::string>(std::move(key));
+    });
   }
 
   // The walk of one index tree, level by level.
@@ -195,6 +261,7 @@ class Checker {
     std::map<uint32_t, std::pair<uint32_t, uint32_t>> links;  // page -> (prev, next)
     std::optional<IndexEntry> lastLeaf;
     std::function<void(const IndexEntry&)> onLeafEntry;
+    std::vector<uint32_t> claimed;  // the pages this walk claimed, in case it is taken back
   };
 
   // Walks the subtree at `page`; returns its last leaf entry, if it has any.
@@ -208,7 +275,9 @@ class Checker {
       return std::nullopt;
     }
     if (!claim(page, w.who)) return std::nullopt;
-    IndexNode node = readIndexNode(file_, f_, page);
+    w.claimed.push_back(page);
+    // Decoded for this walk alone: the cache of decoded nodes is kept for the writer.
+    IndexNode node = decodeIndexNode(file_, f_, page);
     if (node.owner != w.tdef) problem(w.who + ": " + pageName(page) + " names another table as its owner");
     if (w.levels.size() <= size_t(depth)) w.levels.resize(size_t(depth) + 1);
     w.levels[size_t(depth)].push_back(page);
@@ -262,17 +331,46 @@ class Checker {
     }
   }
 
-  void checkIndex(Table& t, const RealIndex& ri, ExpectedIndex& e) {
+  // First the fingerprint of the entries against that of the rows; only when the two differ is
+  // the walk taken back and done again against every row's key, to name what differs.
+  void checkIndex(Table& t, const RealIndex& ri, const std::vector<IndexKeyPart>& parts, const Fingerprint& rows) {
     const TableDef& def = t.def();
     std::string names;
     for (const auto& li : def.indexes) {
       if (li.realIndex == ri.number) names += (names.empty() ? "" : "/") + li.name;
     }
+    const std::string who = "index '" + (names.empty() ? std::to_string(ri.number) : names) + "' of table '" + def.name + "'";
+    const size_t before = problems_.size();
+    {
+      Walk w;
+      w.who = who;
+      w.tdef = def.page;
+      Fingerprint listed;
+      w.onLeafEntry = [&](const IndexEntry& entry) { listed.add(seed_, entry.row.packed(), entry.key); };
+      walkNode(w, ri.rootPage, 0);
+      checkLinks(w);
+      if (!rows.unknownKey && listed == rows) return;
+      problems_.resize(before);
+      for (uint32_t page : w.claimed) users_[page] = kNobody;
+    }
+    compareIndex(t, ri, parts, who);
+  }
+
+  void compareIndex(Table& t, const RealIndex& ri, const std::vector<IndexKeyPart>& parts, const std::string& who) {
+    const TableDef& def = t.def();
+    std::vector<ExpectedRow> expected;
+    t.scan([&](RowId id, Bytes bytes) {
+      std::optional<std::optional<std::string>> key = expectedKey(def, ri, parts, decodeRow(file_, f_, def, bytes));
+      if (key) expected.push_back({id.packed(), bool(*key), *key ? hashBytes(seed_, **key) : 0});
+      return true;
+    });
+    std::sort(expected.begin(), expected.end(), [](const ExpectedRow& a, const ExpectedRow& b) { return a.packed < b.packed; });
+    std::vector<bool> listed(expected.size(), false);
+    std::set<uint32_t> listedOthers;  // listed rows that the index should not hold
     Walk w;
-    w.who = "index '" + (names.empty() ? std::to_string(ri.number) : names) + "' of table '" + def.name + "'";
+    w.who = who;
     w.tdef = def.page;
     size_t entries = 0;
-    std::set<uint32_t> listed;
     size_t reported = 0;
     auto report = [&](std::string text) {
       if (++reported <= 20) problem(std::move(text));
@@ -280,24 +378,29 @@ class Checker {
     w.onLeafEntry = [&](const IndexEntry& entry) {
       ++entries;
       uint32_t packed = entry.row.packed();
-      if (!listed.insert(packed).second) {
+      auto it = std::lower_bound(expected.begin(), expected.end(), packed,
+                                 [](const ExpectedRow& r, uint32_t p) { return r.packed < p; });
+      const bool expectedRow = it != expected.end() && it->packed == packed;
+      if (expectedRow ? listed[size_t(it - expected.begin())] : !listedOthers.insert(packed).second) {
         report(w.who + " lists " + rowName(entry.row) + " more than once");
         return;
       }
-      auto it = e.keys.find(packed);
-      if (it == e.keys.end()) {
+      if (!expectedRow) {
         report(w.who + " lists " + rowName(entry.row) + ", which is not a live row it should hold");
         return;
       }
-      if (it->second && *it->second != entry.key) report(w.who + ": the key stored for " + rowName(entry.row) + " does not match the row");
+      listed[size_t(it - expected.begin())] = true;
+      if (it->known && it->keyHash != hashBytes(seed_, entry.key)) {
+        report(w.who + ": the key stored for " + rowName(entry.row) + " does not match the row");
+      }
     };
     walkNode(w, ri.rootPage, 0);
     checkLinks(w);
-    if (entries != e.keys.size()) {
-      problem(w.who + " has " + std::to_string(entries) + " entries for " + std::to_string(e.keys.size()) + " rows");
+    if (entries != expected.size()) {
+      problem(w.who + " has " + std::to_string(entries) + " entries for " + std::to_string(expected.size()) + " rows");
     }
-    for (const auto& [packed, key] : e.keys) {
-      if (!listed.count(packed)) report(w.who + " does not list " + rowName(RowId::unpack(packed)));
+    for (size_t i = 0; i < expected.size(); ++i) {
+      if (!listed[i]) report(w.who + " does not list " + rowName(RowId::unpack(expected[i].packed)));
     }
     if (reported > 20) problem(w.who + ": " + std::to_string(reported - 20) + " more problems like these");
   }
@@ -306,7 +409,12 @@ class Checker {
   PageFile& file_;
   const Format& f_;
   std::vector<std::string> problems_;
-  std::map<uint32_t, std::string> users_;
+  uint64_t seed_;
+  // Who uses each page, by page number: a number in userNames_, or kNobody.
+  static constexpr uint32_t kNobody = UINT32_MAX;
+  std::vector<uint32_t> users_;
+  std::vector<std::string> userNames_;
+  std::unordered_map<std::string, uint32_t> userNumbers_;
   std::set<uint32_t> free_;  // the pages the database lists as free
   std::unordered_map<uint32_t, std::vector<uint32_t>> ownedBy_;
   struct Reference {

@@ -48,6 +48,36 @@ TEST_F(IntegrityCheck, ChangedValueNoLongerMatchesItsIndexKey) {
   EXPECT_FALSE(has(problems, "index 'PrimaryKey'")) << problems;
 }
 
+// Two entries that trade rows keep every key and every row of the index, but pair them wrongly.
+TEST_F(IntegrityCheck, EntriesThatTradeTheirRowsAreReported) {
+  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
+  RowId a, b;
+  {
+    Database db(path, Database::Mode::ReadOnly);
+    Table& t = db.table("plink");
+    const RealIndex* ri = nullptr;
+    for (const auto& li : t.def().indexes) if (li.name == "plink") ri = &t.def().realIndexes.at(size_t(li.realIndex));
+    ASSERT_NE(ri, nullptr);
+    IndexNode node = readIndexNode(db.file(), db.format(), ri->rootPage);
+    ASSERT_TRUE(node.leaf);
+    IndexEntry& first = node.entries.front();
+    IndexEntry& last = node.entries.back();
+    ASSERT_NE(first.key, last.key);
+    a = first.row;
+    b = last.row;
+    std::swap(first.row, last.row);
+    std::string page(4096, '\0');
+    ASSERT_TRUE(writeIndexNode(reinterpret_cast<uint8_t*>(page.data()), db.format(), node));
+    testing::patchFile(path, uint64_t(ri->rootPage) * 4096, page);
+  }
+  std::string problems = integrityProblems(path);
+  for (RowId r : {a, b}) {
+    const std::string row = std::to_string(r.page) + ":" + std::to_string(r.row);
+    EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row " + row + " does not match the row"))
+        << problems;
+  }
+}
+
 TEST_F(IntegrityCheck, BrokenLeafLinkIsReported) {
   std::string path = dir.copy(testing::fixturePath("jet4/logbook.mdb"), "l.mdb");
   uint32_t leaf = 0;
