@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <set>
 
+#include "jet/checked_index_walk.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
-#include "jet/checked_index_walk.h"
 #include "jet/row_codec.h"
 #include "jet/text_codec.h"
 
@@ -344,26 +345,25 @@ bool walkGivesOrder(const std::optional<Walk>& w, const std::vector<sql::OrderTe
   return jet::sameName(w->column->name, orderBy[0].column);
 }
 
-std::vector<jet::RowId> walkRows(jet::Table& table, const Walk& w) {
-  std::vector<jet::RowId> rows;
-  if (w.nothing) return rows;
+// Calls `onRow` for each row the walk finds, while its page is fresh from the check.
+void walkRows(jet::Table& table, const Walk& w, const std::function<void(jet::RowId)>& onRow) {
+  if (w.nothing) return;
   // The rows found are only as good as the index: the stretch walked is checked against them.
   if (w.equality) {
     for (auto& key : w.keys) {
       jet::walkIndexChecked(table, *w.real, key, [&](const jet::IndexEntry& e) {
         if (e.key.compare(0, key.size(), key) != 0) return false;
-        rows.push_back(e.row);
+        onRow(e.row);
         return true;
       });
     }
-    return rows;
+    return;
   }
   jet::walkIndexChecked(table, *w.real, w.from, [&](const jet::IndexEntry& e) {
     if (w.high && e.key.compare(0, w.high->size(), *w.high) > 0) return false;
-    rows.push_back(e.row);
+    onRow(e.row);
     return true;
   });
-  return rows;
 }
 
 }  // namespace
@@ -441,10 +441,10 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
     return row;
   };
   if (walk) {
-    for (jet::RowId id : walkRows(table, *walk)) {
+    walkRows(table, *walk, [&](jet::RowId id) {
       jet::PageRef hold;
       consider(id, decodeNeeded(table.rowBytes(id, hold)));
-    }
+    });
   } else {
     table.scan([&](jet::RowId id, jet::Bytes bytes) {
       consider(id, decodeNeeded(bytes));

@@ -117,6 +117,10 @@ class CheckedWalk {
   // The entry just before the range must lie below it, or there must be none.
   void checkLowNeighbour() {
     lowChecked_ = true;
+    if (from_.empty() && firstLeafPrev_ != 0) {
+      damaged("starts at leaf page " + std::to_string(firstLeaf_) + ", which links back to page " +
+              std::to_string(firstLeafPrev_));
+    }
     if (!below_ && firstLeafPrev_ != 0) {
       // The range starts a leaf: its neighbour is the last entry of the leaf before.
       const std::shared_ptr<const IndexNode> held = node(firstLeafPrev_);
@@ -126,7 +130,7 @@ class CheckedWalk {
       }
       if (held->entries.empty()) damaged("holds an empty leaf, page " + std::to_string(firstLeafPrev_));
       below_ = held->entries.back();
-      if (!from_.empty() && !(below_->key < from_)) damaged("skips entries at the start of the range it reads");
+      if (!(below_->key < from_)) damaged("skips entries at the start of the range it reads");
     }
     if (below_) checkAgainstRow(*below_, false);
   }
