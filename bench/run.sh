@@ -3,6 +3,7 @@
 # then for each logbook size (default 100000 and 1000000 contacts):
 #   - creates the logbook with our engine (five indexes) and times it, with its size and `jet check`;
 #   - reads MainLog with `jet export` and with mdb-export (rows per second, peak memory);
+#   - runs `jet check` on it and prints its time beside mdb-export's;
 #   - runs the whole update with tarnlog-entity-update on a copy, from process start to exit,
 #     beside mdb-export reading the same table, and prints the ratio;
 #   - for each step, what the kernel counted of its process: bytes read and written by its
@@ -48,6 +49,9 @@ for n in "${sizes[@]}"; do
   row "$n" "read: jet export" "$s" "$((kb / 1024))" "$(rate "$n" "$s")" "$rd" "$wr" ""
   read -r mdb kb rd wr _ < <(measure mdb-export "$book" MainLog)
   row "$n" "read: mdb-export" "$mdb" "$((kb / 1024))" "$(rate "$n" "$mdb")" "$rd" "$wr" ""
+  read -r s kb rd wr _ < <(measure "$jet" check "$book")
+  row "$n" "check: jet check" "$s" "$((kb / 1024))" "$(rate "$n" "$s")" "$rd" "$wr" \
+    "$(awk -v a="$s" -v b="$mdb" 'BEGIN { printf "%.2f", a / b }') x mdb-export's time; $(head -1 "$work/out")"
 
   cp "$book" "$work/copy.mdb"
   rm -f "$work/bandplan.mdb"

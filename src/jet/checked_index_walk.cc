@@ -29,7 +29,7 @@ class CheckedWalk {
   }
 
   void run() {
-    if (index_.rootPage == 0 || index_.rootPage >= file_.pageCount()) damaged("its root lies outside the file");
+    if (index_.rootPage == 0 || index_.rootPage >= file_.pageCount()) damaged("has its root outside the file");
     walk(index_.rootPage, 0);
     if (stopped_) return;
     // Every entry lies below the range, or the index is empty: the last leaf shows which.
@@ -48,7 +48,13 @@ class CheckedWalk {
   std::shared_ptr<const IndexNode> node(uint32_t page) {
     if (page == 0 || page >= file_.pageCount()) damaged("points at page " + std::to_string(page) + ", outside the file");
     if (!seen_.insert(page).second) damaged("visits page " + std::to_string(page) + " twice");
-    auto n = readIndexNodeShared(file_, f_, page);
+    std::shared_ptr<const IndexNode> n;
+    try {
+      n = readIndexNodeShared(file_, f_, page);
+    } catch (const Error& e) {
+      if (e.number() != err::kNotDatabase) throw;
+      damaged("leads to page " + std::to_string(page) + ", which cannot be read as an index page");
+    }
     if (n->owner != table_.def().page) damaged("holds page " + std::to_string(page) + ", which names another table");
     return n;
   }
