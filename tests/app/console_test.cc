@@ -365,7 +365,8 @@ TEST_F(ConsoleTest, FailedBackupOrMissingDatabaseStopsBeforeAnythingIsWritten) {
 
   Result noLogbook = run({"--yes", "--bandplan", bandPlan.string(), "--backup", (dir / "b").string()});
   EXPECT_EQ(noLogbook.status, 1);
-  EXPECT_EQ(noLogbook.err, "Run-time error 3024: Could not find file ''.\n");  // no logbook setting
+  EXPECT_EQ(noLogbook.err.rfind("Run-time error 3024: Could not find the logbook: Tarnlog's settings name no logbook", 0), 0u)
+      << noLogbook.err;
   EXPECT_TRUE(untouched());
 
   Result noBandPlan = run({"--yes"});  // no documents folder: the path literal alone

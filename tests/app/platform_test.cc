@@ -51,11 +51,12 @@ class PlatformTest : public ::testing::Test {
 TEST_F(PlatformTest, DocumentsFolderIsThePersonalValueOfThePrefixOrDotWine) {
   fake.writeUserReg(kUserReg);
   EXPECT_EQ(platform::documentsFolder(), "C:\\users\\bob\\Documents");
-  // Without WINEPREFIX the prefix is ~/.wine.
+  // Without WINEPREFIX the prefix is the one that holds the settings, here ~/.wine.
   unsetenv("WINEPREFIX");
   FakePrefix::touch(fake.home() / ".wine" / "user.reg",
                     "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\"
-                    "Shell Folders] 1\n\"Personal\"=\"D:\\\\Docs\"\n");
+                    "Shell Folders] 1\n\"Personal\"=\"D:\\\\Docs\"\n\n[Software\\\\VB and VBA Program Settings\\\\"
+                    "Tarnlog\\\\Settings] 1\n\"Logbook\"=\"D:\\\\log.mdb\"\n");
   EXPECT_EQ(platform::documentsFolder(), "D:\\Docs");
 }
 
