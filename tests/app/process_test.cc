@@ -33,4 +33,29 @@ TEST(ProcessTest, MissingBandPlanIsRunTimeError3024) {
   EXPECT_NE(err.find("Run-time error 3024"), std::string::npos) << err;
 }
 
+// Without WINEPREFIX the window looks for Tarnlog's prefix as the console program does: with two
+// bottles holding its setting it names both and does not open.
+TEST(ProcessTest, TwoPrefixesHoldingTarnlogEndItBeforeTheWindowOpens) {
+  testing_support::FakePrefix fake;
+  const char* reg = "WINE REGISTRY Version 2\n\n[Software\\\\VB and VBA Program Settings\\\\Tarnlog\\\\Settings] 1\n"
+                    "\"Logbook\"=\"C:\\\\log.mdb\"\n";
+  for (const char* bottle : {".cxoffice/One", ".cxoffice/Two"}) testing_support::FakePrefix::touch(fake.home() / bottle / "user.reg", reg);
+
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.remove("WINEPREFIX");
+  env.insert("HOME", QString::fromStdString(fake.home().string()));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(TARNLOG_EXE), {});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  ASSERT_TRUE(process.waitForFinished(30000)) << "the program did not end";
+  EXPECT_EQ(process.exitCode(), 1);
+  std::string err = process.readAllStandardError().toStdString();
+  EXPECT_NE(err.find("Run-time error 3001: Several Wine prefixes hold Tarnlog's settings:\n"), std::string::npos) << err;
+  for (const char* bottle : {"/.cxoffice/One (CrossOver)", "/.cxoffice/Two (CrossOver)"}) {
+    EXPECT_NE(err.find(fake.home().string() + bottle), std::string::npos) << err;
+  }
+}
+
 }  // namespace
