@@ -363,12 +363,6 @@ TEST_F(ConsoleTest, FailedBackupOrMissingDatabaseStopsBeforeAnythingIsWritten) {
   EXPECT_EQ(r.out, kQuestion + " Yes\n");
   EXPECT_TRUE(untouched());
 
-  Result noLogbook = run({"--yes", "--bandplan", bandPlan.string(), "--backup", (dir / "b").string()});
-  EXPECT_EQ(noLogbook.status, 1);
-  EXPECT_EQ(noLogbook.err.rfind("Run-time error 3024: Could not find the logbook: Tarnlog's settings name no logbook", 0), 0u)
-      << noLogbook.err;
-  EXPECT_TRUE(untouched());
-
   Result noBandPlan = run({"--yes"});  // no documents folder: the path literal alone
   EXPECT_EQ(noBandPlan.status, 1);
   EXPECT_TRUE(noBandPlan.out.empty()) << noBandPlan.out;  // ends before the question
