@@ -265,6 +265,28 @@ check_box() {
   fi
 }
 shot() { import -window root png:- | convert - -trim +repage "$shots/$1.png"; }
+# Checks in a screenshot of the whole screen that no label of the window shows clipped text:
+# each holds dark pixels, and none in its last two rows or columns, where a line or word that
+# does not fit would be cut off. The shot is kept as $1.png.
+check_labels() {
+  local full="$work/screen.png" label x y w h edge ink
+  import -window root "$full"
+  convert "$full" -trim +repage "$shots/$1.png"
+  "$wine" "$root/$list_windows" --screen | tr -d '\r' >"$work/screen-listing"
+  awk '/^window /{inside = /^window "Tarnlog Entity Updater" /} inside && /^  Static /' "$work/screen-listing" |
+    sed -n 's/^  Static "\(.*\)" \([0-9]*\),\([0-9]*\) \([0-9]*\)x\([0-9]*\).*$/\2 \3 \4 \5 \1/p' >"$work/labels"
+  [ "$(wc -l <"$work/labels")" -eq 4 ] || { echo "FAILED: $1: not four labels"; failed=1; }
+  while read -r x y w h label; do
+    ink=$(convert "$full" -crop "${w}x${h}+$x+$y" +repage -colorspace Gray -threshold 50% -format '%[fx:minima]' info:)
+    edge=$(convert "$full" \( -clone 0 -crop "${w}x2+$x+$((y + h - 2))" \) \( -clone 0 -crop "2x${h}+$((x + w - 2))+$y" \) \
+      -delete 0 +repage -colorspace Gray -threshold 50% -format '%[fx:minima]' info: | tr -d '\n')
+    if [ "$ink" != 0 ] || [ "$edge" != 11 ]; then
+      echo "FAILED: $1: the label \"$label\" is clipped (or empty) at ${w}x${h}+$x+$y"
+      failed=1
+    fi
+  done <"$work/labels"
+  echo "$1: no label clipped"
+}
 # Waits for the program to end and checks its exit status against $1.
 wait_end() {
   for _ in $(seq 60); do [ -s "$work/window.status" ] && break; sleep 0.5; done
@@ -306,7 +328,7 @@ window "Tarnlog Entity Updater" client 459x256 closebox
   Static "My Documents\BRAEWICK\Tarnlog\Databases" 50,170 381x31
 LISTING
   compare "the window as it opens" "$work/expected" "$work/listing"
-  shot window
+  check_labels window
   # Tab goes to Start and round to Cancel; the labels take no focus.
   press "$main" Tab && wait_for '^  Button "Start" .* focus$' &&
     press "$main" Tab && wait_for '^  Button "Cancel" .* focus$' &&
@@ -365,6 +387,18 @@ LISTING
     "$host_jet" check "$f" >/dev/null || failed=1
   done
 fi
+
+# At 96 dpi the labels keep to their lines too.
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+wineserver -w
+start_window
+if wait_for '^window "Tarnlog Entity Updater" client 367x205 '; then
+  check_labels window-96dpi
+  press "$main" alt+F4
+fi
+wait_end 0
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null
+wineserver -w
 
 # A logbook that is not there fails the run after the band plan's report: the run-time error
 # report over the window, then the end.

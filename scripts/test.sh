@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-packages.sh cmake ninja-build g++ libgtest-dev googletest mdbtools mdbtools-dev strace \
-  qt6-base-dev xvfb xauth
+  qt6-base-dev xvfb xauth dpkg-dev lintian
 
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi

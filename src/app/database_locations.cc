@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/platform/host_path.h"
+#include "jet/error.h"
 
 namespace app {
 
@@ -20,7 +21,22 @@ std::string localPath(const std::string& path) {
 logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings) {
   return [settings = std::move(settings)](const std::string& section, const std::string& key,
                                           const std::string& defaultValue) {
-    return localPath(settings(section, key, defaultValue));
+    std::string value = settings(section, key, defaultValue);
+    if (section == "Settings" && key == "Logbook") {
+      if (value.empty()) {
+        throw jet::Error(jet::err::kFileNotFound,
+                         "Could not find the logbook: Tarnlog's settings name no logbook (Settings, Logbook is "
+                         "empty or missing).");
+      }
+      if (size_t nul = value.find('\0'); nul != std::string::npos) {
+        std::string shown = value;
+        for (size_t at = nul; at != std::string::npos; at = shown.find('\0', at + 2)) shown.replace(at, 1, "\\0");
+        throw jet::Error(jet::err::kInvalidPath, "'" + shown +
+                                                     "' is not a valid path: Tarnlog's Logbook setting holds a NUL "
+                                                     "character.");
+      }
+    }
+    return localPath(value);
   };
 }
 

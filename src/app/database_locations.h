@@ -17,7 +17,9 @@ std::string bandPlanPathIn(const std::string& myDocsPath);
 std::string localPath(const std::string& path);
 
 // `settings` with every value passed through localPath: the settings hold Windows paths of the
-// logging program, and the logbook is opened on this system.
+// logging program, and the logbook is opened on this system. A Logbook setting (section
+// "Settings") that names no logbook, empty or missing, is error 3024; one holding a NUL
+// character, which would cut the path short, is error 3044. Both say the settings are at fault.
 logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings);
 
 }  // namespace app

@@ -33,6 +33,7 @@ inline constexpr int kReadOnly = 3027;             // database or object is read
 inline constexpr int kBadPassword = 3031;          // encrypted or password-protected
 inline constexpr int kDiskFull = 3035;             // out of disk space / system resources
 inline constexpr int kDiskIo = 3043;               // disk or network error
+inline constexpr int kInvalidPath = 3044;          // a path that no file can have (a NUL inside)
 inline constexpr int kAlreadyInUse = 3045;         // file held by another program
 inline constexpr int kNotDatabase = 3049;          // damaged, or not a database at all
 inline constexpr int kLogNotCreated = 3050;        // no permission to create the log beside the file

@@ -363,11 +363,6 @@ TEST_F(ConsoleTest, FailedBackupOrMissingDatabaseStopsBeforeAnythingIsWritten) {
   EXPECT_EQ(r.out, kQuestion + " Yes\n");
   EXPECT_TRUE(untouched());
 
-  Result noLogbook = run({"--yes", "--bandplan", bandPlan.string(), "--backup", (dir / "b").string()});
-  EXPECT_EQ(noLogbook.status, 1);
-  EXPECT_EQ(noLogbook.err, "Run-time error 3024: Could not find file ''.\n");  // no logbook setting
-  EXPECT_TRUE(untouched());
-
   Result noBandPlan = run({"--yes"});  // no documents folder: the path literal alone
   EXPECT_EQ(noBandPlan.status, 1);
   EXPECT_TRUE(noBandPlan.out.empty()) << noBandPlan.out;  // ends before the question

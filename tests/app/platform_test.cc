@@ -48,19 +48,9 @@ class PlatformTest : public ::testing::Test {
   FakePrefix fake;
 };
 
-TEST_F(PlatformTest, DocumentsFolderIsThePersonalValueOfThePrefixOrDotWine) {
+TEST_F(PlatformTest, DocumentsFolderAndSettingsPresentAbsentEmptyAndOfOtherTypes) {
   fake.writeUserReg(kUserReg);
   EXPECT_EQ(platform::documentsFolder(), "C:\\users\\bob\\Documents");
-  // Without WINEPREFIX the prefix is ~/.wine.
-  unsetenv("WINEPREFIX");
-  FakePrefix::touch(fake.home() / ".wine" / "user.reg",
-                    "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\"
-                    "Shell Folders] 1\n\"Personal\"=\"D:\\\\Docs\"\n");
-  EXPECT_EQ(platform::documentsFolder(), "D:\\Docs");
-}
-
-TEST_F(PlatformTest, SettingsPresentAbsentEmptyAndOfOtherTypes) {
-  fake.writeUserReg(kUserReg);
   EXPECT_EQ(platform::getSetting("Tarnlog", "Settings", "Logbook", ""), "C:\\Program Files\\Tarnlog\\logbook.mdb");
   // Registry names do not depend on letter case.
   EXPECT_EQ(platform::getSetting("TARNLOG", "settings", "LOGBOOK", ""), "C:\\Program Files\\Tarnlog\\logbook.mdb");

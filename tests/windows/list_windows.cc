@@ -2,13 +2,16 @@
 // scripts/test-windows.sh, which reads the window from outside as a user sees it:
 //   window "<caption>" client <w>x<h> [closebox] [minimize] [maximize] [resizable] [owner "<caption>"] [disabled]
 //     <class> "<text>" <left>,<top> <w>x<h> [tabstop] [default] [focus]
-// Positions are in pixels within the client area; texts are printed as UTF-8, controls in tab order.
+// Positions are in pixels within the client area (with --screen: on the screen); texts are
+// printed as UTF-8, controls in tab order.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 namespace {
+
+bool onScreen = false;  // --screen
 
 std::string textOf(HWND hwnd) {
   wchar_t buffer[1024] = {};
@@ -37,7 +40,7 @@ BOOL CALLBACK printControl(HWND control, LPARAM window) {
   if (!IsWindowVisible(control) || GetParent(control) != parent) return TRUE;
   RECT r;
   GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  if (!onScreen) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
   LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
   std::printf("  %s \"%s\" %ld,%ld %ldx%ld", classOf(control).c_str(), textOf(control).c_str(), r.left, r.top,
               r.right - r.left, r.bottom - r.top);
@@ -69,7 +72,8 @@ BOOL CALLBACK printWindow(HWND window, LPARAM) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  onScreen = argc > 1 && std::string(argv[1]) == "--screen";
   EnumWindows(printWindow, 0);
   return 0;
 }

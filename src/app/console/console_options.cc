@@ -17,6 +17,7 @@ std::string parseOptions(const std::vector<std::string>& args, ConsoleOptions& o
     if (name == "--bandplan") target = &options.bandPlan;
     if (name == "--logbook") target = &options.logbook;
     if (name == "--backup") target = &options.backupDir;
+    if (name == "--prefix") target = &options.prefix;
     if (target) {
       if (!attached) {
         if (i + 1 >= args.size()) return "option '" + name + "' needs a value";
@@ -32,6 +33,7 @@ std::string parseOptions(const std::vector<std::string>& args, ConsoleOptions& o
     if (name == "--dry-run" || name == "-n") flag = &options.dryRun;
     if (name == "--help" || name == "-h") flag = &options.help;
     if (name == "--version") flag = &options.version;
+    if (name == "--list-prefixes") flag = &options.listPrefixes;
     if (!flag) {
       if (name.empty() || name[0] != '-') return "unexpected argument '" + args[i] + "'";
       return "unknown option '" + name + "'";
@@ -58,6 +60,10 @@ std::string usageText() {
          "                   nothing is asked and your files are left as they are\n"
          "  --backup DIR     copy both databases into DIR, named with the date and time,\n"
          "                   before anything is written (also with --dry-run)\n"
+         "  --prefix DIR     the Wine prefix that holds Tarnlog (else WINEPREFIX, else the\n"
+         "                   one prefix found that holds Tarnlog's settings)\n"
+         "  --list-prefixes  list the Wine prefixes looked at and which hold Tarnlog;\n"
+         "                   exit status 0 when exactly one does\n"
          "  --help, -h       show this help\n"
          "  --version        show the version\n"
          "\n"

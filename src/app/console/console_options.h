@@ -12,6 +12,8 @@ struct ConsoleOptions {
   std::optional<std::string> bandPlan;   // --bandplan PATH, instead of the documents folder's
   std::optional<std::string> logbook;    // --logbook PATH, instead of the setting Settings/Logbook
   std::optional<std::string> backupDir;  // --backup DIR
+  std::optional<std::string> prefix;     // --prefix DIR: the Wine prefix, instead of looking for it
+  bool listPrefixes = false;             // --list-prefixes
   bool yes = false;                      // --yes: the backup question is answered Yes
   bool dryRun = false;                   // --dry-run
   bool help = false;                     // --help

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <exception>
+#include <filesystem>
 
 #include "app/console/backup_copy.h"
 #include "app/console/console_msgbox.h"
@@ -10,6 +11,8 @@
 #include "app/database_locations.h"
 #include "app/error_report.h"
 #include "app/platform/host_path.h"
+#include "app/platform/prefix_discovery.h"
+#include "app/platform/wine_prefix.h"
 #include "app/pub_routines.h"
 #include "app/run_sequence.h"
 #include "db/data_source.h"
@@ -28,15 +31,31 @@ int usageError(std::ostream& err, const std::string& problem) {
   return kUsageExit;
 }
 
+// --list-prefixes: every place looked at, then the prefix a run would use (or why none).
+void listPrefixes(std::ostream& out) {
+#ifdef _WIN32
+  out << "On Windows Tarnlog's settings are in the registry: there is no Wine prefix to look for.\n";
+#else
+  std::vector<platform::PrefixCandidate> candidates = platform::findWinePrefixes();
+  out << "Wine prefixes looked at:\n" << platform::describeCandidates(candidates);
+  out.flush();
+  out << "Tarnlog's prefix: " << platform::selectTarnlogPrefix(candidates) << '\n';
+#endif
+}
+
 // The run of the window's Start button, after its load step.
 void run(const ConsoleOptions& options, const logbook::GetAppSettingFn& settings, std::istream& in,
          std::ostream& out) {
+#ifndef _WIN32
+  // Which prefix, settled before anything is written: none or several end the run here.
+  if (!options.bandPlan || !options.logbook) platform::winePrefix();
+#endif
   std::string bandPlanPath = options.bandPlan
                                  ? app::localPath(*options.bandPlan)
                                  : platform::hostPath(app::bandPlanPathIn(app::GetMyDocumentsPath()));
   auto backup = [&] {
     if (!options.backupDir) return;
-    std::string logbookPath = app::localPath(settings("Settings", "Logbook", ""));
+    std::string logbookPath = app::localSettings(settings)("Settings", "Logbook", "");
     for (const std::string& copy : backupFiles(*options.backupDir, {bandPlanPath, logbookPath}, std::time(nullptr))) {
       out << "Backed up to " << copy << '\n';
     }
@@ -69,11 +88,27 @@ int runConsole(const std::vector<std::string>& args, std::istream& in, std::ostr
     out << kProgram << ' ' << TARNLOG_VERSION << '\n';
     return 0;
   }
+
+  if (options.prefix) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(*options.prefix, ec)) {
+      return usageError(err, "option '--prefix': no folder '" + *options.prefix + "'");
+    }
+    platform::useWinePrefix(*options.prefix);
+  }
+  if (options.listPrefixes) {
+    try {
+      listPrefixes(out);
+    } catch (...) {
+      out.flush();
+      return app::reportRunTimeError(std::current_exception(), {}, err);
+    }
+    return 0;
+  }
   if (!options.dryRun && !options.yes && !terminal) {
     return usageError(err, "no terminal to answer \"" + std::string(app::kBackupQuestion) +
                                "\"; pass --yes to answer Yes");
   }
-
   logbook::GetAppSettingFn settings = app::GetAppSetting;
   if (options.logbook) {
     settings = [path = *options.logbook](const std::string& section, const std::string& key,

@@ -118,7 +118,7 @@ void previewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn&
   std::string logbookPath, logbookCopy;
   logbook::GetAppSettingFn settings = [&](const std::string& section, const std::string& key,
                                           const std::string& defaultValue) {
-    std::string value = app::localPath(GetAppSetting(section, key, defaultValue));
+    std::string value = app::localSettings(GetAppSetting)(section, key, defaultValue);
     if (section != "Settings" || key != "Logbook") return value;
     logbookPath = value;
     logbookCopy = copyForPreview(value, temp.path() / "logbook.mdb");

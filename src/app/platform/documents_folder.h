@@ -8,8 +8,9 @@ namespace platform {
 
 // Windows: SHGetFolderPathA(CSIDL_PERSONAL) from shfolder.dll, the text as the shell gives it,
 // turned from the 8-bit character set into UTF-8 like every path of the program.
-// Elsewhere: "Personal" under Explorer\Shell Folders in the Wine prefix's user.reg, a Windows
-// path returned as written ("C:\users\bob\Documents"). Without a prefix or that value: the
+// Elsewhere: "Personal" under Explorer\Shell Folders in the Wine prefix's user.reg (winePrefix,
+// which fails when no prefix, or several, hold the logging program's settings), a Windows path
+// returned as written ("C:\users\bob\Documents"). A named prefix without that value: the
 // desktop's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents when it exists), else "".
 std::string documentsFolder();
 

@@ -1,5 +1,7 @@
 #include "app/platform/wine_prefix.h"
 
+#include "app/platform/prefix_discovery.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -19,11 +21,22 @@ std::string homeFolder() {
   return "";
 }
 
+namespace {
+std::string& namedPrefix() {
+  static std::string folder;
+  return folder;
+}
+}  // namespace
+
+void useWinePrefix(const std::string& folder) { namedPrefix() = folder; }
+
+std::string namedWinePrefix() { return namedPrefix(); }
+
 std::string winePrefix() {
+  if (!namedPrefix().empty()) return namedPrefix();
   const char* prefix = std::getenv("WINEPREFIX");
   if (prefix != nullptr && *prefix != '\0') return prefix;
-  std::string home = homeFolder();
-  return home.empty() ? std::string() : home + "/.wine";
+  return selectTarnlogPrefix(findWinePrefixes());
 }
 
 std::string wineUserRegistry() {

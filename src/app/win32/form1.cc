@@ -27,11 +27,25 @@ constexpr Placement kControls[] = {
 
 int pixels(int twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
 
-// MS Sans Serif 8.25 pt; where it is missing, the system puts its nearest face in.
-HFONT dialogFont(int dpiY, int weight) {
-  return CreateFontW(-static_cast<int>(std::lround(8.25 * dpiY / 72.0)), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+// MS Sans Serif at `points`; where it is missing, the system puts its nearest face in.
+HFONT dialogFont(double points, int dpiY, int weight) {
+  return CreateFontW(-static_cast<int>(std::lround(points * dpiY / 72.0)), 0, 0, 0, weight, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+
+// Whether the text of `label`, wrapped at `width` pixels as a static control wraps it, fits
+// `width` x `height` pixels in `font`.
+bool textFits(HWND label, HFONT font, int width, int height) {
+  wchar_t text[512] = {};
+  GetWindowTextW(label, text, 512);
+  HDC dc = GetDC(label);
+  HGDIOBJ before = SelectObject(dc, font);
+  RECT needed{0, 0, width, 0};
+  DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+  SelectObject(dc, before);
+  ReleaseDC(label, dc);
+  return needed.right <= width && needed.bottom <= height;
 }
 
 HICON loadIcon(HINSTANCE instance, int sizeMetric) {
@@ -69,8 +83,22 @@ void Form1::placeControls() {
   int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(hwnd_, screen);
 
-  font_ = dialogFont(dpiY, FW_NORMAL);
-  boldFont_ = dialogFont(dpiY, FW_BOLD);
+  // 8.25 points, unless a face put in for MS Sans Serif is wider and a label's text would then
+  // wrap onto a line below its box: then the largest size, in quarter points, at which every
+  // label keeps to its lines.
+  for (double points = 8.25;; points -= 0.25) {
+    font_ = dialogFont(points, dpiY, FW_NORMAL);
+    boldFont_ = dialogFont(points, dpiY, FW_BOLD);
+    bool fits = true;
+    for (const Placement& c : kControls) {
+      if (c.id == IDC_START || c.id == IDC_CANCEL) continue;
+      fits = fits && textFits(GetDlgItem(hwnd_, c.id), c.id == IDC_LABEL4 ? boldFont_ : font_, pixels(c.width, dpiX),
+                              pixels(c.height, dpiY));
+    }
+    if (fits || points <= 6) break;
+    DeleteObject(font_);
+    DeleteObject(boldFont_);
+  }
   for (const Placement& c : kControls) {
     HWND control = GetDlgItem(hwnd_, c.id);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(c.id == IDC_LABEL4 ? boldFont_ : font_), FALSE);
