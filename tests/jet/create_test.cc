@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "jet/create_database.h"
 #include "jet/create_table.h"
 #include "jet/database.h"
@@ -11,6 +14,7 @@
 #include "jet/table_writer.h"
 #include "jet_test_support.h"
 #include "../error_number.h"
+#include "../faulty_files.h"
 
 namespace jet {
 namespace {
@@ -18,6 +22,18 @@ namespace {
 using testing::runCommand;
 using testing::shellQuote;
 using testing_support::errorNumber;
+using testing_support::FaultyFiles;
+
+// The names in a folder, sorted, without the removed files a faulty disk keeps until a folder sync.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> out;
+  for (auto& e : std::filesystem::directory_iterator(folder)) {
+    std::string name = e.path().filename().string();
+    if (name.find(".removed-") == std::string::npos) out.push_back(name);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 TableDesign everyTypeDesign() {
   using T = ColumnType;
@@ -203,6 +219,59 @@ TEST_F(Create, NonLatinNamesAndTextReadBackEverywhere) {
   ASSERT_EQ(ids.size(), texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(t.readRow(ids[i]), (std::vector<Value>{Value::long_(int32_t(i + 1)), Value::text(texts[i]), Value::text(memos[i])}));
+  }
+}
+
+// "jet create FILE STATEMENT": a database made, then a table added to it. Killed at every change
+// in turn, or with the disk full from every write on, it leaves either nothing at the name, or a
+// whole database (with or without the table); a full disk is error 3035 and leaves nothing at
+// all. Whatever a stopped creation left, the next one makes the file.
+TEST_F(Create, AKilledOrFullCreationLeavesNoHalfMadeDatabase) {
+  const TableDesign design{"Log", {{"ID", ColumnType::Long, 0, true}, {"Call", ColumnType::Text, 20}}, {}};
+  auto createWithTable = [&](const Format& f, FileSystem& fs) {
+    createDatabase(path, 44000.5, f, fs);
+    Database db(path, Database::Mode::ReadWrite, fs);
+    createTable(db, design);
+    db.close();
+  };
+  for (const Format* f : {&kJet4, &kJet3}) {
+    SCOPED_TRACE(f->jet4 ? "Access 2000" : "Access 97");
+    for (auto fault : {FaultyFiles::Fault::Kill, FaultyFiles::Fault::DiskFull}) {
+      const bool kill = fault == FaultyFiles::Fault::Kill;
+      long at = 1;
+      for (;; ++at) {
+        SCOPED_TRACE((kill ? "killed at change " : "disk full from change ") + std::to_string(at));
+        FaultyFiles disk(fault, at);
+        try {
+          createWithTable(*f, disk);
+        } catch (const testing_support::Stopped&) {
+        } catch (const Error& e) {
+          EXPECT_FALSE(kill) << e.what();
+          EXPECT_EQ(e.number(), err::kDiskFull) << e.what();
+        }
+        if (!disk.fired()) break;
+        if (std::filesystem::exists(path)) {
+          // The name is taken only by a whole database; the table may not have come.
+          Database db(path, Database::Mode::ReadOnly);
+          EXPECT_TRUE(checkDatabase(db).empty());
+          EXPECT_EQ(db.tableNames(true).size(), db.tableNames().size() + 4);
+          EXPECT_LE(db.tableNames().size(), 1u);
+        }
+        if (!kill && !std::filesystem::exists(path)) EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{});
+        if (!std::filesystem::exists(path)) {
+          createDatabase(path, 44000.5, *f);
+          EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"new.mdb"});
+        }
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+      }
+      EXPECT_GT(at, 10) << "the creation reached the disk only " << at << " times";
+      Database db(path, Database::Mode::ReadOnly);
+      EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
+      EXPECT_TRUE(checkDatabase(db).empty());
+      db.close();
+      std::filesystem::remove(path);
+    }
   }
 }
 
