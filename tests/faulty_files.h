@@ -60,13 +60,8 @@ class FaultyFiles : public jet::FileSystem {
   }
   jet::OsPathInfo pathInfo(const std::string& path) override { return jet::osPathInfo(path); }
   std::string realPath(const std::string& path) override { return jet::osRealPath(path); }
-  jet::OsWriteAccess writeAccess(const std::string& path, const std::string& folder) override {
-    return jet::osWriteAccess(path, folder);
-  }
-  jet::OsStatus probeLock(const std::string& path) override {
-    if (lockFailure_) return *lockFailure_;
-    return jet::osProbeLock(path);
-  }
+  jet::OsWriteAccess writeAccess(const std::string& p, const std::string& folder) override { return jet::osWriteAccess(p, folder); }
+  jet::OsStatus probeLock(const std::string& path) override { return lockFailure_ ? *lockFailure_ : jet::osProbeLock(path); }
   void syncFolderOf(const std::string&) override {
     if (!sync()) return;
     for (auto& [path, keep] : pendingRemovals_) (void)jet::osRemoveFile(keep);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 
+#include "../error_number.h"
 #include "../faulty_files.h"
 #include "jet/create_database.h"
 #include "jet/database.h"
@@ -117,8 +118,7 @@ TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
   disk.failLockChecks({OsFailure::Busy, "held"});
   EXPECT_TRUE(refused(openForWriting(link, Database::Mode::ReadWrite, disk), "3045", "is held"));
   EXPECT_EQ(disk.changes(), 0);
-  EXPECT_EQ(testing::readFile(path), before);
-  EXPECT_EQ(testing::readFile(path + "-wal"), log);
+  EXPECT_TRUE(testing::readFile(path) == before && testing::readFile(path + "-wal") == log);
   EXPECT_EQ(openForWriting(path, Database::Mode::ReadOnly), "");
   EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
 }
@@ -189,12 +189,7 @@ TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
   EXPECT_TRUE(refused(openForWriting(tooLong), "3055", "too long"));
   EXPECT_TRUE(refused(openForWriting(tooLong, Database::Mode::ReadOnly), "3055", "too long"));
   EXPECT_TRUE(refused(openForWriting(dir.path() + "/missing.mdb"), "3024", "Could not find"));
-  try {
-    createDatabase(tooLong);
-    ADD_FAILURE() << "a database made under a name too long";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kInvalidFileName) << e.what();
-  }
+  EXPECT_EQ(testing_support::errorNumber([&] { createDatabase(tooLong); }), err::kInvalidFileName);
 
   std::string writeOnly = sharedCopy(dir, "jet4/bandplan.mdb", "write-only.mdb");
   ::chmod(writeOnly.c_str(), 0222);
