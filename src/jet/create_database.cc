@@ -169,7 +169,7 @@ void createDatabase(const std::string& path, double created, const Format& f, Fi
   // The file is made under a name of its own and takes the database's name only when it is
   // whole, so that a creation that stops (killed, a power cut) leaves no half-made database. A
   // file a stopped creation left under that name is made again.
-  const std::string making = path + "-new";
+  const std::string making = path + "-creating";
   const std::string makingLog = wal::logPathOf(making, fs);
   auto removeMaking = [&] {
     (void)fs.remove(makingLog);
