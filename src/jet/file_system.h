@@ -1,6 +1,5 @@
-// The seam between the engine and the operating system's files. Every file and path call the
-// engine makes goes through a FileSystem; the real one is the OS layer, and tests put in one that
-// fails or stops.
+// The seam between the engine and the system's files: every file, path and lock call goes through
+// a FileSystem. The real one is the OS layer; tests put in one that fails or stops.
 #pragma once
 
 #include <cstdint>
