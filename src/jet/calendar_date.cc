@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "jet/os_file.h"
+
 namespace jet {
 namespace {
 
@@ -75,12 +77,7 @@ std::string formatIsoDate(double serial) {
 }
 
 std::string fileNameStamp(std::time_t when) {
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &when);
-#else
-  localtime_r(&when, &local);
-#endif
+  const std::tm local = osLocalTime(when);
   char stamp[32] = "";
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   return stamp;

@@ -4,6 +4,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/os_file.h"
 #include "jet/table_writer.h"
 
 namespace jet {
@@ -52,16 +53,8 @@ void addPermission(Database& db, Table& t, int32_t objectId, const std::string& 
 }
 
 double nowAsJetDate() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
   // Local wall-clock time, counted as if it were UTC, gives the local date and time.
-#ifdef _WIN32
-  localtime_s(&local, &now);
-  std::time_t asUtc = _mkgmtime(&local);
-#else
-  localtime_r(&now, &local);
-  std::time_t asUtc = timegm(&local);
-#endif
+  const std::time_t asUtc = osTimeOfUtc(osLocalTime(std::time(nullptr)));
   return double(asUtc) / 86400.0 + 25569.0;
 }
 

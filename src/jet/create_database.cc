@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "jet/bytes.h"
@@ -12,10 +13,10 @@
 #include "jet/error.h"
 #include "jet/file_system.h"
 #include "jet/header.h"
-#include "jet/os_file.h"
 #include "jet/page_file.h"
 #include "jet/table.h"
 #include "jet/table_def.h"
+#include "jet/wal.h"
 
 namespace jet {
 
@@ -140,42 +141,50 @@ TableLayout relationshipsTable(const Format& f) {
   return t;
 }
 
-void writeNewFile(const std::string& path, const std::string& bytes) {
-  OsFile file;
-  if (!file.open(path, OsFile::Open::CreateNew)) {
-    OsError e = lastOsError();
-    if (e.kind == OsFailure::Exists) throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
+[[noreturn]] void refuseExisting(const std::string& path) {
+  throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
+}
+
+void writeNewFile(FileSystem& fs, const std::string& path, const std::string& bytes) {
+  auto opened = fs.open(path, OsFile::Open::CreateNew);
+  if (!opened) {
+    const OsError& e = opened.error();
+    if (e.kind == OsFailure::Exists) refuseExisting(path);
+    if (e.kind == OsFailure::TooLong) throwMissing(path, OsPathInfo{.missing = e});
     throw Error(err::kCannotOpen, "Cannot create the file '" + path + "': " + e.text + ".");
   }
-  auto fail = [&] {
-    OsError e = lastOsError();
-    file.close();
-    osRemoveFile(path);
-    throwWriteFailure(e, " in '" + path + "'");
-  };
-  size_t done = 0;
-  while (done < bytes.size()) {
-    int64_t w = file.writeAt(done, bytes.data() + done, bytes.size() - done);
-    if (w <= 0) fail();
-    done += size_t(w);
-  }
-  if (!file.sync()) fail();
+  writeAll(**opened, path, 0, bytes.data(), bytes.size());
+  syncAll(**opened, path);
 }
 
 }  // namespace
 
-void createDatabase(const std::string& path, double created, const Format& f) {
+void createDatabase(const std::string& path, double created, const Format& f, FileSystem& fs) {
   if (created == 0) created = nowAsJetDate();
-  if (osPathInfo(path).exists) throw Error(err::kDatabaseExists, "Database '" + path + "' already exists.");
-  writeNewFile(path, headerPage(f, created) + globalMapPage(f));
-  // Whatever fails from here on leaves no half-made file behind.
+  if (OsPathInfo info = fs.pathInfo(path); info.exists) {
+    refuseExisting(path);
+  } else if (info.missing.kind == OsFailure::TooLong) {
+    throwMissing(path, info);
+  }
+  // The file is made under a name of its own and takes the database's name only when it is
+  // whole, so that a creation that stops (killed, a power cut) leaves no half-made database. A
+  // file a stopped creation left under that name is made again.
+  const std::string making = path + "-creating";
+  const std::string makingLog = wal::logPathOf(making, fs);
+  auto removeMaking = [&] {
+    (void)fs.remove(makingLog);
+    (void)fs.remove(making);
+  };
+  if (fs.pathInfo(making).exists) removeMaking();
+  // Whatever fails from here on leaves nothing behind.
   struct Remove {
-    std::string path;
+    const std::function<void()> remove;
     bool keep = false;
-    ~Remove() { if (!keep) osRemoveFile(path); }
-  } guard{path};
+    ~Remove() { if (!keep) remove(); }
+  } guard{removeMaking};
+  writeNewFile(fs, making, headerPage(f, created) + globalMapPage(f));
   {
-    PageFile file(path, PageFile::Mode::ReadWrite);
+    PageFile file(making, PageFile::Mode::ReadWrite, fs);
     file.setPageSize(f.pageSize);
     // The four definitions at pages 2 to 5, their page maps on page 6, then the index roots.
     uint32_t tdefs[4];
@@ -188,7 +197,7 @@ void createDatabase(const std::string& path, double created, const Format& f) {
   }
   {
     using namespace catalog_ids;
-    Database db(path, Database::Mode::ReadWrite);
+    Database db(making, Database::Mode::ReadWrite, fs);
     // The catalog lists nothing yet, not even itself: reach the two tables by their pages.
     Table objectsT(db, readTableDef(db.file(), db.format(), 2));
     Table acesT(db, readTableDef(db.file(), db.format(), 3));
@@ -221,8 +230,13 @@ void createDatabase(const std::string& path, double created, const Format& f) {
     db.endBatch();
     db.close();
   }
-  osSyncFolderOf(path);  // the new name itself survives a power cut
+  fs.syncFolderOf(making);  // whole under its own name before it takes the database's
+  if (fs.pathInfo(path).exists) refuseExisting(path);
+  if (OsStatus s = fs.rename(making, path); !s) {
+    throw Error(err::kCannotOpen, "Cannot give the new database the name '" + path + "': " + s.error().text + ".");
+  }
   guard.keep = true;
+  fs.syncFolderOf(path);  // the new name itself survives a power cut
 }
 
 }  // namespace jet

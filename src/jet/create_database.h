@@ -5,14 +5,17 @@
 
 #include <string>
 
+#include "jet/file_system.h"
 #include "jet/format.h"
 
 namespace jet {
 
-// Writes the file at `path`, which must not exist yet (error 3204 otherwise). `created` is the
-// creation date stored in the header and the catalog (days since 1899-12-30); 0 means now.
-// `format` is kJet4 for Access 2000 or kJet3 for Access 97. Open it afterwards with Database to
-// add tables (create_table.h).
-void createDatabase(const std::string& path, double created = 0, const Format& format = kJet4);
+// Writes the file at `path`, which must not exist yet (error 3204 otherwise), through `fs`.
+// `created` is the creation date stored in the header and the catalog (days since 1899-12-30);
+// 0 means now. `format` is kJet4 for Access 2000 or kJet3 for Access 97. The file takes its name
+// only once it is whole: until then it is `path` + "-creating", which a failed creation removes
+// and the next one replaces. Open it afterwards with Database to add tables (create_table.h).
+void createDatabase(const std::string& path, double created = 0, const Format& format = kJet4,
+                    FileSystem& fs = FileSystem::real());
 
 }  // namespace jet

@@ -8,7 +8,7 @@
 namespace jet {
 
 Database::Database(const std::string& path, Mode mode, FileSystem& fs) {
-  if (mode == Mode::ReadWrite) checkWriteAccess(path);
+  if (mode == Mode::ReadWrite) checkWriteAccess(path, fs);
   file_ = std::make_unique<PageFile>(path, mode == Mode::ReadWrite ? PageFile::Mode::ReadWrite : PageFile::Mode::ReadOnly, fs);
   header_ = parseHeader(file_->readPrefix(2048), path);
   if (mode == Mode::ReadWrite && header_.format->textBytesPerChar == 1 && header_.codePage != 1252) {

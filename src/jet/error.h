@@ -38,6 +38,7 @@ inline constexpr int kAlreadyInUse = 3045;         // file held by another progr
 inline constexpr int kNotDatabase = 3049;          // damaged, or not a database at all
 inline constexpr int kLogNotCreated = 3050;        // no permission to create the log beside the file
 inline constexpr int kCannotOpen = 3051;           // permission denied
+inline constexpr int kInvalidFileName = 3055;      // a path, or a name in it, too long for the system
 inline constexpr int kNullInIndex = 3058;          // Null in a primary key or required index
 inline constexpr int kTooFewParameters = 3061;     // a name in a query that is no field of its table
 inline constexpr int kCannotExecuteSelect = 3065;  // Execute given a SELECT

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "jet/file_system.h"
+
 namespace jet {
 
 // The lock file Access keeps beside the database at `path`: the same name ending in ".ldb".
@@ -13,6 +15,6 @@ std::string lockFileOf(const std::string& databasePath);
 // real file that `databasePath` leads to through symbolic links: a POSIX record lock or a BSD
 // lock on it, or on Windows an open that shares nothing or a byte-range lock. A lock file that
 // cannot be checked (it cannot be opened, say) counts as held; a missing one is not held.
-void refuseIfLockFileHeld(const std::string& databasePath);
+void refuseIfLockFileHeld(const std::string& databasePath, FileSystem& fs = FileSystem::real());
 
 }  // namespace jet

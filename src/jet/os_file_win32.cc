@@ -45,8 +45,9 @@ std::string osNarrow(const std::wstring& wide) {
   return out;
 }
 
-OsError lastOsError() {
-  DWORD e = GetLastError();
+namespace {
+
+OsError errorOf(DWORD e) {
   OsError out;
   switch (e) {
     case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME: case ERROR_BAD_NETPATH:
@@ -55,6 +56,7 @@ OsError lastOsError() {
     case ERROR_ACCESS_DENIED: case ERROR_WRITE_PROTECT: out.kind = OsFailure::Denied; break;
     case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: out.kind = OsFailure::NoSpace; break;
     case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION: out.kind = OsFailure::Busy; break;
+    case ERROR_FILENAME_EXCED_RANGE: case ERROR_BUFFER_OVERFLOW: out.kind = OsFailure::TooLong; break;
     default: out.kind = OsFailure::Other; break;
   }
   wchar_t* text = nullptr;
@@ -69,15 +71,32 @@ OsError lastOsError() {
   }
   if (text != nullptr) LocalFree(text);
   if (out.text.empty()) out.text = "system error " + std::to_string(e);
-  SetLastError(e);
   return out;
 }
+// Why the call that just failed failed; read before any other call into the system.
+OsError lastError() { return errorOf(GetLastError()); }
+
+OsStatus statusOf(bool ok) { return ok ? OsStatus() : OsStatus(lastError()); }
+
+HANDLE openForReading(const std::wstring& path, DWORD share) {
+  return CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
 
 OsPathInfo osPathInfo(const std::string& path) {
   OsPathInfo info;
-  if (path.empty()) return info;
+  if (path.empty()) {
+    info.missing = errorOf(ERROR_FILE_NOT_FOUND);
+    return info;
+  }
   DWORD attributes = GetFileAttributesW(osWide(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return info;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    info.missing = lastError();
+    return info;
+  }
   info.exists = true;
   info.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -86,8 +105,7 @@ OsPathInfo osPathInfo(const std::string& path) {
 }
 
 std::string osRealPath(const std::string& path) {
-  HANDLE h = CreateFileW(osWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = CreateFileW(osWide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return path;
   std::wstring buf(32768, L'\0');
   DWORD n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
@@ -99,26 +117,57 @@ std::string osRealPath(const std::string& path) {
   return osNarrow(buf);
 }
 
-bool osRemoveFile(const std::string& path) { return DeleteFileW(osWide(path).c_str()) != 0; }
+// The read-only attribute is checked where the file is opened; folder rights are ACLs, and a
+// log that cannot be created fails when the first operation is stored.
+OsWriteAccess osWriteAccess(const std::string& path, const std::string&) {
+  OsWriteAccess out;
+  HANDLE h = openForReading(osWide(path), kShareAll);
+  if (h == INVALID_HANDLE_VALUE) out.readable = GetLastError() != ERROR_ACCESS_DENIED;
+  else CloseHandle(h);
+  return out;
+}
+
+OsStatus osProbeLock(const std::string& path) {
+  std::wstring wide = osWide(path);
+  // Access keeps its lock file open while the database is in use; an open that shares nothing
+  // fails then. A lock file left behind by a program that ended opens and is not held.
+  HANDLE h = openForReading(wide, 0);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    if (e == ERROR_SHARING_VIOLATION || e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) return errorOf(e);
+    h = openForReading(wide, kShareAll);
+    if (h == INVALID_HANDLE_VALUE) return lastError();
+  }
+  OVERLAPPED ov{};
+  OsStatus out;
+  if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &ov)) {
+    UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &ov);
+  } else {
+    out = errorOf(ERROR_LOCK_VIOLATION);
+  }
+  CloseHandle(h);
+  return out;
+}
+
+const char* osPathSeparators() { return "/\\"; }
+
+OsStatus osRemoveFile(const std::string& path) { return statusOf(DeleteFileW(osWide(path).c_str()) != 0); }
 
 void osSyncFolderOf(const std::string&) {}
 
-bool osRenameFile(const std::string& from, const std::string& to) {
-  return MoveFileExW(osWide(from).c_str(), osWide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+OsStatus osRenameFile(const std::string& from, const std::string& to) {
+  return statusOf(MoveFileExW(osWide(from).c_str(), osWide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
 }
 
-void osFailWith(OsFailure kind) {
-  switch (kind) {
-    case OsFailure::NotFound: SetLastError(ERROR_FILE_NOT_FOUND); break;
-    case OsFailure::Exists: SetLastError(ERROR_FILE_EXISTS); break;
-    case OsFailure::Denied: SetLastError(ERROR_ACCESS_DENIED); break;
-    case OsFailure::NoSpace: SetLastError(ERROR_DISK_FULL); break;
-    case OsFailure::Busy: SetLastError(ERROR_SHARING_VIOLATION); break;
-    case OsFailure::Other: SetLastError(ERROR_GEN_FAILURE); break;
-  }
+std::tm osLocalTime(std::time_t when) {
+  std::tm local{};
+  localtime_s(&local, &when);
+  return local;
 }
 
-bool OsFile::open(const std::string& path, Open how) {
+std::time_t osTimeOfUtc(std::tm utc) { return _mkgmtime(&utc); }
+
+OsStatus OsFile::open(const std::string& path, Open how) {
   close();
   DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
   switch (how) {
@@ -128,9 +177,9 @@ bool OsFile::open(const std::string& path, Open how) {
     case Open::Replace: access = GENERIC_READ | GENERIC_WRITE; share = FILE_SHARE_READ; disposition = CREATE_ALWAYS; break;
   }
   HANDLE h = CreateFileW(osWide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return lastError();
   handle_ = reinterpret_cast<intptr_t>(h);
-  return true;
+  return {};
 }
 
 void OsFile::close() {
@@ -138,31 +187,32 @@ void OsFile::close() {
   handle_ = kClosed;
 }
 
-int64_t OsFile::readAt(uint64_t offset, void* buf, size_t len) const {
+OsResult<size_t> OsFile::readAt(uint64_t offset, void* buf, size_t len) const {
   OVERLAPPED ov = at(offset);
   DWORD got = 0;
   DWORD ask = len > 0x40000000 ? 0x40000000 : DWORD(len);
   if (!ReadFile(asHandle(handle_), buf, ask, &got, &ov)) {
-    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
-    return -1;
+    DWORD e = GetLastError();
+    if (e == ERROR_HANDLE_EOF) return size_t(0);
+    return errorOf(e);
   }
-  return int64_t(got);
+  return size_t(got);
 }
 
-int64_t OsFile::writeAt(uint64_t offset, const void* buf, size_t len) {
+OsResult<size_t> OsFile::writeAt(uint64_t offset, const void* buf, size_t len) {
   OVERLAPPED ov = at(offset);
   DWORD done = 0;
   DWORD ask = len > 0x40000000 ? 0x40000000 : DWORD(len);
-  if (!WriteFile(asHandle(handle_), buf, ask, &done, &ov)) return -1;
-  return int64_t(done);
+  if (!WriteFile(asHandle(handle_), buf, ask, &done, &ov)) return lastError();
+  return size_t(done);
 }
 
-bool OsFile::sync() { return FlushFileBuffers(asHandle(handle_)) != 0; }
+OsStatus OsFile::sync() { return statusOf(FlushFileBuffers(asHandle(handle_)) != 0); }
 
-bool OsFile::truncate(uint64_t size) {
+OsStatus OsFile::truncate(uint64_t size) {
   FILE_END_OF_FILE_INFO info{};
   info.EndOfFile.QuadPart = LONGLONG(size);
-  return SetFileInformationByHandle(asHandle(handle_), FileEndOfFileInfo, &info, sizeof info) != 0;
+  return statusOf(SetFileInformationByHandle(asHandle(handle_), FileEndOfFileInfo, &info, sizeof info) != 0);
 }
 
 int64_t OsFile::size() const {
@@ -172,20 +222,21 @@ int64_t OsFile::size() const {
 }
 
 // Setting the end of file allocates its clusters on NTFS and FAT: the space is taken at once.
-bool OsFile::reserve(uint64_t size) {
+OsStatus OsFile::reserve(uint64_t size) {
   int64_t now = this->size();
-  if (now < 0) return false;
-  return uint64_t(now) >= size || truncate(size);
+  if (now < 0) return lastError();
+  if (uint64_t(now) >= size) return {};
+  return truncate(size);
 }
 
-bool OsFile::lockShared() {
+OsStatus OsFile::lockShared() {
   OVERLAPPED ov = at(kHoldOffset);
-  return LockFileEx(asHandle(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, kHoldLength, 0, &ov) != 0;
+  return statusOf(LockFileEx(asHandle(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, kHoldLength, 0, &ov) != 0);
 }
 
-bool OsFile::lockExclusive() {
+OsStatus OsFile::lockExclusive() {
   OVERLAPPED ov = at(kHoldOffset);
-  return LockFileEx(asHandle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kHoldLength, 0, &ov) != 0;
+  return statusOf(LockFileEx(asHandle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kHoldLength, 0, &ov) != 0);
 }
 
 }  // namespace jet

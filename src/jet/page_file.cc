@@ -26,23 +26,24 @@ constexpr size_t kCachePages = 8192;  // bounded: streaming reads keep memory fl
 }  // namespace
 
 PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
-    : path_(path), mode_(mode), fs_(fs), log_(fs, wal::logPathOf(path)) {
-  OsPathInfo info = osPathInfo(path);
-  if (!info.exists) throw Error(err::kFileNotFound, "Could not find file '" + path + "'.");
+    : path_(path), mode_(mode), fs_(fs), log_(fs, wal::logPathOf(path, fs)) {
+  OsPathInfo info = fs_.pathInfo(path);
+  if (!info.exists) throwMissing(path, info);
   if (info.folder) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");
   if (mode == Mode::ReadWrite) {
     openForWriting();
     settleLog();
   } else {
     auto openShared = [&] {
-      file_ = fs_.open(path, OsFile::Open::Read);
-      if (!file_) throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + lastOsError().text + ".");
+      auto opened = fs_.open(path, OsFile::Open::Read);
+      if (!opened) throw Error(err::kCannotOpen, "Cannot open the file '" + path + "': " + opened.error().text + ".");
+      file_ = std::move(*opened);
       if (!file_->lockShared()) {
         throw Error(err::kAlreadyInUse, "The database '" + path + "' is being changed by another program. Try again when it has finished.");
       }
     };
     openShared();
-    if (osPathInfo(log_.path()).exists) {
+    if (fs_.pathInfo(log_.path()).exists) {
       // A writer that stopped left its log: carry it in before reading anything (a log this
       // user may not open is refused there, never passed over).
       file_.reset();
@@ -63,17 +64,18 @@ PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
 PageFile::~PageFile() { log_.abandon(); }
 
 void PageFile::openForWriting() {
-  OsPathInfo info = osPathInfo(path_);
+  OsPathInfo info = fs_.pathInfo(path_);
   // A file nobody may write is read-only, even for a user whom the system would let write.
   if (info.readOnly) throw Error(err::kReadOnly, readOnlyMessage(path_));
-  file_ = fs_.open(path_, OsFile::Open::ReadWrite);
-  if (!file_) {
-    OsError e = lastOsError();
+  auto opened = fs_.open(path_, OsFile::Open::ReadWrite);
+  if (!opened) {
+    const OsError& e = opened.error();
     if (e.kind == OsFailure::Denied) throw Error(err::kReadOnly, readOnlyMessage(path_));
     if (e.kind == OsFailure::Busy) throw Error(err::kAlreadyInUse, lockedMessage(path_));
     throw Error(err::kCannotOpen, "Cannot open the file '" + path_ + "': " + e.text + ".");
   }
-  refuseIfLockFileHeld(path_);
+  file_ = std::move(*opened);
+  refuseIfLockFileHeld(path_, fs_);
   if (!file_->lockExclusive()) {
     file_.reset();
     throw Error(err::kAlreadyInUse, lockedMessage(path_));
@@ -83,20 +85,21 @@ void PageFile::openForWriting() {
 // A log left by a process that stopped: its committed transactions go into the file; work it
 // had not committed goes. Scan, check, carry in: the three steps of wal.h.
 void PageFile::settleLog() {
-  std::unique_ptr<File> lf = fs_.open(log_.path(), OsFile::Open::ReadWrite);
-  if (!lf) {
-    if (lastOsError().kind == OsFailure::NotFound) return;
-    throw Error(err::kDiskIo, "Cannot open the log '" + log_.path() + "': " + lastOsError().text + ".");
+  auto opened = fs_.open(log_.path(), OsFile::Open::ReadWrite);
+  if (!opened) {
+    if (opened.error().kind == OsFailure::NotFound) return;
+    throw Error(err::kDiskIo, "Cannot open the log '" + log_.path() + "': " + opened.error().text + ".");
   }
+  std::unique_ptr<File> lf = std::move(*opened);
   const uint64_t size = uint64_t(std::max<int64_t>(lf->size(), 0));
   File& logFile = *lf;
   auto readLog = [&](uint64_t offset, uint8_t* buf, size_t len) {
     size_t done = 0;
     while (done < len) {
-      int64_t r = logFile.readAt(offset + done, buf + done, len - done);
-      if (r < 0) throw Error(err::kDiskIo, "Read error in the log '" + log_.path() + "': " + lastOsError().text + ".");
-      if (r == 0) return false;
-      done += size_t(r);
+      OsResult<size_t> r = logFile.readAt(offset + done, buf + done, len - done);
+      if (!r) throw Error(err::kDiskIo, "Read error in the log '" + log_.path() + "': " + r.error().text + ".");
+      if (*r == 0) return false;
+      done += *r;
     }
     return true;
   };
@@ -108,7 +111,7 @@ void PageFile::settleLog() {
   if (scan.header != wal::LogScan::Header::Whole || scan.pages.empty()) {
     // Nothing committed: the unfinished work of a process that stopped.
     lf.reset();
-    if (!fs_.remove(log_.path())) throw Error(err::kDiskIo, "Cannot remove the log '" + log_.path() + "': " + lastOsError().text + ".");
+    if (OsStatus s = fs_.remove(log_.path()); !s) throw Error(err::kDiskIo, "Cannot remove the log '" + log_.path() + "': " + s.error().text + ".");
     fs_.syncFolderOf(log_.path());
     return;
   }
@@ -132,8 +135,8 @@ void PageFile::settleLog() {
 void PageFile::setLogAside(const std::string& why) {
   const std::string aside = log_.path() + ".foreign-" + fileNameStamp(std::time(nullptr));
   const std::string what = "The database '" + path_ + "' has a log of unfinished changes, '" + log_.path() + "', that " + why;
-  if (!fs_.rename(log_.path(), aside)) {
-    throw Error(err::kNotDatabase, what + ", and it cannot be moved aside (" + lastOsError().text + "). Move it away and try again.");
+  if (OsStatus s = fs_.rename(log_.path(), aside); !s) {
+    throw Error(err::kNotDatabase, what + ", and it cannot be moved aside (" + s.error().text + "). Move it away and try again.");
   }
   fs_.syncFolderOf(aside);
   throw Error(err::kNotDatabase, what + ". It has been moved to '" + aside + "' and the database left as it was; try again.");
@@ -410,10 +413,11 @@ void PageFile::checkpoint() {
     // The room is taken, and synced (where a full disk may show only then), before any page is
     // written in place: a full disk fails here, with the file as it was, and never halfway
     // through the copy.
-    if (!file_->reserve(want) || !file_->sync()) {
-      OsError e = lastOsError();
-      file_->truncate(fileSize_);
-      throwWriteFailure(e, ": cannot make room for '" + path_ + "' to grow to " + std::to_string(want) + " bytes");
+    OsStatus room = file_->reserve(want);
+    if (room) room = file_->sync();
+    if (!room) {
+      (void)file_->truncate(fileSize_);
+      throwWriteFailure(room.error(), ": cannot make room for '" + path_ + "' to grow to " + std::to_string(want) + " bytes");
     }
   }
   // The newest copies are read from the log in its own order, many frames per read, and

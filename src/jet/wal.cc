@@ -61,8 +61,8 @@ const uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const uin
 
 }  // namespace
 
-std::string logPathOf(const std::string& databasePath) {
-  return (osPathInfo(databasePath).link ? osRealPath(databasePath) : databasePath) + "-wal";
+std::string logPathOf(const std::string& databasePath, FileSystem& fs) {
+  return (fs.pathInfo(databasePath).link ? fs.realPath(databasePath) : databasePath) + "-wal";
 }
 
 uint64_t pageSum(const uint8_t* page, size_t size) { return chainSum(0x9E3779B97F4A7C15ull, page, size) | 1; }
@@ -177,10 +177,9 @@ void LogWriter::writeRecord(uint64_t offset, const std::string& bytes) {
 }
 
 void LogWriter::create(uint64_t identity) {
-  file_ = fs_.open(path_, OsFile::Open::Replace);
-  if (!file_) {
-    throwWriteFailure(lastOsError(), ": cannot create the log '" + path_ + "'");
-  }
+  auto opened = fs_.open(path_, OsFile::Open::Replace);
+  if (!opened) throwWriteFailure(opened.error(), ": cannot create the log '" + path_ + "'");
+  file_ = std::move(*opened);
   std::random_device random;
   salt_ = random();
   std::string h(kMagic, 8);
@@ -301,8 +300,8 @@ void LogWriter::markCheckpoint() {
 void LogWriter::remove() {
   batch_.clear();
   file_.reset();
-  if (!fs_.remove(path_)) {
-    throw Error(err::kDiskIo, "Cannot remove the log '" + path_ + "': " + lastOsError().text + ".");
+  if (OsStatus s = fs_.remove(path_); !s) {
+    throw Error(err::kDiskIo, "Cannot remove the log '" + path_ + "': " + s.error().text + ".");
   }
   fs_.syncFolderOf(path_);
   committed_.clear();

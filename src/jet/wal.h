@@ -102,7 +102,7 @@ struct LogScan {
 
 // The log of the database file at `databasePath`: beside the file itself, so that the file's
 // own name and any link to it find the same log.
-std::string logPathOf(const std::string& databasePath);
+std::string logPathOf(const std::string& databasePath, FileSystem& fs);
 
 // Step 1: the committed transactions of a log of `size` bytes.
 LogScan scanLog(const ReadLog& read, uint64_t size);

@@ -4,92 +4,50 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/os_file.h"
+#include "jet/file_system.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
 #include "jet/wal.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#endif
 
 namespace jet {
 
 namespace {
 
-[[noreturn]] void unreadable(const std::string& path) {
-  throw Error(err::kCannotOpen, "Cannot open the database file '" + path + "': you have no permission to read it.");
-}
-
-}  // namespace
-
-#ifdef _WIN32
-
-// The read-only attribute is checked where the file is opened; folder rights are ACLs, and a
-// log that cannot be created fails when the first operation is stored.
-void checkWriteAccess(const std::string& path) {
-  std::wstring wide = osWide(path);
-  DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    if (GetLastError() == ERROR_ACCESS_DENIED) unreadable(path);
-    return;
-  }
-  CloseHandle(h);
-}
-
-#else
-
-namespace {
-
 std::string folderOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  auto slash = path.find_last_of(osPathSeparators());
+  return slash == std::string::npos ? "." : (slash == 0 ? path.substr(0, 1) : path.substr(0, slash));
 }
-
-bool denied(int e) { return e == EACCES || e == EPERM; }
 
 }  // namespace
 
-void checkWriteAccess(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 && denied(errno)) unreadable(path);
-  if (fd >= 0) ::close(fd);
-
-  const std::string readOnly = "Cannot update. The database file '" + path + "' is read-only";
-  if ((st.st_mode & 0222) == 0) throw Error(err::kReadOnly, readOnly + ": no one may write it.");
-  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
-    if (errno == EROFS) throw Error(err::kReadOnly, readOnly + ": it lies on a read-only file system.");
-    if (denied(errno)) throw Error(err::kReadOnly, readOnly + " for you: you have no permission to write it.");
-  }
-
-  const std::string log = wal::logPathOf(path);
+void checkWriteAccess(const std::string& path, FileSystem& fs) {
+  const OsPathInfo info = fs.pathInfo(path);
+  if (!info.exists || info.folder) return;
+  const std::string log = wal::logPathOf(path, fs);
   const std::string folder = folderOf(log);
-  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && (denied(errno) || errno == EROFS)) {
+  const OsWriteAccess access = fs.writeAccess(path, folder);
+  if (!access.readable) {
+    throw Error(err::kCannotOpen, "Cannot open the database file '" + path + "': you have no permission to read it.");
+  }
+  const std::string readOnly = "Cannot update. The database file '" + path + "' is read-only";
+  if (info.readOnly) throw Error(err::kReadOnly, readOnly + ": no one may write it.");
+  if (access.write == OsWriteAccess::Write::ReadOnlyVolume) {
+    throw Error(err::kReadOnly, readOnly + ": it lies on a read-only file system.");
+  }
+  if (access.write == OsWriteAccess::Write::NotForThisUser) {
+    throw Error(err::kReadOnly, readOnly + " for you: you have no permission to write it.");
+  }
+  if (!access.createInFolder) {
     throw Error(err::kLogNotCreated, "Cannot update the database '" + path + "': its log '" + log +
-                                         "' cannot be created in the folder '" + folder + "' (" + std::strerror(errno) +
+                                         "' cannot be created in the folder '" + folder + "' (" +
+                                         access.createInFolder.error().text +
                                          "). Writing a database needs permission to create files beside it.");
   }
-  struct statvfs fs {};
-  if (::statvfs(folder.c_str(), &fs) == 0 && (::geteuid() == 0 ? fs.f_bfree : fs.f_bavail) == 0) {
+  if (access.folderFull) {
     throw Error(err::kDiskFull, "Cannot update the database '" + path + "': there is no room on the disk for its log '" +
                                     log + "'.");
   }
 }
-
-#endif
 
 void checkLengthAgainstPageMaps(Database& db) {
   PageFile& file = db.file();

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "jet/file_system.h"
+
 namespace jet {
 
 class Database;
@@ -12,7 +14,7 @@ class Database;
 // this user may not read it, 3027 when it is read-only (for everyone, for this user, or on a
 // read-only file system), 3050 when its log cannot be created in its folder, 3035 when that
 // folder's disk is full. A missing file or a folder passes: opening it tells what it is.
-void checkWriteAccess(const std::string& path);
+void checkWriteAccess(const std::string& path, FileSystem& fs = FileSystem::real());
 
 // Fails with 3049 when a table's definition, page maps or index roots name a page past the end
 // of the file: a file cut short, to which new pages would be added where the maps expect others.

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "jet/create_database.h"
 #include "jet/create_table.h"
 #include "jet/database.h"
@@ -11,6 +14,7 @@
 #include "jet/table_writer.h"
 #include "jet_test_support.h"
 #include "../error_number.h"
+#include "../faulty_files.h"
 
 namespace jet {
 namespace {
@@ -18,6 +22,16 @@ namespace {
 using testing::runCommand;
 using testing::shellQuote;
 using testing_support::errorNumber;
+using testing_support::FaultyFiles;
+
+// The names in a folder, sorted, without the removed files a faulty disk keeps until a folder sync.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> out;
+  for (auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
+  std::erase_if(out, [](const std::string& n) { return n.find(".removed-") != std::string::npos; });
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 TableDesign everyTypeDesign() {
   using T = ColumnType;
@@ -203,6 +217,53 @@ TEST_F(Create, NonLatinNamesAndTextReadBackEverywhere) {
   ASSERT_EQ(ids.size(), texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(t.readRow(ids[i]), (std::vector<Value>{Value::long_(int32_t(i + 1)), Value::text(texts[i]), Value::text(memos[i])}));
+  }
+}
+
+// "jet create FILE STATEMENT": a database made, then a table added to it. Killed at every change
+// in turn, or with the disk full from every write on, it leaves either nothing at the name, or a
+// whole database (with or without the table); a full disk is error 3035 and leaves nothing at
+// all. Whatever a stopped creation left, the next one makes the file.
+TEST_F(Create, AKilledOrFullCreationLeavesNoHalfMadeDatabase) {
+  const TableDesign design{"Log", {{"ID", ColumnType::Long, 0, true}, {"Call", ColumnType::Text, 20}}, {}};
+  auto createWithTable = [&](const Format& f, FileSystem& fs) {
+    createDatabase(path, 44000.5, f, fs);
+    Database db(path, Database::Mode::ReadWrite, fs);
+    createTable(db, design);
+    db.close();
+  };
+  using Fault = FaultyFiles::Fault;
+  for (const Format* f : {&kJet4, &kJet3}) {
+    for (Fault fault : {Fault::Kill, Fault::DiskFull}) {
+      for (long at = 1;; ++at) {
+        SCOPED_TRACE(std::string(f->jet4 ? "Access 2000, " : "Access 97, ") +
+                     (fault == Fault::Kill ? "killed at change " : "disk full from change ") + std::to_string(at));
+        FaultyFiles disk(fault, at);
+        try {
+          createWithTable(*f, disk);
+        } catch (const testing_support::Stopped&) {
+        } catch (const Error& e) {
+          EXPECT_EQ(e.number(), fault == Fault::DiskFull ? err::kDiskFull : -1) << e.what();
+        }
+        if (std::filesystem::exists(path)) {
+          Database db(path, Database::Mode::ReadOnly);
+          EXPECT_TRUE(checkDatabase(db).empty());
+          EXPECT_EQ(db.tableNames(true).size(), db.tableNames().size() + 4);
+          if (!disk.fired()) EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
+        } else {
+          EXPECT_TRUE(disk.fired());
+          if (fault == Fault::DiskFull) EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{});
+          createDatabase(path, 44000.5, *f);
+          EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"new.mdb"});
+        }
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+        if (!disk.fired()) {
+          EXPECT_GT(at, 10) << "the creation reached the disk only " << at << " times";
+          break;
+        }
+      }
+    }
   }
 }
 

@@ -16,6 +16,9 @@
 #include <functional>
 #include <string>
 
+#include "../error_number.h"
+#include "../faulty_files.h"
+#include "jet/create_database.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/header.h"
@@ -29,9 +32,10 @@ using testing::ScratchDir;
 using testing::fixturePath;
 
 // Opens `path` (for writing unless told) and closes it: "" when that works, else "number: description".
-std::string openForWriting(const std::string& path, Database::Mode mode = Database::Mode::ReadWrite) {
+std::string openForWriting(const std::string& path, Database::Mode mode = Database::Mode::ReadWrite,
+                           FileSystem& fs = FileSystem::real()) {
   try {
-    Database db(path, mode);
+    Database db(path, mode, fs);
     return "";
   } catch (const Error& e) {
     return std::to_string(e.number()) + ": " + e.what();
@@ -99,6 +103,24 @@ TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
   // A lock file left behind by a program that ended is no lock.
   ::chmod(ldb.c_str(), 0666);
   EXPECT_EQ(openForWritingUnprivileged(path), "");
+
+  // A check that the system cannot answer, or that finds the lock held, refuses a writer, and a
+  // reader that would carry a leftover log in: nothing is written, and the log stays.
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    TableWriter(db, db.table("plink")).insert({Value::null(), Value::text("KX1"), Value::long_(517)});
+  }  // stops without carrying its log in
+  const std::string before = testing::readFile(path), log = testing::readFile(path + "-wal");
+  testing_support::FaultyFiles disk;
+  disk.failLockChecks({OsFailure::Other, "Input/output error"});
+  EXPECT_TRUE(refused(openForWriting(path, Database::Mode::ReadWrite, disk), "3045", "cannot be checked (Input/output error)"));
+  EXPECT_TRUE(refused(openForWriting(path, Database::Mode::ReadOnly, disk), "3045", "cannot be checked"));
+  disk.failLockChecks({OsFailure::Busy, "held"});
+  EXPECT_TRUE(refused(openForWriting(link, Database::Mode::ReadWrite, disk), "3045", "is held"));
+  EXPECT_EQ(disk.changes(), 0);
+  EXPECT_TRUE(testing::readFile(path) == before && testing::readFile(path + "-wal") == log);
+  EXPECT_EQ(openForWriting(path, Database::Mode::ReadOnly), "");
+  EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
 }
 
 // A record lock that another process holds on the lock file, a second writer or a reader in this
@@ -162,6 +184,13 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
 
 TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
   ScratchDir dir;
+  // A name longer than the system takes is told as such, not as a missing file.
+  const std::string tooLong = dir.path() + "/" + std::string(300, 'n') + ".mdb";
+  EXPECT_TRUE(refused(openForWriting(tooLong), "3055", "too long"));
+  EXPECT_TRUE(refused(openForWriting(tooLong, Database::Mode::ReadOnly), "3055", "too long"));
+  EXPECT_TRUE(refused(openForWriting(dir.path() + "/missing.mdb"), "3024", "Could not find"));
+  EXPECT_EQ(testing_support::errorNumber([&] { createDatabase(tooLong); }), err::kInvalidFileName);
+
   std::string writeOnly = sharedCopy(dir, "jet4/bandplan.mdb", "write-only.mdb");
   ::chmod(writeOnly.c_str(), 0222);
   EXPECT_TRUE(refused(openForWritingUnprivileged(writeOnly), "3051", "no permission to read"));

@@ -19,21 +19,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void cannotCopy(const std::string& file, const std::string& target, const std::string& why) {
-  jet::OsError e = jet::lastOsError();
-  if (!why.empty()) e.text = why;
+[[noreturn]] void cannotCopy(const std::string& file, const std::string& target, const jet::OsError& e) {
   jet::throwWriteFailure(e, ": cannot copy '" + file + "' to '" + target + "'", jet::err::kPathFileAccess, "Path/File access error");
 }
 
 // Copies `file` to a new file `target` and syncs the copy. False when `target` exists.
 bool copyNew(const std::string& file, const std::string& target, jet::FileSystem& fsys) {
-  std::unique_ptr<jet::File> in = fsys.open(file, jet::OsFile::Open::Read);
-  if (!in) cannotCopy(file, target, "");
-  std::unique_ptr<jet::File> out = fsys.open(target, jet::OsFile::Open::CreateNew);
-  if (!out) {
-    if (jet::lastOsError().kind == jet::OsFailure::Exists) return false;
-    cannotCopy(file, target, "");
+  auto opened = fsys.open(file, jet::OsFile::Open::Read);
+  if (!opened) cannotCopy(file, target, opened.error());
+  std::unique_ptr<jet::File> in = std::move(*opened);
+  opened = fsys.open(target, jet::OsFile::Open::CreateNew);
+  if (!opened) {
+    if (opened.error().kind == jet::OsFailure::Exists) return false;
+    cannotCopy(file, target, opened.error());
   }
+  std::unique_ptr<jet::File> out = std::move(*opened);
   // A copy that fails is removed (its error is told by then).
   struct Partial {
     jet::FileSystem& fsys;
@@ -49,26 +49,21 @@ bool copyNew(const std::string& file, const std::string& target, jet::FileSystem
   std::vector<char> buf(1u << 20);
   uint64_t at = 0;
   for (;;) {
-    int64_t got = in->readAt(at, buf.data(), buf.size());
-    if (got < 0) cannotCopy(file, target, "");
-    if (got == 0) break;
-    for (int64_t put = 0; put < got;) {
-      int64_t w = out->writeAt(at + uint64_t(put), buf.data() + put, size_t(got - put));
-      if (w <= 0) {
-        if (w == 0) jet::osFailWith(jet::OsFailure::NoSpace);
-        cannotCopy(file, target, "");
-      }
-      put += w;
+    jet::OsResult<size_t> got = in->readAt(at, buf.data(), buf.size());
+    if (!got) cannotCopy(file, target, got.error());
+    if (*got == 0) break;
+    for (size_t put = 0; put < *got;) {
+      jet::OsResult<size_t> w = out->writeAt(at + put, buf.data() + put, *got - put);
+      if (!w) cannotCopy(file, target, w.error());
+      if (*w == 0) cannotCopy(file, target, {jet::OsFailure::NoSpace, "No space left on device"});
+      put += *w;
     }
-    at += uint64_t(got);
+    at += *got;
   }
-  if (int64_t(at) != in->size()) {
-    jet::osFailWith(jet::OsFailure::Other);
-    cannotCopy(file, target, "the copy came out short");
-  }
+  if (int64_t(at) != in->size()) cannotCopy(file, target, {jet::OsFailure::Other, "the copy came out short"});
   // The update changes the file in place once the backup is taken: the copy must be on the
   // disk by then, not in the system's cache, or a power cut could leave the update without it.
-  if (!out->sync()) cannotCopy(file, target, "");
+  if (jet::OsStatus s = out->sync(); !s) cannotCopy(file, target, s.error());
   partial.done = true;
   return true;
 }
@@ -102,7 +97,7 @@ std::vector<std::string> backupFiles(const std::string& dir, const std::vector<s
       throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
     }
     // A log left by a run that stopped is carried in first: the copy is the file as stored.
-    if (jet::osPathInfo(jet::wal::logPathOf(file)).exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
+    if (fsys.pathInfo(jet::wal::logPathOf(file, fsys)).exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
     fs::path name = pathOf(backupName(file, when));
     fs::path target = folder / name;
     for (int n = 2; !copyNew(file, textOf(target), fsys); ++n) {

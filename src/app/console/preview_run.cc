@@ -64,13 +64,16 @@ class TempFolder {
     // its creation on, and an open file cannot be renamed.)
 #ifdef _WIN32
     const std::string locking = textOf(path_ / kInUse);
-    auto named = [] { return true; };
+    auto named = [] { return jet::OsStatus(); };
 #else
     const std::string locking = textOf(path_ / "locking");
     auto named = [&] { return jet::osRenameFile(locking, textOf(path_ / kInUse)); };
 #endif
-    if (!lock_.open(locking, jet::OsFile::Open::Replace) || !lock_.lockExclusive() || !named()) {
-      const std::string why = jet::lastOsError().text;
+    jet::OsStatus made = lock_.open(locking, jet::OsFile::Open::Replace);
+    if (made) made = lock_.lockExclusive();
+    if (made) made = named();
+    if (!made) {
+      const std::string why = made.error().text;
       removeFolder();
       throw cannotMake(base, why);
     }
