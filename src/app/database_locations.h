@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "logbook/update_logbook.h"
+#include "updates/update_callbacks.h"
 
 namespace app {
 
@@ -18,6 +18,11 @@ std::string localPath(const std::string& path);
 
 // `settings` with every value passed through localPath: the settings hold Windows paths of the
 // logging program, and the logbook is opened on this system.
-logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings);
+updates::GetAppSettingFn localSettings(updates::GetAppSettingFn settings);
+
+// Fails with error 75 when `bandPlan` and `logbook` name one file: the same path, or two names
+// of it (a symbolic link, a hard link). Both updates would then write the same file, the second
+// through a lock that the first holds. Paths that name no file pass: opening them tells why.
+void refuseSameFile(const std::string& bandPlan, const std::string& logbook);
 
 }  // namespace app

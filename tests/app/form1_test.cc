@@ -1,4 +1,5 @@
-// The window: focus and placement, the Start/Cancel sequence, failures and the load step.
+// The Qt window: focus and placement, Cancel, the close box and Esc, and a failure in Start
+// ending its event loop. What Start and the load step do is the controller's (its own test).
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,6 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
-#include <filesystem>
 #include <vector>
 
 #include "app/error_report.h"
@@ -17,7 +17,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using app::Form1;
 using testing_support::FakePrefix;
 
@@ -38,14 +37,12 @@ struct Script {
 
   app::Updates updates(Form1** form) {
     app::Updates u;
-    u.bandPlan = [this, form](db::DataSource& source, const bandplan::ReportFn& box) {
-      events.push_back(&source == &(*form)->BandPlan ? "bandplan" : "bandplan on wrong source");
+    u.bandPlan = [this, form](db::DataSource& source, const updates::ReportFn& box) {
+      events.push_back(&source == &(*form)->controller().BandPlan ? "bandplan" : "bandplan on wrong source");
       box("band plan done");
     };
-    u.logbook = [this, form](db::DataSource& source, const logbook::GetAppSettingFn& setting,
-                             const logbook::ReportFn& box) {
-      events.push_back(&source == &(*form)->Logbook ? "logbook" : "logbook on wrong source");
-      events.push_back("setting " + setting("Settings", "Logbook", ""));
+    u.logbook = [this, form](db::DataSource& source, const updates::GetAppSettingFn&, const updates::ReportFn&) {
+      events.push_back(&source == &(*form)->controller().Logbook ? "logbook" : "logbook on wrong source");
     };
     return u;
   }
@@ -98,20 +95,11 @@ TEST_F(Form1Test, FocusStartsOnCancelAndTabGoesToStart) {
   form.close();
 }
 
-TEST_F(Form1Test, NoOrCancelRunsNothingAndStartAsksAgainThenYesRunsBothUpdatesInOrder) {
-  fake.writeUserReg("[Software\\\\VB and VBA Program Settings\\\\Tarnlog\\\\Settings] 1\n"
-                    "\"Logbook\"=\"C:\\\\Tarnlog\\\\LogBook.mdb\"\n");
-  fs::path logbook = fake.driveC() / "tarnlog" / "logbook.mdb";
-  FakePrefix::touch(logbook);
-  script.answers = {app::vbNo, app::vbCancel, app::vbYes};
+TEST_F(Form1Test, StartAsksThroughTheWindowsBoxAndRunsTheUpdatesOnItsDataSources) {
+  script.answers = {app::vbNo, app::vbYes};
   clickStart();
   clickStart();
-  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm}));
-  clickStart();
-  // The updates speak through the same box; the logbook update gets the logbook as this system
-  // reaches it.
-  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm, kConfirm, "bandplan", "box 0 Tarnlog: band plan done",
-                                                     "logbook", "setting " + fs::canonical(logbook).string()}));
+  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm, "bandplan", "box 0 Tarnlog: band plan done", "logbook"}));
 }
 
 TEST_F(Form1Test, CancelAndCloseBoxEndWithoutUpdatesAndEscapeDoesNot) {
@@ -133,7 +121,7 @@ TEST_F(Form1Test, FailureInAnUpdateEndsTheEventLoopAndReachesTheReport) {
   script.answers = {app::vbYes, app::vbYes};
   Form1* failing = nullptr;
   app::Updates updates = script.updates(&failing);
-  updates.bandPlan = [](db::DataSource&, const bandplan::ReportFn&) {
+  updates.bandPlan = [](db::DataSource&, const updates::ReportFn&) {
     throw jet::Error(jet::err::kFileNotFound, "Could not find file 'bandplan.mdb'.");
   };
   Form1 broken(script.box(), updates);
@@ -156,22 +144,6 @@ TEST_F(Form1Test, FailureInAnUpdateEndsTheEventLoopAndReachesTheReport) {
   }
   EXPECT_NO_THROW(app::rethrowPendingFailure());
   broken.close();
-}
-
-TEST_F(Form1Test, LoadFindsTheBandPlanBelowTheDocumentsFolder) {
-  // A documents folder ending in a separator gives a doubled one, kept as it is.
-  fake.writeUserReg("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
-                    "\"Personal\"=\"C:\\\\users\\\\bob\\\\Documents\\\\\"\n");
-  fs::path bandPlan = fake.driveC() / "users/bob/Documents/BRAEWICK/Tarnlog/Databases/BandPlan.mdb";
-  testing_support::copyFixture("jet4/bandplan.mdb", bandPlan);
-
-  form.Form_Load();
-  EXPECT_EQ(form.MyDocsPath, "C:\\users\\bob\\Documents\\");
-  EXPECT_EQ(form.BandPlanPath, "C:\\users\\bob\\Documents\\\\BRAEWICK\\Tarnlog\\databases\\bandplan.mdb");
-  const std::string& opened = form.BandPlan.DatabaseName();
-  EXPECT_NE(opened.find("/Documents//BRAEWICK/Tarnlog/Databases/BandPlan.mdb"), std::string::npos) << opened;
-  EXPECT_TRUE(fs::equivalent(opened, bandPlan));
-  EXPECT_TRUE(form.Logbook.DatabaseName().empty());  // the logbook is not touched by the load step
 }
 
 }  // namespace

@@ -3,16 +3,14 @@
 #include <ctime>
 #include <exception>
 
-#include "app/console/backup_copy.h"
+#include "app/backup_copy.h"
 #include "app/console/console_msgbox.h"
 #include "app/console/console_options.h"
-#include "app/console/preview_run.h"
-#include "app/database_locations.h"
 #include "app/error_report.h"
-#include "app/platform/host_path.h"
+#include "app/form_controller.h"
+#include "app/preview_run.h"
 #include "app/pub_routines.h"
 #include "app/run_sequence.h"
-#include "db/data_source.h"
 
 #ifndef TARNLOG_VERSION
 #define TARNLOG_VERSION "1.01"
@@ -28,30 +26,28 @@ int usageError(std::ostream& err, const std::string& problem) {
   return kUsageExit;
 }
 
-// The run of the window's Start button, after its load step.
-void run(const ConsoleOptions& options, const logbook::GetAppSettingFn& settings, std::istream& in,
+// The window's run: its load step and one press of Start; or, for --dry-run, the preview.
+void run(const ConsoleOptions& options, const updates::GetAppSettingFn& settings, std::istream& in,
          std::ostream& out) {
-  std::string bandPlanPath = options.bandPlan
-                                 ? app::localPath(*options.bandPlan)
-                                 : platform::hostPath(app::bandPlanPathIn(app::GetMyDocumentsPath()));
+  app::FormController form(consoleMsgBox(in, out, options.yes), app::Updates::real(), settings);
+  form.bandPlanGiven = options.bandPlan;
+  std::string bandPlanPath;
   auto backup = [&] {
     if (!options.backupDir) return;
-    std::string logbookPath = app::localPath(settings("Settings", "Logbook", ""));
-    for (const std::string& copy : backupFiles(*options.backupDir, {bandPlanPath, logbookPath}, std::time(nullptr))) {
-      out << "Backed up to " << copy << '\n';
-    }
+    app::backupFiles(*options.backupDir, {bandPlanPath, form.logbookPath()}, std::time(nullptr),
+                     [&](const std::string& copy) { out << "Backed up to " << copy << '\n' << std::flush; });
   };
   if (options.dryRun) {
-    backup();  // asked for, so taken, although the preview writes only to its own copies
-    previewRun(bandPlanPath, settings, out);
+    bandPlanPath = form.locateBandPlan();
+    // Asked for, so taken, although the preview writes only to its own copies.
+    app::previewRun(bandPlanPath, settings, out, backup);
     return;
   }
-  db::DataSource BandPlan, Logbook;
-  BandPlan.setDatabaseName(bandPlanPath);
-  BandPlan.Refresh();
-  app::startRun(BandPlan, Logbook, ConsoleMsgBox(in, out, options.yes), app::Updates::real(), settings, backup);
-  BandPlan.close();
-  Logbook.close();
+  form.beforeWriting = backup;
+  form.Form_Load();
+  bandPlanPath = form.BandPlan.DatabaseName();
+  form.Start_Click();
+  form.Form_Unload();
 }
 
 }  // namespace
@@ -74,7 +70,7 @@ int runConsole(const std::vector<std::string>& args, std::istream& in, std::ostr
                                "\"; pass --yes to answer Yes");
   }
 
-  logbook::GetAppSettingFn settings = app::GetAppSetting;
+  updates::GetAppSettingFn settings = app::GetAppSetting;
   if (options.logbook) {
     settings = [path = *options.logbook](const std::string& section, const std::string& key,
                                          const std::string& defaultValue) {
