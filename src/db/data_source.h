@@ -21,7 +21,6 @@ class DataSource {
 
   // RecordSource = table name or SELECT text; takes effect at the next Refresh.
   void setRecordSource(std::string source) { recordSource_ = std::move(source); }
-  const std::string& RecordSource() const { return recordSource_; }
 
   // Opens the database (when its name changed or it is not open) and the record source anew.
   void Refresh();

@@ -13,46 +13,19 @@
 #include "app/qt/event_loop_failure.h"
 #include "app/qt/form1.h"
 #include "fake_prefix.h"
+#include "scripted_run.h"
 #include "jet/error.h"
 
 namespace {
 
 using app::Form1;
 using testing_support::FakePrefix;
-
-// Records every box and every update in the order they happen; answers the boxes from a script.
-struct Script {
-  std::vector<int> answers;
-  std::vector<std::string> events;
-
-  app::MsgBoxFn box() {
-    return [this](const std::string& prompt, int buttons, const std::string& title) {
-      events.push_back("box " + std::to_string(buttons) + " " + title + ": " + prompt);
-      if (answers.empty()) return app::vbOK;
-      int answer = answers.front();
-      answers.erase(answers.begin());
-      return answer;
-    };
-  }
-
-  app::Updates updates(Form1** form) {
-    app::Updates u;
-    u.bandPlan = [this, form](db::DataSource& source, const updates::ReportFn& box) {
-      events.push_back(&source == &(*form)->controller().BandPlan ? "bandplan" : "bandplan on wrong source");
-      box("band plan done");
-    };
-    u.logbook = [this, form](db::DataSource& source, const updates::GetAppSettingFn&, const updates::ReportFn&) {
-      events.push_back(&source == &(*form)->controller().Logbook ? "logbook" : "logbook on wrong source");
-    };
-    return u;
-  }
-};
-
-const std::string kConfirm = "box 3 Tarnlog: Have you backed up your logbook and BandPlan.mdb?";
+using testing_support::kConfirm;
+using testing_support::Script;
 
 class Form1Test : public ::testing::Test {
  protected:
-  Form1Test() : form(script.box(), script.updates(&formPtr)) { formPtr = &form; }
+  Form1Test() : form(script.box(), script.updates(controller)) { controller = &form.controller(); }
 
   template <class W>
   W* child(const char* name) {
@@ -72,7 +45,7 @@ class Form1Test : public ::testing::Test {
 
   FakePrefix fake;
   Script script;
-  Form1* formPtr = nullptr;
+  app::FormController* controller = nullptr;
   Form1 form;
 };
 
@@ -99,7 +72,7 @@ TEST_F(Form1Test, StartAsksThroughTheWindowsBoxAndRunsTheUpdatesOnItsDataSources
   script.answers = {app::vbNo, app::vbYes};
   clickStart();
   clickStart();
-  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm, "bandplan", "box 0 Tarnlog: band plan done", "logbook"}));
+  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm, "bandplan", "box 0 Tarnlog: band plan done", "logbook", "setting "}));
 }
 
 TEST_F(Form1Test, CancelAndCloseBoxEndWithoutUpdatesAndEscapeDoesNot) {
@@ -110,7 +83,7 @@ TEST_F(Form1Test, CancelAndCloseBoxEndWithoutUpdatesAndEscapeDoesNot) {
   child<QPushButton>("Cancel")->click();
   EXPECT_FALSE(form.isVisible());
 
-  Form1 second(script.box(), script.updates(&formPtr));
+  Form1 second(script.box(), script.updates(controller));
   second.show();
   EXPECT_TRUE(second.close());
   EXPECT_FALSE(second.isVisible());
@@ -119,13 +92,13 @@ TEST_F(Form1Test, CancelAndCloseBoxEndWithoutUpdatesAndEscapeDoesNot) {
 
 TEST_F(Form1Test, FailureInAnUpdateEndsTheEventLoopAndReachesTheReport) {
   script.answers = {app::vbYes, app::vbYes};
-  Form1* failing = nullptr;
-  app::Updates updates = script.updates(&failing);
+  app::FormController* failing = nullptr;
+  app::Updates updates = script.updates(failing);
   updates.bandPlan = [](db::DataSource&, const updates::ReportFn&) {
     throw jet::Error(jet::err::kFileNotFound, "Could not find file 'bandplan.mdb'.");
   };
   Form1 broken(script.box(), updates);
-  failing = &broken;
+  failing = &broken.controller();
   broken.show();
 
   QTimer::singleShot(0, &broken, [&] { broken.findChild<QPushButton*>("Start")->click(); });

@@ -1,5 +1,5 @@
 // The form's controller, which every front end (the Qt window, the Win32 window, the console
-// program) drives: the load step, the Start sequence, a band plan given as the logbook, the unload.
+// program) drives: the load step and the unload, the Start sequence, a band plan given as the logbook.
 
 #include <gtest/gtest.h>
 
@@ -9,48 +9,16 @@
 #include <vector>
 
 #include "app/console/console_program.h"
-#include "app/database_locations.h"
 #include "app/form_controller.h"
 #include "fake_prefix.h"
+#include "scripted_run.h"
 #include "jet/error.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::FakePrefix;
-
-const std::string kConfirm = "box 3 Tarnlog: Have you backed up your logbook and BandPlan.mdb?";
-
-// Records every box, every update and the backups in the order they happen; answers the boxes
-// from a script.
-struct Script {
-  std::vector<int> answers;
-  std::vector<std::string> events;
-
-  app::MsgBoxFn box() {
-    return [this](const std::string& prompt, int buttons, const std::string& title) {
-      events.push_back("box " + std::to_string(buttons) + " " + title + ": " + prompt);
-      if (answers.empty()) return app::vbOK;
-      int answer = answers.front();
-      answers.erase(answers.begin());
-      return answer;
-    };
-  }
-
-  app::Updates updates(app::FormController*& form) {
-    app::Updates u;
-    u.bandPlan = [this, &form](db::DataSource& source, const updates::ReportFn& report) {
-      events.push_back(&source == &form->BandPlan ? "bandplan" : "bandplan on wrong source");
-      report("band plan done");
-    };
-    u.logbook = [this, &form](db::DataSource& source, const updates::GetAppSettingFn& setting,
-                              const updates::ReportFn&) {
-      events.push_back(&source == &form->Logbook ? "logbook" : "logbook on wrong source");
-      events.push_back("setting " + setting("Settings", "Logbook", ""));
-    };
-    return u;
-  }
-};
+using testing_support::kConfirm;
 
 class FormControllerTest : public ::testing::Test {
  protected:
@@ -59,7 +27,7 @@ class FormControllerTest : public ::testing::Test {
   }
 
   FakePrefix fake;
-  Script script;
+  testing_support::Script script;
   app::FormController* formPtr = &form;
   app::FormController form;
 };
@@ -79,6 +47,10 @@ TEST_F(FormControllerTest, LoadFindsTheBandPlanBelowTheDocumentsFolderOrTakesThe
   EXPECT_TRUE(fs::equivalent(opened, bandPlan));
   EXPECT_NO_THROW(form.BandPlan.Database());
   EXPECT_TRUE(form.Logbook.DatabaseName().empty());  // the logbook is not touched by the load step
+  // Unloading closes the band plan, once.
+  form.Form_Unload();
+  EXPECT_THROW(form.BandPlan.Database(), jet::Error);
+  EXPECT_NO_THROW(form.Form_Unload());
 
   app::FormController given(script.box());
   given.bandPlanGiven = "/elsewhere/plan.mdb";
@@ -117,18 +89,6 @@ TEST_F(FormControllerTest, NoOrCancelRunsNothingAndStartAsksAgainThenYesRunsBoth
   EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm}));
 }
 
-TEST_F(FormControllerTest, UnloadClosesBothDataSourcesOnce) {
-  fs::path bandPlan = fake.root() / "bandplan.mdb";
-  testing_support::copyFixture("jet4/bandplan.mdb", bandPlan);
-  form.bandPlanGiven = bandPlan.string();
-  form.Form_Load();
-  EXPECT_FALSE(form.unloaded());
-  form.Form_Unload();
-  EXPECT_TRUE(form.unloaded());
-  EXPECT_THROW(form.BandPlan.Database(), jet::Error);  // closed
-  EXPECT_NO_THROW(form.Form_Unload());
-}
-
 // The same file as band plan and logbook, by one name or two (a symbolic link, a hard link), is
 // refused before anything is written: no backup, no update; the window's run and the console's
 // preview alike.
@@ -159,16 +119,11 @@ TEST_F(FormControllerTest, ABandPlanGivenAsTheLogbookIsRefusedBeforeAnythingIsWr
     EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm}));
 
     std::istringstream in;
-    std::ostringstream out, err;
+    std::ostringstream out, err;  // the preview
     EXPECT_EQ(console::runConsole({"--dry-run", "--bandplan", bandPlan.string(), "--logbook", logbook}, in, out, err, false), 1);
     EXPECT_EQ(err.str().rfind("Run-time error 75: ", 0), 0u) << err.str();
     EXPECT_EQ(testing_support::readBytes(bandPlan.string()), before);
   }
-  // Two different files pass.
-  const fs::path logbook = fake.root() / "logbook.mdb";
-  testing_support::copyFixture("jet4/logbook.mdb", logbook);
-  EXPECT_NO_THROW(app::refuseSameFile(bandPlan.string(), logbook.string()));
-  EXPECT_NO_THROW(app::refuseSameFile(bandPlan.string(), (fake.root() / "missing.mdb").string()));
 }
 
 }  // namespace
