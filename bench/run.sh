@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -g" >/dev/null
-cmake --build build -j "${JOBS:-2}" --target jet tarnlog-gen tarnlog-entity-update run-stats page-diff >/dev/null
+cmake --build build -j "${JOBS:-2}" --target jet-tool tarnlog-gen tarnlog-entity-update run-stats page-diff >/dev/null
 
 jet=build/tools/jet
 gen=build/tools/gen/tarnlog-gen

@@ -84,7 +84,7 @@ done
 # --- Comparison with the Linux build -------------------------------------------------------
 echo "== Linux build for the comparison"
 cmake -S . -B build-windows-host -G Ninja -DTARNLOG_GUI=OFF -DTARNLOG_TESTS=OFF "${launcher[@]}" >/dev/null
-host_targets=(jet)
+host_targets=(jet-tool)
 win_console=build-windows/src/app/console/tarnlog-entity-update.exe
 if [ -f "$win_console" ]; then host_targets+=(tarnlog-entity-update); fi
 cmake --build build-windows-host -j "$jobs" --target "${host_targets[@]}"

@@ -1,9 +1,12 @@
 #include "app/database_locations.h"
 
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/platform/host_path.h"
+#include "app/utf8_path.h"
 #include "jet/error.h"
 
 namespace app {
@@ -18,7 +21,7 @@ std::string localPath(const std::string& path) {
   return drivePath ? platform::hostPath(path) : path;
 }
 
-logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings) {
+updates::GetAppSettingFn localSettings(updates::GetAppSettingFn settings) {
   return [settings = std::move(settings)](const std::string& section, const std::string& key,
                                           const std::string& defaultValue) {
     std::string value = settings(section, key, defaultValue);
@@ -38,6 +41,14 @@ logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings) {
     }
     return localPath(value);
   };
+}
+
+void refuseSameFile(const std::string& bandPlan, const std::string& logbook) {
+  if (bandPlan.empty() || logbook.empty()) return;
+  std::error_code ec;
+  if (!std::filesystem::equivalent(pathOf(bandPlan), pathOf(logbook), ec) || ec) return;
+  throw jet::Error(jet::err::kPathFileAccess, "Path/File access error: the band plan '" + bandPlan + "' and the logbook '" +
+                                                  logbook + "' are one file; nothing is written.");
 }
 
 }  // namespace app

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "logbook/update_logbook.h"
+#include "updates/update_callbacks.h"
 
 namespace app {
 
@@ -20,6 +20,11 @@ std::string localPath(const std::string& path);
 // logging program, and the logbook is opened on this system. A Logbook setting (section
 // "Settings") that names no logbook, empty or missing, is error 3024; one holding a NUL
 // character, which would cut the path short, is error 3044. Both say the settings are at fault.
-logbook::GetAppSettingFn localSettings(logbook::GetAppSettingFn settings);
+updates::GetAppSettingFn localSettings(updates::GetAppSettingFn settings);
+
+// Fails with error 75 when `bandPlan` and `logbook` name one file: the same path, or two names
+// of it (a symbolic link, a hard link). Both updates would then write the same file, the second
+// through a lock that the first holds. Paths that name no file pass: opening them tells why.
+void refuseSameFile(const std::string& bandPlan, const std::string& logbook);
 
 }  // namespace app

@@ -1,5 +1,5 @@
 // The message box through which the program speaks: prompt, buttons value, title; returns the answer code.
-// The window supplies a modal Qt box; tests and the console program supply their own.
+// Each window supplies its modal box (Qt or Win32); tests and the console program supply their own.
 #pragma once
 
 #include <functional>

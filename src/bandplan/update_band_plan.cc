@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "db/database.h"
+#include "db/connection.h"
 #include "db/recordset.h"
 #include "db/value_convert.h"
 #include "jet/error.h"
@@ -16,11 +16,11 @@ namespace {
 
 using jet::Value;
 
-Value Text(const char* s) { return Value::text(s); }
-Value Int16(int16_t v) { return Value::integer(v); }
-Value Int32(int32_t v) { return Value::long_(v); }
-Value Dbl(double v) { return Value::double_(v); }
-Value Bool(bool v) { return Value::boolean(v); }
+Value textValue(const char* s) { return Value::text(s); }
+Value int16Value(int16_t v) { return Value::integer(v); }
+Value int32Value(int32_t v) { return Value::long_(v); }
+Value doubleValue(double v) { return Value::double_(v); }
+Value boolValue(bool v) { return Value::boolean(v); }
 
 // One new entity row of the prefixes table, with the types its values are passed with.
 struct NewEntity {
@@ -36,24 +36,24 @@ struct NewEntity {
 const char* const kCutOver = "10/10/2010";
 
 // The fields of a new entity row, in the order they are written, with the values passed.
-std::vector<std::pair<const char*, Value>> RowOf(const NewEntity& e) {
-  return {{"prefix", Text(e.prefix)},      {"Master_Prefix", Text(e.prefix)},
-          {"Country", Text(e.country)},    {"Abbreviation", Text("-x")},
-          {"Continent", Text(e.continent)}, {"CQ_Zone", Text(e.cqZone)},
-          {"ITU_Zone", Text("11")},        {"Latitude", Dbl(e.latitude)},
-          {"Longitude", e.longitude},      {"DXCC", Int16(int16_t(e.number))},
-          {"Time_Offset", Int16(4)},       {"Begin_Date", Text(kCutOver)},
-          {"Deleted", Bool(false)},        {"Use", Bool(true)}};
+std::vector<std::pair<const char*, Value>> rowOf(const NewEntity& e) {
+  return {{"prefix", textValue(e.prefix)},      {"Master_Prefix", textValue(e.prefix)},
+          {"Country", textValue(e.country)},    {"Abbreviation", textValue("-x")},
+          {"Continent", textValue(e.continent)}, {"CQ_Zone", textValue(e.cqZone)},
+          {"ITU_Zone", textValue("11")},        {"Latitude", doubleValue(e.latitude)},
+          {"Longitude", e.longitude},      {"DXCC", int16Value(int16_t(e.number))},
+          {"Time_Offset", int16Value(4)},       {"Begin_Date", textValue(kCutOver)},
+          {"Deleted", boolValue(false)},        {"Use", boolValue(true)}};
 }
 
 // Adds the rows of the new entities that the prefixes table lacks; notes which were added and
 // their IDs. An entity with a row of its number already, whatever that row holds, is left alone.
-void AddNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
+void addNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
   const NewEntity entities[4] = {
-      {517, "PJ2", "Curacao", "SA", "09", 12.17, Int16(-69)},
-      {518, "PJ7", "Sint Maarten", "NA", "08", 18.07, Dbl(-63.07)},
-      {519, "PJ5", "St. Eustatius & Saba", "NA", "08", 17.57, Dbl(-63.1)},
-      {520, "PJ4", "Bonaire", "SA", "09", 12.2, Dbl(-68.25)},
+      {517, "PJ2", "Curacao", "SA", "09", 12.17, int16Value(-69)},
+      {518, "PJ7", "Sint Maarten", "NA", "08", 18.07, doubleValue(-63.07)},
+      {519, "PJ5", "St. Eustatius & Saba", "NA", "08", 17.57, doubleValue(-63.1)},
+      {520, "PJ4", "Bonaire", "SA", "09", 12.2, doubleValue(-68.25)},
   };
   BandPlan.setRecordSource("SELECT * from prefixes ORDER BY ID");
   BandPlan.Refresh();
@@ -65,14 +65,14 @@ void AddNewEntities(db::DataSource& BandPlan, bool Added[4], int32_t NewID[4]) {
     if (!rs.NoMatch()) continue;
     rs.AddNew();
     Added[k] = true;
-    for (const auto& [name, value] : RowOf(e)) rs.setField(name, value);
+    for (const auto& [name, value] : rowOf(e)) rs.setField(name, value);
     NewID[k] = db::toLong(rs.getField("ID"));
     rs.Update();
   }
 }
 
 // Marks every row of the two retired entities as deleted, ended at the cut-over and out of use.
-void RetireEntities(db::DataSource& BandPlan) {
+void retireEntities(db::DataSource& BandPlan) {
   for (const char* query : {"SELECT * FROM prefixes WHERE DXCC = 85", "SELECT * FROM prefixes WHERE DXCC = 255"}) {
     BandPlan.setRecordSource(query);
     BandPlan.Refresh();
@@ -82,9 +82,9 @@ void RetireEntities(db::DataSource& BandPlan) {
     rs.MoveFirst();
     while (!rs.Eof()) {
       rs.Edit();
-      rs.setField("Deleted", Bool(true));
-      rs.setField("End_Date", Text(kCutOver));
-      rs.setField("Use", Bool(false));
+      rs.setField("Deleted", boolValue(true));
+      rs.setField("End_Date", textValue(kCutOver));
+      rs.setField("Use", boolValue(false));
       rs.Update();
       rs.MoveNext();
     }
@@ -93,7 +93,7 @@ void RetireEntities(db::DataSource& BandPlan) {
 
 // Rebuilds the prefix links: old links go, the entities added in this run get theirs (and only
 // they: an entity row found present gets none), earlier links are recorded.
-void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t NewID[4]) {
+void relinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t NewID[4]) {
   BandPlan.Database().Execute("DELETE * FROM plink where plink = 108");
   BandPlan.Database().Execute("DELETE * FROM plink where plink = 143");
 
@@ -105,8 +105,8 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t
     if (!Added[l.entity]) continue;
     db::Recordset& rs = BandPlan.Recordset();
     rs.AddNew();
-    rs.setField("prefix", Text(l.prefix));
-    rs.setField("plink", Int32(NewID[l.entity]));
+    rs.setField("prefix", textValue(l.prefix));
+    rs.setField("plink", int32Value(NewID[l.entity]));
     rs.Update();
   }
 
@@ -119,25 +119,25 @@ void RelinkPrefixes(db::DataSource& BandPlan, const bool Added[4], const int32_t
     db::Recordset& rs = BandPlan.Recordset();
     if (rs.RecordCount() != 0) continue;
     rs.AddNew();
-    rs.setField("prefix", Text(e.prefix));
-    rs.setField("plink", Int16(e.plink));
-    rs.setField("before", Text("2010"));
+    rs.setField("prefix", textValue(e.prefix));
+    rs.setField("plink", int16Value(e.plink));
+    rs.setField("before", textValue("2010"));
     rs.Update();
   }
 }
 
 }  // namespace
 
-void UpdateBandPlan(db::DataSource& BandPlan, const ReportFn& MsgBox) {
+void UpdateBandPlan(db::DataSource& BandPlan, const updates::ReportFn& MsgBox) {
   bool Added[4] = {false, false, false, false};   // Added517 .. Added520
   int32_t NewID[4] = {0, 0, 0, 0};                // NewID517 .. NewID520
   // One transaction: a stopped run leaves none of it, a reported error keeps what came before,
   // except damage found in the file, which leaves none of it either.
   BandPlan.BeginTrans();
   try {
-    AddNewEntities(BandPlan, Added, NewID);
-    RetireEntities(BandPlan);
-    RelinkPrefixes(BandPlan, Added, NewID);
+    addNewEntities(BandPlan, Added, NewID);
+    retireEntities(BandPlan);
+    relinkPrefixes(BandPlan, Added, NewID);
   } catch (const jet::Error& e) {
     if (e.number() == jet::err::kNotDatabase) BandPlan.Rollback();
     else BandPlan.CommitTrans();

@@ -18,7 +18,7 @@ void DataSource::Refresh() {
     }
     openName_.clear();
     if (databaseName_.empty()) throw jet::Error(jet::err::kFileNotFound, "Could not find file ''.");
-    database_ = std::make_unique<db::Database>(databaseName_, *fs_);
+    database_ = std::make_unique<db::Connection>(databaseName_, db::Connection::Mode::ReadWrite, *fs_);
     openName_ = databaseName_;
   }
   if (!recordSource_.empty()) {
@@ -35,20 +35,20 @@ db::Recordset& DataSource::Recordset() {
   return *recordset_;
 }
 
-db::Database& DataSource::Database() {
+db::Connection& DataSource::Database() {
   if (!database_) {
     throw jet::Error(jet::err::kObjectNotSet, "Object variable or With block variable not set: the data source has no open database.");
   }
   return *database_;
 }
 
-void DataSource::BeginTrans() { Database().engine().BeginTrans(); }
-void DataSource::CommitTrans() { Database().engine().CommitTrans(); }
-void DataSource::Rollback() { Database().engine().Rollback(); }
+void DataSource::BeginTrans() { Database().engine().beginTransaction(); }
+void DataSource::CommitTrans() { Database().engine().commitTransaction(); }
+void DataSource::Rollback() { Database().engine().rollback(); }
 
 void DataSource::close() {
   recordset_.reset();
-  std::unique_ptr<db::Database> open = std::move(database_);
+  std::unique_ptr<db::Connection> open = std::move(database_);
   openName_.clear();
   if (open) open->close();
 }

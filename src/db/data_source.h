@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "db/database.h"
+#include "db/connection.h"
 #include "db/recordset.h"
 
 namespace db {
@@ -21,7 +21,6 @@ class DataSource {
 
   // RecordSource = table name or SELECT text; takes effect at the next Refresh.
   void setRecordSource(std::string source) { recordSource_ = std::move(source); }
-  const std::string& RecordSource() const { return recordSource_; }
 
   // Opens the database (when its name changed or it is not open) and the record source anew.
   void Refresh();
@@ -29,12 +28,13 @@ class DataSource {
   // The current record set; fails with "no current record" before the first Refresh with a source.
   db::Recordset& Recordset();
   // The open database; fails when none is open.
-  db::Database& Database();
+  db::Connection& Database();
 
   // Transactions on the open database (DAO's workspace calls): the work between BeginTrans and
   // CommitTrans is stored as one, and is in the file, synced, when CommitTrans returns.
   void BeginTrans();
   void CommitTrans();
+  // Forgets the work since BeginTrans (damage found midway leaves none of it).
   void Rollback();
 
   // Closes the database (the window unloads), carrying what is stored into the file; its
@@ -49,7 +49,7 @@ class DataSource {
   std::string recordSource_;
   std::string openName_;
   jet::FileSystem* fs_;
-  std::unique_ptr<db::Database> database_;
+  std::unique_ptr<db::Connection> database_;
   std::unique_ptr<db::Recordset> recordset_;
 };
 

@@ -156,13 +156,7 @@ KeyValue keyValue(const jet::Format& f, const Column& c, const Value& lit, Bound
     case ColumnType::Guid: {
       // A GUID equals text of its own shape only; ranges are left to a scan.
       if (lit.kind != Kind::Text || kind != BoundKind::Equal) return k;
-      try {
-        std::string probe;
-        jet::appendIndexKey(probe, c, true, lit);
-      } catch (const jet::Error& e) {
-        if (e.number() == jet::err::kTypeMismatch) return nothing();
-        throw;
-      }
+      if (!jet::guidTextBytes(lit.s)) return nothing();
       return use(lit);
     }
     default:

@@ -10,9 +10,6 @@
 
 namespace db {
 
-class Database;
-class Field;
-
 class Recordset {
  public:
   virtual ~Recordset() = default;
@@ -39,6 +36,8 @@ class Recordset {
   virtual void Delete() = 0;
 
   virtual std::vector<std::string> fieldNames() const = 0;
+  // The fields of the current row (or of the row being added or edited), in fieldNames() order.
+  virtual std::vector<jet::Value> currentValues() const = 0;
 };
 
 }  // namespace db

@@ -40,9 +40,7 @@ class TableRecordset : public Recordset {
   void Delete() override;
 
   std::vector<std::string> fieldNames() const override;
-
-  // The shown fields of the current row, in fieldNames() order.
-  std::vector<jet::Value> currentValues() const;
+  std::vector<jet::Value> currentValues() const override;
 
  private:
   enum class EditMode { None, Adding, Editing };

@@ -1,6 +1,8 @@
 #include "jet/database.h"
 
 #include "jet/error.h"
+#include "jet/lock_file.h"
+#include "jet/os_file.h"
 #include "jet/text_codec.h"
 #include "jet/write_preconditions.h"
 #include "jet/usage_map.h"
@@ -92,7 +94,7 @@ void Database::endBatch() {
   }
 }
 
-void Database::Rollback() {
+void Database::rollback() {
   file_->rollbackTransaction();
   reload();
 }
@@ -107,6 +109,17 @@ void Database::reload() {
     t->mutableDef() = std::move(def);
     t->insertHint = 0;
   }
+}
+
+void settleLeftoverLog(const std::string& path, FileSystem& fs) {
+  if (fs.pathInfo(wal::logPathOf(path, fs)).exists) PageFile(path, PageFile::Mode::ReadWrite, fs).close();
+}
+
+void checkOpensForWriting(const std::string& path) {
+  checkWriteAccess(path);
+  refuseIfLockFileHeld(path);
+  Database check(path, Database::Mode::ReadOnly);
+  checkLengthAgainstPageMaps(check);
 }
 
 }  // namespace jet

@@ -48,11 +48,11 @@ class Database {
   void beginBatch() { ++batch_; }
   void endBatch();
 
-  // A transaction: all operations until CommitTrans are stored as one, or not at all. When
-  // CommitTrans returns, the file holds them, synced. Rollback forgets them.
-  void BeginTrans() { file_->beginTransaction(); }
-  void CommitTrans() { file_->commitTransaction(); }
-  void Rollback();
+  // A transaction: all operations until commitTransaction are stored as one, or not at all.
+  // When commitTransaction returns, the file holds them, synced. rollback forgets them.
+  void beginTransaction() { file_->beginTransaction(); }
+  void commitTransaction() { file_->commitTransaction(); }
+  void rollback();
 
  private:
   std::unique_ptr<PageFile> file_;
@@ -66,6 +66,15 @@ class Database {
 
   void commit();
 };
+
+// Carries a log that a stopped writer left beside the file at `path` into it, so that the file
+// alone holds what was stored; nothing to do when there is none. Fails as opening it for writing.
+void settleLeftoverLog(const std::string& path, FileSystem& fs = FileSystem::real());
+
+// Fails as opening `path` for writing would (a missing, damaged, unreadable or read-only file,
+// one that another program holds, one whose folder has no room for its log, one cut short),
+// without writing to it; a leftover log is carried in first, as that open carries it in.
+void checkOpensForWriting(const std::string& path);
 
 // One atomic operation made of many writes (a statement, a new table): commit() stores them
 // all at once; leaving the scope without it forgets them all.

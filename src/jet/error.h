@@ -1,5 +1,6 @@
 // Errors raised by the engine and every layer above it, and the one table of their numbers.
-// Every failure is an Error carrying a number and a description; only the top catches them.
+// Every failure is an Error carrying a number and a description; the top catches them to report
+// them, and a lower layer only to translate one into another or to undo what it began.
 #pragma once
 
 #include <stdexcept>
@@ -22,7 +23,6 @@ inline constexpr int kObjectNotSet = 91;           // object variable not set (n
 inline constexpr int kInvalidPattern = 93;         // malformed LIKE pattern ("[a-" without ']')
 inline constexpr int kInvalidNull = 94;            // Null where a value is needed
 inline constexpr int kDllEntryPoint = 453;         // a system library lacks an entry point
-inline constexpr int kSyntaxStatement = 3000;      // statement is not one we know
 inline constexpr int kInvalidArgument = 3001;      // invalid argument
 inline constexpr int kTableExists = 3010;          // a table of that name exists already
 inline constexpr int kNoAddNewOrEdit = 3020;       // Update or CancelUpdate without AddNew or Edit
@@ -61,7 +61,6 @@ inline constexpr int kDatabaseExists = 3204;       // a database file of that na
 inline constexpr int kInvalidOperation = 3219;     // a source that is no table and no SELECT
 inline constexpr int kNotSupported = 3251;         // operation not supported for this object
 inline constexpr int kInvalidFieldType = 3259;     // unknown type name in a field definition
-inline constexpr int kLocked = 3260;               // locked by another user
 inline constexpr int kItemNotFound = 3265;         // field not found in this collection
 inline constexpr int kSyntaxConstraint = 3289;     // CONSTRAINT / PRIMARY KEY / UNIQUE clause
 inline constexpr int kSyntaxCreateTable = 3290;    // CREATE TABLE

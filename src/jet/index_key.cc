@@ -121,32 +121,17 @@ int hexDigit(char c) {
   return -1;
 }
 
-// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" to its 16 bytes in written order.
 std::string guidBytes(const Column& column, std::string_view text) {
-  static constexpr std::string_view kShape = "{________-____-____-____-____________}";
-  if (text.size() != kShape.size()) mismatch(column, "a GUID");
-  std::string bytes;
-  int high = -1;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (kShape[i] != '_') {
-      if (text[i] != kShape[i]) mismatch(column, "a GUID");
-      continue;
-    }
-    const int d = hexDigit(text[i]);
-    if (d < 0) mismatch(column, "a GUID");
-    if (high < 0) {
-      high = d;
-    } else {
-      bytes += static_cast<char>(high * 16 + d);
-      high = -1;
-    }
-  }
-  return bytes;
+  std::optional<std::string> bytes = guidTextBytes(text);
+  if (!bytes) mismatch(column, "a GUID");
+  return *bytes;
 }
+
+bool generalSortOrder(const Column& column) { return column.sortOrder == kGeneralSortOrder || column.sortOrder == 0; }
 
 void requireGeneralText(const Column& column, const Value& v) {
   if (v.kind != Value::Kind::Text) mismatch(column, "a text");
-  if (column.sortOrder != kGeneralSortOrder && column.sortOrder != 0) {
+  if (!generalSortOrder(column)) {
     throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name +
                                         "': its text sort order " + std::to_string(column.sortOrder) +
                                         " is not General.");
@@ -207,6 +192,49 @@ void appendValue(std::string& out, const Column& column, bool ascending, const V
 }
 
 }  // namespace
+
+std::optional<std::string> guidTextBytes(std::string_view text) {
+  static constexpr std::string_view kShape = "{________-____-____-____-____________}";
+  if (text.size() != kShape.size()) return std::nullopt;
+  std::string bytes;
+  int high = -1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] != '_') {
+      if (text[i] != kShape[i]) return std::nullopt;
+      continue;
+    }
+    const int d = hexDigit(text[i]);
+    if (d < 0) return std::nullopt;
+    if (high < 0) {
+      high = d;
+    } else {
+      bytes += static_cast<char>(high * 16 + d);
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+bool indexKeysSupported(const Column& column) {
+  switch (column.type) {
+    case ColumnType::Boolean:
+    case ColumnType::Byte:
+    case ColumnType::Integer:
+    case ColumnType::Long:
+    case ColumnType::Currency:
+    case ColumnType::Single:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+    case ColumnType::Binary:
+    case ColumnType::Guid:
+      return true;
+    case ColumnType::Text:
+    case ColumnType::Memo:
+      return generalSortOrder(column);
+    default:
+      return false;  // Ole, Numeric, and types no version of Jet defines
+  }
+}
 
 void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value) {
   if (column.type == ColumnType::Boolean) {

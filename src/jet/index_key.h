@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/column.h"
@@ -15,9 +16,17 @@ namespace jet {
 
 // Appends the key bytes of one column value, starting with its flag byte, for an
 // ascending or descending index column. Text and memo columns use the General
-// sort order. Raises kNotSupported for column types or characters we cannot
-// encode exactly, kTypeMismatch or kOverflow for values that do not fit the column.
+// sort order. Raises kNotSupported for a column whose keys indexKeysSupported refuses,
+// kTypeMismatch or kOverflow for values that do not fit the column.
 void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value);
+
+// Whether keys can be built for the column at all: its type has keys, and text is in the
+// General sort order.
+bool indexKeysSupported(const Column& column);
+
+// The 16 bytes, in written order, of a GUID written as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
+// nothing for text of another shape.
+std::optional<std::string> guidTextBytes(std::string_view text);
 
 // Appends the bytes that the key of `value` starts with, and so does the key of every text that
 // differs from it only in letter case, accents or unprintable characters. For values of other

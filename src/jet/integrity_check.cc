@@ -183,6 +183,8 @@ class Checker {
         referenceLabels_.push_back({li.name, who});
       }
     }
+    std::vector<bool> referSupported;
+    for (const RelationshipEnd& end : refers) referSupported.push_back(keysSupported(end.table.def(), end.index));
     uint32_t live = 0;
     t.scan([&](RowId id, Bytes bytes) {
       ++live;
@@ -200,7 +202,7 @@ class Checker {
       }
       for (size_t k = 0; k < refers.size(); ++k) {
         const RelationshipEnd& end = refers[k];
-        std::optional<std::string> key = keyUnlessRefused([&] { return relatedKey(def, end, values); });
+        std::optional<std::string> key = referSupported[k] ? relatedKey(def, end, values) : std::nullopt;
         if (key) references_.push_back({labels + k, id, end.table.def().page, end.index.number, std::move(*key)});
       }
       return true;
@@ -225,16 +227,14 @@ class Checker {
     if (missing > 20) problem(std::to_string(missing - 20) + " more references like these");
   }
 
-  // A key, or nothing where the encoder refuses the column's type or sort order: such keys stay
-  // unchecked.
-  template <typename Encode>
-  static std::optional<std::string> keyUnlessRefused(Encode encode) {
-    try {
-      return encode();
-    } catch (const Error& err) {
-      if (err.number() != err::kNotSupported) throw;
-      return std::nullopt;
+  // Whether the encoder builds keys for every column of the index; where it does not, the
+  // index's keys stay unchecked.
+  static bool keysSupported(const TableDef& def, const RealIndex& index) {
+    for (const auto& ic : index.columns) {
+      const Column* c = def.columnByNumber(ic.columnNumber);
+      if (c && !indexKeysSupported(*c)) return false;
     }
+    return true;
   }
 
   // The key a row should have in an index: nothing when the index leaves the row out, an
@@ -246,11 +246,12 @@ class Checker {
     if (ri.ignoreNulls() && std::all_of(parts.begin(), parts.end(), [&](const IndexKeyPart& p) { return valueOf(p).isNull(); })) {
       return std::nullopt;
     }
-    return keyUnlessRefused([&] {
-      std::string key;
-      for (const auto& part : parts) appendIndexKey(key, *part.column, part.ascending, valueOf(part));
-      return std::optional<std::string>(std::move(key));
-    });
+    if (!std::all_of(parts.begin(), parts.end(), [](const IndexKeyPart& p) { return indexKeysSupported(*p.column); })) {
+      return std::optional<std::string>();
+    }
+    std::string key;
+    for (const auto& part : parts) appendIndexKey(key, *part.column, part.ascending, valueOf(part));
+    return std::optional<std::string>(std::move(key));
   }
 
   // The walk of one index tree, level by level.

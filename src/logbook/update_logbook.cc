@@ -17,7 +17,7 @@ struct Assignment {
 };
 
 // The new entity that a call sign selects, tested in this order; letter case counts.
-const Assignment* AssignmentFor(const std::string& call) {
+const Assignment* assignmentFor(const std::string& call) {
   static const Assignment curacao{517, "Curacao", "SA"};
   static const Assignment sintMaarten{518, "Sint Maarten", "NA"};
   static const Assignment saba{519, "Saba & St. Eustatius", "NA"};
@@ -32,7 +32,8 @@ const Assignment* AssignmentFor(const std::string& call) {
 
 }  // namespace
 
-void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting, const ReportFn& MsgBox) {
+void UpdateLogbook(db::DataSource& Logbook, const updates::GetAppSettingFn& GetAppSetting,
+                   const updates::ReportFn& MsgBox) {
   std::string path = GetAppSetting("Settings", "Logbook", "");
   Logbook.setDatabaseName(path);
   Logbook.setRecordSource("SELECT * FROM MainLog WHERE (DXCC = 85 OR DXCC = 255) AND Time_Start > #Oct 10, 2010#");
@@ -52,7 +53,7 @@ void UpdateLogbook(db::DataSource& Logbook, const GetAppSettingFn& GetAppSetting
     while (!rs.Eof()) {
       std::string call = db::textOf(rs.getField("Call"));
       // A call sign that selects no new entity is left as it is, and not counted.
-      if (const Assignment* a = AssignmentFor(call)) {
+      if (const Assignment* a = assignmentFor(call)) {
         if (count == INT32_MAX) throw jet::Error(jet::err::kOverflow, "Overflow");
         count += 1;
         rs.Edit();

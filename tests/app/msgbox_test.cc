@@ -59,7 +59,7 @@ TEST(QtMsgBoxTest, PromptIsShownUnchanged) {
 
 TEST(QtMsgBoxTest, OffscreenBoxIsNotWaitedFor) {
   ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
-  app::MsgBoxFn box = app::QtMsgBox(nullptr);
+  app::MsgBoxFn box = app::qtMsgBox(nullptr);
   EXPECT_EQ(box("Have you backed up your logbook and BandPlan.mdb?", app::vbYesNoCancel, app::kTitle), app::vbCancel);
   EXPECT_EQ(box("Done.", app::vbOKOnly, app::kTitle), app::vbOK);
 }

@@ -29,7 +29,7 @@ struct BandPlanRun {
     BandPlan.close();
   }
   void execute(const std::string& sql) {
-    db::Database d(path);
+    db::Connection d(path);
     d.Execute(sql);
     d.close();
   }

@@ -42,10 +42,10 @@ TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
   ds.setRecordSource("prefixes");
   ds.Refresh();
   EXPECT_EQ(ds.Recordset().RecordCount(), 438);
-  db::Database* first = &ds.Database();
+  db::Connection* first = &ds.Database();
 
   // While open, the file is held.
-  EXPECT_NE(errorNumber([&] { db::Database other(bandplan); }), 0);
+  EXPECT_NE(errorNumber([&] { db::Connection other(bandplan); }), 0);
 
   // A new source on the same database: the database stays, the set is opened anew and sees
   // what was written through the database.
@@ -65,11 +65,11 @@ TEST(DataSourceTest, RefreshReopensSourcesAndCloseReleasesTheFile) {
   ds.Refresh();
   ds.Recordset().MoveLast();
   EXPECT_EQ(ds.Recordset().RecordCount(), 68);
-  EXPECT_EQ(errorNumber([&] { db::Database other(bandplan); }), 0);
+  EXPECT_EQ(errorNumber([&] { db::Connection other(bandplan); }), 0);
 
   ds.close();
   EXPECT_EQ(errorNumber([&] { ds.Recordset(); }), 91);
-  EXPECT_EQ(errorNumber([&] { db::Database other(logbook); }), 0);
+  EXPECT_EQ(errorNumber([&] { db::Connection other(logbook); }), 0);
 }
 
 }  // namespace

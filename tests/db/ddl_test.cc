@@ -10,7 +10,7 @@
 #include "../independent_reader.h"
 #include "../jet/jet_test_support.h"
 #include "../temp_copy.h"
-#include "db/database.h"
+#include "db/connection.h"
 #include "db/recordset.h"
 #include "jet/create_database.h"
 #include "jet/database.h"
@@ -47,7 +47,7 @@ TEST(DdlTest, CreateTableOfEveryTypeTakesRowsAndReadsBackEverywhere) {
   const std::string path = dir.path() + "/new.mdb";
   jet::createDatabase(path);
   {
-    db::Database d(path);
+    db::Connection d(path);
     EXPECT_EQ(d.Execute("create table Contacts (ID counter primary key, Call text(20), Seen datetime, "
                         "DXCC short, Serial long, Power single, Freq double, Fee currency, Flag byte, Confirmed bit, "
                         "Notes memo, Card longbinary, constraint ByCall unique (Call, Seen))"),
@@ -91,7 +91,7 @@ TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
   const std::string path = dir.copy("jet4/logbook.mdb");
   size_t rows = 0;
   {
-    db::Database d(path);
+    db::Connection d(path);
     rows = size_t(d.OpenRecordset("MainLog")->RecordCount());
     EXPECT_EQ(d.Execute("CREATE INDEX BandMode ON MainLog (Band, Mode DESC, Frequency)"), 0);
     EXPECT_EQ(d.Execute("CREATE INDEX QTH ON MainLog (QTH) WITH IGNORE NULL"), 0);
@@ -107,7 +107,7 @@ TEST(DdlTest, IndexAddedToAFilledTableCoversEveryRowAndStaysExact) {
   }
   // Later writes keep the new trees exact, and a lookup through one finds what a scan finds.
   {
-    db::Database d(path);
+    db::Connection d(path);
     EXPECT_GT(d.Execute("UPDATE MainLog SET Band = '12m', Mode = 'FT8' WHERE DXCC = 85"), 0);
     EXPECT_GT(d.Execute("DELETE FROM MainLog WHERE Band = '20m' AND Mode = 'CW'"), 0);
     long byIndex = d.OpenRecordset("SELECT * FROM MainLog WHERE Band = '12m'")->RecordCount();
@@ -125,7 +125,7 @@ TEST(DdlTest, IndexAddedToAnAccessMadeTable) {
     ScratchDir dir;
     const std::string path = dir.copy(fixture);
     {
-      db::Database d(path);
+      db::Connection d(path);
       d.Execute("CREATE UNIQUE INDEX ByData ON Table1 (data, otherfk3 DESC)");
       d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (99, 1, 11, 'added \xE2\x82\xAC', 3)");
       EXPECT_EQ(errorNumber([&] { d.Execute("INSERT INTO Table1 (id, otherfk1, otherfk2, data, otherfk3) VALUES (98, 1, 11, 'ADDED \xE2\x82\xAC', 3)"); }),

@@ -1,4 +1,4 @@
-// Action statements through db::Database::Execute, checked by reopening the written copies, and refused ones.
+// Action statements through db::Connection::Execute, checked by reopening the written copies, and refused ones.
 #include <gtest/gtest.h>
 
 #include "../error_number.h"
@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "db/database.h"
+#include "db/connection.h"
 #include "db/recordset.h"
 #include "jet/database.h"
 #include "jet/error.h"
@@ -17,7 +17,7 @@ namespace {
 using testing_support::ScratchDir;
 using testing_support::errorNumber;
 
-long count(db::Database& d, const std::string& source) { return d.OpenRecordset(source)->RecordCount(); }
+long count(db::Connection& d, const std::string& source) { return d.OpenRecordset(source)->RecordCount(); }
 
 // Deletes, inserts and updates: exactly the matching rows change, values are converted to the
 // column types, and the indexes and mdbtools read the result.
@@ -25,7 +25,7 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
   ScratchDir dir;
   const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   {
-    db::Database d(bandplan);
+    db::Connection d(bandplan);
     EXPECT_EQ(count(d, "plink"), 483);
     EXPECT_EQ(d.Execute("DELETE * FROM plink where plink = 108"), 4);  // PJ5-PJ8
     EXPECT_EQ(d.Execute("DELETE * FROM plink where plink = 108"), 0);  // nothing left: no error
@@ -37,7 +37,7 @@ TEST(ExecuteTest, ActionStatementsChangeExactlyTheirRows) {
   }
   EXPECT_EQ(testing_support::mdbExportRowCount(bandplan, "plink"), 483 - 4 + 1);
   EXPECT_EQ(testing_support::soundForEveryReader(bandplan), "");
-  db::Database reopened(bandplan);
+  db::Connection reopened(bandplan);
   EXPECT_EQ(count(reopened, "select * from plink where plink = 108"), 0);
   auto added = reopened.OpenRecordset("SELECT * FROM plink WHERE plink = 517");
   ASSERT_EQ(added->RecordCount(), 1);
@@ -60,7 +60,7 @@ TEST(ExecuteTest, RefusedStatementsCarryJetNumbersAndLeaveTheFileAsItWas) {
   ScratchDir dir;
   const std::string path = dir.copy("jet4/bandplan.mdb"), before = testing_support::readBytes(path);
   {
-    db::Database d(path);
+    db::Connection d(path);
     const std::pair<const char*, int> refusals[] = {
         {"SELECT * FROM prefixes", 3065},                          {"DELETE FROM nosuch", kTableNotFound},
         {"DELETE FROM plink WHERE plnk = 108", 3061},              {"UPDATE plink SET plink = nosuch + 1", 3061},

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "db/database.h"
+#include "db/connection.h"
 #include "db/query_plan.h"
 #include "db/recordset.h"
 #include "db/sql_eval.h"
@@ -85,7 +85,7 @@ TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
   const std::string path = dir.path() + "/numbers.mdb";
   jet::createDatabase(path);
   {
-    db::Database d(path);
+    db::Connection d(path);
     d.Execute("CREATE TABLE T (N long, Fee currency, Power single, Freq double)");
     for (const char* values : {"1, 3.5, 0.25, 0", "2, -2.0001, 0.1, -1", "3, 0, -0.5, 2.5", "4, 3.5, 0.1, 0"}) {
       d.Execute(std::string("INSERT INTO T VALUES (") + values + ")");
@@ -114,7 +114,7 @@ TEST(QueryPlanTest, LookupsOnEveryNumberTypeSelectTheRowsOfAScan) {
 // Everything a record set does short of changing rows: order, open errors, moves and finds.
 TEST(RecordsetTest, OrderingMovingAndFinding) {
   ScratchDir dir;
-  db::Database database(dir.copy("jet4/bandplan.mdb"));
+  db::Connection database(dir.copy("jet4/bandplan.mdb"));
   auto byId = database.OpenRecordset("SELECT * from prefixes ORDER BY ID");
   const std::vector<int64_t> got = ids(*byId);
   EXPECT_EQ(got.size(), 438u);
@@ -193,7 +193,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
   ScratchDir dir;
   const std::string bandplan = dir.copy("jet4/bandplan.mdb");
   {
-    db::Database database(bandplan);
+    db::Connection database(bandplan);
     auto rs = database.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85");
     ASSERT_EQ(ids(*rs), (std::vector<int64_t>{143, 357, 391}));
     rs->MoveFirst();
@@ -237,7 +237,7 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
     rs->setField("prefix", jet::Value::text("PJ8X"));
     rs->Update();
   }
-  db::Database reopened(bandplan);
+  db::Connection reopened(bandplan);
   EXPECT_EQ(ids(*reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC = 85 ORDER BY ID")),
             (std::vector<int64_t>{391}));
   auto moved = reopened.OpenRecordset("SELECT * FROM prefixes WHERE DXCC >= 517 ORDER BY ID");

@@ -55,7 +55,7 @@ void addContacts(Database& db, int n) {
 void addAndStop(const std::string& path, int n, bool inTransaction = false) {
   Database db(path, Database::Mode::ReadWrite);
   TableWriter w(db, db.table("plink"));
-  if (inTransaction) db.BeginTrans();
+  if (inTransaction) db.beginTransaction();
   for (int i = 0; i < n; ++i) w.insert(plinkRow("KX" + std::to_string(i), 517));
 }
 
@@ -172,9 +172,9 @@ TEST(WriteAheadLog, AFullDiskAtAnyWriteOfATransactionKeepsAllOrNoneAndTheFileSou
     try {
       Database d(path, Database::Mode::ReadWrite, disk);
       d.file().setLimits(64u << 20, 256 * 1024);  // the transaction also spills to the log
-      d.BeginTrans();
+      d.beginTransaction();
       addContacts(d, 400);
-      d.CommitTrans();
+      d.commitTransaction();
       d.close();
     } catch (const Error& e) {
       EXPECT_EQ(e.number(), err::kDiskFull) << e.what();
@@ -208,17 +208,17 @@ TEST(WriteAheadLog, ALargeTransactionSpillsToTheLogLogsEachPageOnceAndRollsBackW
     const bool keep = pass > 0, spill = pass < 2;
     Database db(path, Database::Mode::ReadWrite);
     if (spill) db.file().setLimits(64u << 20, 64 * 1024);  // writes to the log every 16 pages
-    db.BeginTrans();
+    db.beginTransaction();
     addContacts(db, 300);
     EXPECT_EQ(db.table("MainLog").rowIds().size(), before + added + 300);
     if (!keep) {
-      db.Rollback();
+      db.rollback();
       EXPECT_EQ(db.table("MainLog").rowIds().size(), before);
       db.close();
       EXPECT_TRUE(readFile(path) == original);
       continue;
     }
-    db.CommitTrans();
+    db.commitTransaction();
     added += 300;
     EXPECT_FALSE(fs::exists(path + "-wal"));
     if (!spill) {
@@ -267,7 +267,7 @@ TEST(WriteAheadLog, AnOperationThatFailsHalfwayThroughATransactionIsUndoneAlone)
   const std::vector<std::string> damage = checkDatabase(db);
   ASSERT_FALSE(damage.empty());
 
-  db.BeginTrans();
+  db.beginTransaction();
   TableWriter w(db, t);
   for (RowId id : rows) {
     std::vector<Value> v = t.readRow(id);
@@ -279,7 +279,7 @@ TEST(WriteAheadLog, AnOperationThatFailsHalfwayThroughATransactionIsUndoneAlone)
       w.update(id, v);
     }
   }
-  db.CommitTrans();
+  db.commitTransaction();
   EXPECT_EQ(checkDatabase(db), damage);  // every stored key still matches its row
   for (RowId id : rows) {
     if (victims.count(id)) EXPECT_EQ(t.readRow(id), victims[id]);

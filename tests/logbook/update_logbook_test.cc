@@ -46,7 +46,7 @@ struct LogbookRun {
   // Adds a contact; returns its ID.
   long add(const std::string& call, int dxcc, double start, bool nullCall = false) {
     Logbook.close();  // the data source keeps its database open after a run
-    db::Database d(path);
+    db::Connection d(path);
     auto rs = d.OpenRecordset("MainLog");
     rs->AddNew();
     long id = long(rs->getField("ID").i);
@@ -60,7 +60,7 @@ struct LogbookRun {
     return id;
   }
   void clearRetired() {
-    db::Database d(path);
+    db::Connection d(path);
     d.Execute("DELETE FROM MainLog WHERE DXCC = 85 OR DXCC = 255");
     d.close();
   }
@@ -193,7 +193,7 @@ TEST(UpdateLogbook, LogbooksWithA16Or32BitDxccWithAndWithoutIndexes) {
     r.setting = r.path;
     jet::createDatabase(r.path);
     {
-      db::Database d(r.path);
+      db::Connection d(r.path);
       d.Execute(std::string("CREATE TABLE MainLog (ID COUNTER PRIMARY KEY, Call TEXT(20), Time_Start DATETIME, DXCC ") +
                 shape.dxccType + ", Country TEXT(50), Continent TEXT(2))");
       if (shape.indexed) {
@@ -214,7 +214,7 @@ TEST(UpdateLogbook, LogbooksWithA16Or32BitDxccWithAndWithoutIndexes) {
     r.Logbook.close();
     EXPECT_EQ(soundForEveryReader(r.path), "");
     // The index now leads to the new entities.
-    db::Database check(r.path);
+    db::Connection check(r.path);
     EXPECT_EQ(check.OpenRecordset("SELECT * FROM MainLog WHERE DXCC = 519 AND Country = 'Saba & St. Eustatius'")->RecordCount(), 1);
   }
 }

@@ -10,7 +10,7 @@
 
 #include "../independent_reader.h"
 #include "../temp_copy.h"
-#include "app/console/utf8_path.h"
+#include "app/utf8_path.h"
 #include "app/platform/documents_folder.h"
 #include "app/platform/settings.h"
 #include "jet/os_file.h"
@@ -82,14 +82,14 @@ class InstalledTarnlog : public testing::Test {
                       "runs where TARNLOG_WINE_SANDBOX=1 says they belong to a throwaway Wine prefix";
     }
     // The folder and the setting come as UTF-8, and go back to the system as UTF-16.
-    docs_ = console::pathOf(platform::documentsFolder());
+    docs_ = app::pathOf(platform::documentsFolder());
     ASSERT_FALSE(docs_.empty());
     fs::path folder = docs_ / "BRAEWICK" / "Tarnlog" / "databases";
     ASSERT_FALSE(fs::exists(folder / "bandplan.mdb")) << "a band plan is already installed here";
     bandPlanFile_ = folder / "bandplan.mdb";
     logbookFile_ = docs_ / "Tarnlog test logs" / "logbook.mdb";
-    bandPlan_ = console::textOf(bandPlanFile_);
-    logbook_ = console::textOf(logbookFile_);
+    bandPlan_ = app::textOf(bandPlanFile_);
+    logbook_ = app::textOf(logbookFile_);
     testing_support::copyFixture("jet4/bandplan.mdb", bandPlanFile_);
     testing_support::copyFixture("jet4/logbook.mdb", logbookFile_);
     previous_ = platform::getSetting("Tarnlog", "Settings", "Logbook", "\x01");
@@ -166,12 +166,12 @@ TEST(ConsoleProgram, FindsCopiesAndUpdatesFilesWhosePathsHaveLettersBeyondAscii)
   const fs::path folder = fs::path(dir.path()) / fs::path(L"J\u00f6rg M\u00fcller");
   testing_support::copyFixture("jet4/bandplan.mdb", folder / "bandplan.mdb");
   testing_support::copyFixture("jet4/logbook.mdb", folder / fs::path(L"L\u00f6gbook.mdb"));
-  const std::string files = " --bandplan \"" + console::textOf(folder / "bandplan.mdb") + "\" --logbook \"" +
-                            console::textOf(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
+  const std::string files = " --bandplan \"" + app::textOf(folder / "bandplan.mdb") + "\" --logbook \"" +
+                            app::textOf(folder / fs::path(L"L\u00f6gbook.mdb")) + "\"";
   const std::string report = " PJ logbook records have been updated.";
 
   ProgramRun preview = runProgram("\"" TARNLOG_CONSOLE_PROGRAM "\" --dry-run --backup \"" +
-                                  console::textOf(folder / fs::path(L"Sicherungsk\u00f6pie")) + "\"" + files);
+                                  app::textOf(folder / fs::path(L"Sicherungsk\u00f6pie")) + "\"" + files);
   ASSERT_EQ(preview.exitCode, 0u) << preview.output;
   EXPECT_NE(lineWith(preview.output, report), "") << preview.output;
   size_t copies = 0;

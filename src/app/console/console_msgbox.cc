@@ -16,7 +16,7 @@ std::string lowered(const std::string& text) {
 
 }  // namespace
 
-app::MsgBoxFn ConsoleMsgBox(std::istream& in, std::ostream& out, bool answerYes) {
+app::MsgBoxFn consoleMsgBox(std::istream& in, std::ostream& out, bool answerYes) {
   return [&in, &out, answerYes](const std::string& prompt, int buttons, const std::string&) {
     if (buttons != app::vbYesNoCancel) {
       out << prompt << '\n' << std::flush;

@@ -13,6 +13,6 @@ namespace console {
 // is written followed by "[Yes/No/Cancel] " and answered by a line of `in` (y, yes, n, no, c,
 // cancel, in any letter case; anything else asks again; the end of the input is Cancel). With
 // `answerYes` it is written followed by "Yes" and answered Yes without reading.
-app::MsgBoxFn ConsoleMsgBox(std::istream& in, std::ostream& out, bool answerYes);
+app::MsgBoxFn consoleMsgBox(std::istream& in, std::ostream& out, bool answerYes);
 
 }  // namespace console

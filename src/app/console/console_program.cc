@@ -4,18 +4,16 @@
 #include <exception>
 #include <filesystem>
 
-#include "app/console/backup_copy.h"
+#include "app/backup_copy.h"
 #include "app/console/console_msgbox.h"
 #include "app/console/console_options.h"
-#include "app/console/preview_run.h"
-#include "app/database_locations.h"
 #include "app/error_report.h"
-#include "app/platform/host_path.h"
+#include "app/form_controller.h"
 #include "app/platform/prefix_discovery.h"
 #include "app/platform/wine_prefix.h"
+#include "app/preview_run.h"
 #include "app/pub_routines.h"
 #include "app/run_sequence.h"
-#include "db/data_source.h"
 
 #ifndef TARNLOG_VERSION
 #define TARNLOG_VERSION "1.01"
@@ -43,34 +41,32 @@ void listPrefixes(std::ostream& out) {
 #endif
 }
 
-// The run of the window's Start button, after its load step.
-void run(const ConsoleOptions& options, const logbook::GetAppSettingFn& settings, std::istream& in,
+// The window's run: its load step and one press of Start; or, for --dry-run, the preview.
+void run(const ConsoleOptions& options, const updates::GetAppSettingFn& settings, std::istream& in,
          std::ostream& out) {
 #ifndef _WIN32
   // Which prefix, settled before anything is written: none or several end the run here.
   if (!options.bandPlan || !options.logbook) platform::winePrefix();
 #endif
-  std::string bandPlanPath = options.bandPlan
-                                 ? app::localPath(*options.bandPlan)
-                                 : platform::hostPath(app::bandPlanPathIn(app::GetMyDocumentsPath()));
+  app::FormController form(consoleMsgBox(in, out, options.yes), app::Updates::real(), settings);
+  form.bandPlanGiven = options.bandPlan;
+  std::string bandPlanPath;
   auto backup = [&] {
     if (!options.backupDir) return;
-    std::string logbookPath = app::localSettings(settings)("Settings", "Logbook", "");
-    for (const std::string& copy : backupFiles(*options.backupDir, {bandPlanPath, logbookPath}, std::time(nullptr))) {
-      out << "Backed up to " << copy << '\n';
-    }
+    app::backupFiles(*options.backupDir, {bandPlanPath, form.logbookPath()}, std::time(nullptr),
+                     [&](const std::string& copy) { out << "Backed up to " << copy << '\n' << std::flush; });
   };
   if (options.dryRun) {
-    backup();  // asked for, so taken, although the preview writes only to its own copies
-    previewRun(bandPlanPath, settings, out);
+    bandPlanPath = form.locateBandPlan();
+    // Asked for, so taken, although the preview writes only to its own copies.
+    app::previewRun(bandPlanPath, settings, out, backup);
     return;
   }
-  db::DataSource BandPlan, Logbook;
-  BandPlan.setDatabaseName(bandPlanPath);
-  BandPlan.Refresh();
-  app::startRun(BandPlan, Logbook, ConsoleMsgBox(in, out, options.yes), app::Updates::real(), settings, backup);
-  BandPlan.close();
-  Logbook.close();
+  form.beforeWriting = backup;
+  form.Form_Load();
+  bandPlanPath = form.BandPlan.DatabaseName();
+  form.Start_Click();
+  form.Form_Unload();
 }
 
 }  // namespace
@@ -109,7 +105,8 @@ int runConsole(const std::vector<std::string>& args, std::istream& in, std::ostr
     return usageError(err, "no terminal to answer \"" + std::string(app::kBackupQuestion) +
                                "\"; pass --yes to answer Yes");
   }
-  logbook::GetAppSettingFn settings = app::GetAppSetting;
+
+  updates::GetAppSettingFn settings = app::GetAppSetting;
   if (options.logbook) {
     settings = [path = *options.logbook](const std::string& section, const std::string& key,
                                          const std::string& defaultValue) {

@@ -14,7 +14,9 @@
 // After windows.h, which it builds on.
 #include <shellapi.h>
 
-#include "jet/os_file.h"
+#include <filesystem>
+
+#include "app/utf8_path.h"
 #else
 #include <unistd.h>
 #endif
@@ -28,7 +30,7 @@ int main(int argc, char* argv[]) {
   std::vector<std::string> args;
   int count = 0;
   if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-    for (int i = 1; i < count; ++i) args.push_back(jet::osNarrow(wide[i]));
+    for (int i = 1; i < count; ++i) args.push_back(app::textOf(std::filesystem::path(wide[i])));
     LocalFree(wide);
   } else {
     args.assign(argv + 1, argv + argc);

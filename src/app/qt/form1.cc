@@ -8,9 +8,6 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "app/database_locations.h"
-#include "app/platform/host_path.h"
-#include "app/pub_routines.h"
 #include "app/qt/event_loop_failure.h"
 #include "app/qt/qt_msgbox.h"
 
@@ -85,8 +82,7 @@ void place(QWidget* widget, const Twips& t, double dpiX, double dpiY) {
 }  // namespace
 
 Form1::Form1(MsgBoxFn msgBox, Updates updates, QWidget* parent)
-    : QDialog(parent), msgBox_(std::move(msgBox)), updates_(std::move(updates)) {
-  if (!msgBox_) msgBox_ = QtMsgBox(this);
+    : QDialog(parent), controller_(msgBox ? std::move(msgBox) : qtMsgBox(this), std::move(updates)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Tarnlog Entity Updater"));
   // Fixed dialog frame: title, system menu and close box; no minimise, maximise or help box.
@@ -122,7 +118,7 @@ Form1::Form1(MsgBoxFn msgBox, Updates updates, QWidget* parent)
 
   applyDpi(logicalDpiX(), logicalDpiY());
 
-  connect(Start_, &QPushButton::clicked, this, [this] { runFromEventLoop([this] { Start_Click(); }); });
+  connect(Start_, &QPushButton::clicked, this, [this] { runFromEventLoop([this] { controller_.Start_Click(); }); });
   connect(Cancel_, &QPushButton::clicked, this, [this] { runFromEventLoop([this] { Cancel_Click(); }); });
 }
 
@@ -138,19 +134,10 @@ void Form1::applyDpi(double dpiX, double dpiY) {
   place(Cancel_, kCancel, dpiX, dpiY);
 }
 
-void Form1::Form_Load() {
-  MyDocsPath = GetMyDocumentsPath();
-  BandPlanPath = bandPlanPathIn(MyDocsPath);
-  BandPlan.setDatabaseName(platform::hostPath(BandPlanPath));
-  BandPlan.Refresh();
-}
-
-void Form1::Start_Click() { startRun(BandPlan, Logbook, msgBox_, updates_, GetAppSetting); }
-
 void Form1::Cancel_Click() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  runFromEventLoop([this] { Form_Unload(); });
+  runFromEventLoop([this] { controller_.Form_Unload(); });
   QDialog::closeEvent(event);
 }
 
@@ -166,13 +153,6 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 void Form1::showEvent(QShowEvent* event) {
   // QDialog would centre the window on the screen; the window manager places it, as any new window.
   QWidget::showEvent(event);
-}
-
-void Form1::Form_Unload() {
-  if (unloaded_) return;
-  unloaded_ = true;
-  BandPlan.close();
-  Logbook.close();
 }
 
 }  // namespace app

@@ -1,13 +1,12 @@
-// The program's one window: what the update does, where the files are, Start and Cancel.
-// Holds the BandPlan and Logbook data sources; Start asks for a backup and runs both updates.
+// The program's one window on Linux and macOS: what the update does, where the files are, Start
+// and Cancel. It draws and asks; what Start and the unload do is its FormController's.
 #pragma once
 
 #include <QDialog>
-#include <string>
 
+#include "app/form_controller.h"
 #include "app/msgbox.h"
 #include "app/run_sequence.h"
-#include "db/data_source.h"
 
 class QLabel;
 class QPushButton;
@@ -22,16 +21,10 @@ class Form1 : public QDialog {
   explicit Form1(MsgBoxFn msgBox = {}, Updates updates = Updates::real(), QWidget* parent = nullptr);
   ~Form1() override;
 
-  // The load step, before the window is shown: finds the band plan and opens it.
-  void Form_Load();
-
-  db::DataSource BandPlan;
-  db::DataSource Logbook;
-  std::string MyDocsPath;
-  std::string BandPlanPath;
+  // The data sources, the load step and Start.
+  FormController& controller() { return controller_; }
 
  public slots:
-  void Start_Click();
   void Cancel_Click();
 
  protected:
@@ -42,11 +35,8 @@ class Form1 : public QDialog {
  private:
   // Places the controls for a screen of `dpiX` x `dpiY` logical dots per inch.
   void applyDpi(double dpiX, double dpiY);
-  void Form_Unload();
 
-  MsgBoxFn msgBox_;
-  Updates updates_;
-  bool unloaded_ = false;
+  FormController controller_;
   QLabel* Label_;
   QLabel* Label2_;
   QLabel* Label3_;

@@ -18,12 +18,12 @@ int main(int argc, char* argv[]) {
   app::Form1 form;
   QApplication::setWindowIcon(form.windowIcon());
   try {
-    form.Form_Load();
+    form.controller().Form_Load();
     form.show();
     QApplication::exec();
     app::rethrowPendingFailure();
   } catch (...) {
-    return app::reportRunTimeError(std::current_exception(), app::QtMsgBox(form.isVisible() ? &form : nullptr),
+    return app::reportRunTimeError(std::current_exception(), app::qtMsgBox(form.isVisible() ? &form : nullptr),
                                    std::cerr);
   }
   return 0;

@@ -62,7 +62,7 @@ int answerOf(const QMessageBox& box) {
   }
 }
 
-MsgBoxFn QtMsgBox(QWidget* parent) {
+MsgBoxFn qtMsgBox(QWidget* parent) {
   QPointer<QWidget> owner(parent);
   return [owner](const std::string& prompt, int buttons, const std::string& title) {
     auto box = makeMessageBox(prompt, buttons, title, owner.data());

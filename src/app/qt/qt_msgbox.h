@@ -23,6 +23,6 @@ int answerOf(const QMessageBox& box);
 
 // The Qt box as a MsgBoxFn, modal over `parent`. On a platform nobody can see (offscreen)
 // no one can answer, so the box is not waited for: the answer is the one Esc would give.
-MsgBoxFn QtMsgBox(QWidget* parent);
+MsgBoxFn qtMsgBox(QWidget* parent);
 
 }  // namespace app

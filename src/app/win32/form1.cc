@@ -4,10 +4,6 @@
 #include <new>
 #include <utility>
 
-#include "app/database_locations.h"
-#include "app/platform/host_path.h"
-#include "app/pub_routines.h"
-#include "app/run_sequence.h"
 #include "app/win32/form1_controls.h"
 #include "app/win32/win32_msgbox.h"
 
@@ -55,11 +51,11 @@ HICON loadIcon(HINSTANCE instance, int sizeMetric) {
 
 }  // namespace
 
-Form1::Form1(HINSTANCE instance) {
+Form1::Form1(HINSTANCE instance, MsgBoxFn msgBox, Updates updates) : controller_(msgBox, std::move(updates)) {
   hwnd_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FORM1), nullptr, dialogProc,
                              reinterpret_cast<LPARAM>(this));
   if (hwnd_ == nullptr) throw std::bad_alloc();  // no window to be had: out of memory
-  msgBox_ = Win32MsgBox(hwnd_);
+  if (!msgBox) controller_.setMsgBox(win32MsgBox(hwnd_));
   bigIcon_ = loadIcon(instance, SM_CXICON);
   smallIcon_ = loadIcon(instance, SM_CXSMICON);
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
@@ -112,19 +108,12 @@ void Form1::placeControls() {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Form1::Form_Load() {
-  MyDocsPath = GetMyDocumentsPath();
-  BandPlanPath = bandPlanPathIn(MyDocsPath);
-  BandPlan.setDatabaseName(platform::hostPath(BandPlanPath));
-  BandPlan.Refresh();
-}
-
 void Form1::Show() {
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   // Through the dialog manager, so that Cancel is also the button Enter presses.
   SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, IDC_CANCEL)), TRUE);
   MSG message;
-  while (!unloaded_ && !failure_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+  while (!controller_.unloaded() && !failure_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (!IsDialogMessageW(hwnd_, &message)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
@@ -133,21 +122,17 @@ void Form1::Show() {
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
-void Form1::Start_Click() { startRun(BandPlan, Logbook, msgBox_, Updates::real(), GetAppSetting); }
+void Form1::Cancel_Click() { hideAndUnload(); }
 
-void Form1::Cancel_Click() { Form_Unload(); }
-
-void Form1::Form_Unload() {
-  if (unloaded_) return;
-  unloaded_ = true;
+void Form1::hideAndUnload() {
+  if (controller_.unloaded()) return;
   ShowWindow(hwnd_, SW_HIDE);
-  BandPlan.close();
-  Logbook.close();
+  controller_.Form_Unload();
 }
 
 template <class Handler>
 void Form1::runHandler(Handler handler) {
-  if (failure_ || unloaded_) return;
+  if (failure_ || controller_.unloaded()) return;
   try {
     handler();
   } catch (...) {
@@ -165,13 +150,13 @@ INT_PTR CALLBACK Form1::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
   // The close box ends the program. Answered here, it never becomes the IDCANCEL command that
   // the dialog manager would make of it, as it makes one of Esc, which is left unanswered.
   if (message == WM_CLOSE) {
-    form->runHandler([form] { form->Form_Unload(); });
+    form->runHandler([form] { form->hideAndUnload(); });
     return TRUE;
   }
   if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
   switch (LOWORD(wParam)) {
     case IDC_START:
-      form->runHandler([form] { form->Start_Click(); });
+      form->runHandler([form] { form->controller_.Start_Click(); });
       return TRUE;
     case IDC_CANCEL:
       form->runHandler([form] { form->Cancel_Click(); });

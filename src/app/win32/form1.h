@@ -1,28 +1,28 @@
 // The program's one window on Windows, a dialog of the Win32 API: what the update does, where the
-// files are, Start and Cancel. Holds the BandPlan and Logbook data sources; Start asks for a backup
-// and runs both updates.
+// files are, Start and Cancel. It draws and asks; what Start and the unload do is its FormController's.
 #pragma once
 
 #include <windows.h>
 
 #include <exception>
-#include <string>
 
+#include "app/form_controller.h"
 #include "app/msgbox.h"
-#include "db/data_source.h"
+#include "app/run_sequence.h"
 
 namespace app {
 
 class Form1 {
  public:
   // Makes the window from its dialog resource, hidden, its controls placed for the screen.
-  explicit Form1(HINSTANCE instance);
+  // `msgBox` defaults to the Win32 box over this window.
+  explicit Form1(HINSTANCE instance, MsgBoxFn msgBox = {}, Updates updates = Updates::real());
   ~Form1();
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
-  // The load step, before the window is shown: finds the band plan and opens it.
-  void Form_Load();
+  // The data sources, the load step and Start.
+  FormController& controller() { return controller_; }
 
   // Shows the window, the focus on Cancel, and handles its events until it is unloaded. A
   // failure in a handler ends the event loop and is thrown from here.
@@ -30,17 +30,11 @@ class Form1 {
 
   HWND hwnd() const { return hwnd_; }
 
-  db::DataSource BandPlan;
-  db::DataSource Logbook;
-  std::string MyDocsPath;
-  std::string BandPlanPath;
-
-  void Start_Click();
   void Cancel_Click();
 
  private:
   static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  void Form_Unload();
+  void hideAndUnload();  // the window hidden, then FormController::Form_Unload
   void placeControls();
   // Runs a handler; a failure is kept for Show, and no handler runs after it.
   template <class Handler>
@@ -51,9 +45,8 @@ class Form1 {
   HFONT boldFont_ = nullptr;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
-  MsgBoxFn msgBox_;
+  FormController controller_;
   std::exception_ptr failure_;
-  bool unloaded_ = false;
 };
 
 }  // namespace app

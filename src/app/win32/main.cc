@@ -15,11 +15,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::unique_ptr<app::Form1> form;
   try {
     form = std::make_unique<app::Form1>(instance);
-    form->Form_Load();
+    form->controller().Form_Load();
     form->Show();
   } catch (...) {
     HWND owner = form && IsWindowVisible(form->hwnd()) ? form->hwnd() : nullptr;
-    return app::reportRunTimeError(std::current_exception(), app::Win32MsgBox(owner), std::cerr);
+    return app::reportRunTimeError(std::current_exception(), app::win32MsgBox(owner), std::cerr);
   }
   return 0;
 }

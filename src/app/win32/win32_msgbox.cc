@@ -19,7 +19,7 @@ std::wstring wideText(const std::string& text) {
   return wide;
 }
 
-MsgBoxFn Win32MsgBox(HWND owner) {
+MsgBoxFn win32MsgBox(HWND owner) {
   return [owner](const std::string& prompt, int buttons, const std::string& title) {
     UINT type = buttons == vbYesNoCancel ? MB_YESNOCANCEL | MB_DEFBUTTON1 : MB_OK;
     int answer = MessageBoxW(owner, wideText(prompt).c_str(), wideText(title).c_str(), type | MB_APPLMODAL);

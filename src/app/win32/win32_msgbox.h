@@ -14,6 +14,6 @@ std::wstring wideText(const std::string& text);
 
 // The Windows box as a MsgBoxFn, modal over `owner` (none: nullptr). vbOKOnly shows OK;
 // vbYesNoCancel shows Yes, No and Cancel with Yes the default. The answer codes are Windows' own.
-MsgBoxFn Win32MsgBox(HWND owner);
+MsgBoxFn win32MsgBox(HWND owner);
 
 }  // namespace app

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace jet {
 class Database;
@@ -13,13 +14,15 @@ namespace db {
 
 class Recordset;
 
-class Database {
+class Connection {
  public:
-  // Opens the file for reading and writing; fails with the engine's error.
-  explicit Database(const std::string& path);
-  Database(const std::string& path, jet::FileSystem& fs);
+  enum class Mode { ReadWrite, ReadOnly };
+  // Opens the file (for reading and writing unless `mode` says otherwise); fails with the
+  // engine's error.
+  explicit Connection(const std::string& path, Mode mode = Mode::ReadWrite);
+  Connection(const std::string& path, Mode mode, jet::FileSystem& fs);
   // Writes nothing; close() carries what is stored into the file.
-  ~Database();
+  ~Connection();
   void close();
 
   // Runs an action statement (DELETE, INSERT, UPDATE, CREATE TABLE, CREATE INDEX) at once.
@@ -28,6 +31,11 @@ class Database {
 
   // Opens a record set over a table name or a SELECT statement.
   std::unique_ptr<Recordset> OpenRecordset(const std::string& source);
+
+  // The user tables, in the order the database lists them.
+  std::vector<std::string> tableNames() const;
+  // The columns of the table's primary key, in key order; none when it has no primary key.
+  std::vector<std::string> primaryKey(const std::string& table);
 
   jet::Database& engine() { return *engine_; }
 

@@ -1,22 +1,20 @@
-#include "app/console/preview_run.h"
+#include "app/preview_run.h"
 
 #include <filesystem>
 #include <random>
 #include <system_error>
 #include <vector>
 
-#include "app/console/table_diff.h"
-#include "app/console/utf8_path.h"
 #include "app/database_locations.h"
 #include "app/run_sequence.h"
+#include "app/table_diff.h"
+#include "app/utf8_path.h"
 #include "db/data_source.h"
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/lock_file.h"
 #include "jet/os_file.h"
-#include "jet/write_preconditions.h"
 
-namespace console {
+namespace app {
 namespace {
 
 namespace fs = std::filesystem;
@@ -98,13 +96,7 @@ class TempFolder {
 // open it, so that a missing, damaged, unreadable, read-only or locked file, or one whose folder
 // has no room for the log, fails the same way.
 std::string copyForPreview(const std::string& original, const fs::path& copy) {
-  jet::checkWriteAccess(original);
-  jet::refuseIfLockFileHeld(original);
-  {
-    // Opening carries in a log left by a run that stopped, as the real run's open would.
-    jet::Database check(original, jet::Database::Mode::ReadOnly);
-    jet::checkLengthAgainstPageMaps(check);
-  }
+  jet::checkOpensForWriting(original);
   std::error_code ec;
   if (!fs::copy_file(pathOf(original), copy, fs::copy_options::overwrite_existing, ec) || ec) {
     throw jet::Error(jet::err::kDiskIo, "Cannot copy '" + original + "' for the preview: " + ec.message() + ".");
@@ -115,28 +107,32 @@ std::string copyForPreview(const std::string& original, const fs::path& copy) {
 
 }  // namespace
 
-void previewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn& GetAppSetting, std::ostream& out) {
+void previewRun(const std::string& bandPlanPath, const updates::GetAppSettingFn& GetAppSetting, std::ostream& out,
+                const std::function<void()>& beforeWriting) {
   TempFolder temp;
   std::string bandPlanCopy = copyForPreview(bandPlanPath, temp.path() / "bandplan.mdb");
   std::string logbookPath, logbookCopy;
-  logbook::GetAppSettingFn settings = [&](const std::string& section, const std::string& key,
+  updates::GetAppSettingFn settings = [&](const std::string& section, const std::string& key,
                                           const std::string& defaultValue) {
     std::string value = app::localSettings(GetAppSetting)(section, key, defaultValue);
     if (section != "Settings" || key != "Logbook") return value;
-    logbookPath = value;
-    logbookCopy = copyForPreview(value, temp.path() / "logbook.mdb");
+    if (logbookCopy.empty() || value != logbookPath) {
+      refuseSameFile(bandPlanPath, value);
+      logbookPath = value;
+      logbookCopy = copyForPreview(value, temp.path() / "logbook.mdb");
+    }
     return logbookCopy;
   };
   std::vector<std::string> messages;
-  app::MsgBoxFn collect = [&](const std::string& prompt, int, const std::string&) {
+  MsgBoxFn collect = [&](const std::string& prompt, int, const std::string&) {
     messages.push_back(prompt);
-    return app::vbOK;
+    return vbOK;
   };
   {
     db::DataSource BandPlan, Logbook;
     BandPlan.setDatabaseName(bandPlanCopy);
     BandPlan.Refresh();
-    app::runUpdates(BandPlan, Logbook, collect, app::Updates::real(), settings);
+    runUpdates(BandPlan, Logbook, collect, Updates::real(), settings, beforeWriting);
     BandPlan.close();
     Logbook.close();
   }
@@ -148,4 +144,4 @@ void previewRun(const std::string& bandPlanPath, const logbook::GetAppSettingFn&
   for (const std::string& message : messages) out << message << '\n';
 }
 
-}  // namespace console
+}  // namespace app

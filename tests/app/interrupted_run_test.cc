@@ -17,9 +17,9 @@
 #include "../faulty_files.h"
 #include "../independent_reader.h"
 #include "../temp_copy.h"
-#include "app/console/backup_copy.h"
+#include "app/backup_copy.h"
 #include "app/console/console_program.h"
-#include "app/console/preview_run.h"
+#include "app/preview_run.h"
 #include "app/run_sequence.h"
 #include "db/data_source.h"
 #include "jet/csv_format.h"
@@ -87,6 +87,8 @@ struct Files {
   std::string bandplan, logbook;
 };
 
+std::string backupFolder(const Files& f) { return f.dir.path() + "/backups/today"; }
+
 // One press of Start answered Yes, through `fsys`; `onMessage` sees each closing message. With
 // `backups`, copies of both files are taken first, as --backup takes them, and their paths kept.
 void run(const Files& f, jet::FileSystem& fsys, const std::function<void(const std::string&)>& onMessage = {},
@@ -96,7 +98,10 @@ void run(const Files& f, jet::FileSystem& fsys, const std::function<void(const s
   Logbook.setFileSystem(fsys);
   BandPlan.setDatabaseName(f.bandplan);
   BandPlan.Refresh();
-  if (backups) *backups = console::backupFiles(f.dir.path() + "/backups/today", {f.bandplan, f.logbook}, 0, fsys);
+  if (backups) {
+    app::backupFiles(backupFolder(f), {f.bandplan, f.logbook}, 0,
+                     [&](const std::string& copy) { backups->push_back(copy); }, fsys);
+  }
   app::MsgBoxFn box = [&](const std::string& prompt, int, const std::string&) {
     if (onMessage) onMessage(prompt);
     return app::vbOK;
@@ -152,9 +157,11 @@ void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format
     FaultyFiles faulty(fault, at);
     std::string error;
     std::vector<std::string> shown, backups;
+    bool stopped = false;
     try {
       run(f, faulty, [&](const std::string& m) { shown.push_back(m); }, &backups);
     } catch (const Stopped&) {
+      stopped = true;
     } catch (const jet::Error& e) {
       error = std::to_string(e.number()) + " " + e.what();
       EXPECT_EQ(e.number(), jet::err::kDiskFull) << e.what();
@@ -165,9 +172,16 @@ void stopEverywhere(FaultyFiles::Fault fault, long calls, Format format = Format
     } else {
       ASSERT_TRUE(faulty.fired());
     }
-    // Backups reported taken are whole, whatever came after them.
+    // Backups reported taken are whole, whatever came after them; and, unless the process died,
+    // every copy left in the folder was reported (a failed one is removed).
     for (size_t i = 0; i < backups.size(); ++i) {
       EXPECT_TRUE(fs::exists(backups[i]) && readBytes(backups[i]) == originalBytes[i]) << backups[i] << " lost or damaged";
+    }
+    std::error_code ec;
+    for (fs::directory_iterator it(backupFolder(f), ec), end; !stopped && !ec && it != end; it.increment(ec)) {
+      if (it->path().string().find(".removed-") != std::string::npos) continue;  // gone once its folder is synced
+      EXPECT_NE(std::find(backups.begin(), backups.end(), it->path().string()), backups.end())
+          << it->path() << " was taken but not reported";
     }
     // A message shown is true of the file alone, without its log; so is a run that ended well.
     const bool ended = fault == FaultyFiles::Fault::DiskFull && error.empty() && shown.size() == 2;
@@ -254,14 +268,14 @@ TEST(InterruptedRun, BackupAndPreviewSettleALeftoverLogFirst) {
   // A statement stored in the log, then the process stopped before carrying it in: contact 1
   // becomes one the update changes too.
   auto leaveLog = [](const Files& f) {
-    db::Database d(f.logbook);
+    db::Connection d(f.logbook);
     d.Execute("UPDATE MainLog SET DXCC = 85, Call = 'PJ2ZZ', Time_Start = #Jan 1, 2015# WHERE ID = 1");
     ASSERT_TRUE(fs::exists(f.logbook + "-wal"));
   };
   Files f;
   leaveLog(f);
   ScratchDir backups;
-  std::vector<std::string> copies = console::backupFiles(backups.path(), {f.bandplan, f.logbook}, 0);
+  std::vector<std::string> copies = app::backupFiles(backups.path(), {f.bandplan, f.logbook}, 0);
   ASSERT_EQ(copies.size(), 2u);
   EXPECT_EQ(integrityProblems(copies[1]), "");
   EXPECT_EQ(contents(copies[1]), contents(f.logbook));
@@ -270,7 +284,7 @@ TEST(InterruptedRun, BackupAndPreviewSettleALeftoverLogFirst) {
   Files g;
   leaveLog(g);
   std::ostringstream preview;
-  console::previewRun(g.bandplan, [&](const std::string&, const std::string&, const std::string&) { return g.logbook; }, preview);
+  app::previewRun(g.bandplan, [&](const std::string&, const std::string&, const std::string&) { return g.logbook; }, preview);
   std::vector<std::string> shown;
   run(g, jet::FileSystem::real(), [&](const std::string& m) { shown.push_back(m); });
   ASSERT_EQ(shown.size(), 2u);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-namespace console {
+namespace app {
 
 // The path that the UTF-8 text `utf8` names.
 inline std::filesystem::path pathOf(const std::string& utf8) {
@@ -18,4 +18,4 @@ inline std::string textOf(const std::filesystem::path& path) {
   return std::string(utf8.begin(), utf8.end());
 }
 
-}  // namespace console
+}  // namespace app

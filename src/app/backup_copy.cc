@@ -1,20 +1,19 @@
-#include "app/console/backup_copy.h"
+#include "app/backup_copy.h"
 
 #include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
 
-#include "app/console/utf8_path.h"
+#include "app/utf8_path.h"
 
 #include "jet/calendar_date.h"
+#include "jet/database.h"
 #include "jet/error.h"
 #include "jet/file_system.h"
 #include "jet/os_file.h"
-#include "jet/page_file.h"
-#include "jet/wal.h"
 
-namespace console {
+namespace app {
 namespace {
 
 namespace fs = std::filesystem;
@@ -76,7 +75,7 @@ std::string backupName(const std::string& file, std::time_t when) {
 }
 
 std::vector<std::string> backupFiles(const std::string& dir, const std::vector<std::string>& files, std::time_t when,
-                                     jet::FileSystem& fsys) {
+                                     const std::function<void(const std::string& copy)>& taken, jet::FileSystem& fsys) {
   std::error_code ec;
   // The folders made here, innermost first: each must be synced into the one above it.
   const fs::path folder = pathOf(dir);
@@ -96,19 +95,21 @@ std::vector<std::string> backupFiles(const std::string& dir, const std::vector<s
     if (file.empty() || !fs::is_regular_file(source)) {
       throw jet::Error(jet::err::kFileNotFound, "Could not find file '" + file + "'.");
     }
-    // A log left by a run that stopped is carried in first: the copy is the file as stored.
-    if (fsys.pathInfo(jet::wal::logPathOf(file, fsys)).exists) jet::PageFile(file, jet::PageFile::Mode::ReadWrite, fsys).close();
+    jet::settleLeftoverLog(file, fsys);
     fs::path name = pathOf(backupName(file, when));
     fs::path target = folder / name;
     for (int n = 2; !copyNew(file, textOf(target), fsys); ++n) {
       target = folder / pathOf(textOf(name.stem()) + "-" + std::to_string(n) + textOf(name.extension()));
     }
     copies.push_back(textOf(target));
+    // The copy's name, and the folders made for it, are on the disk too before it is told.
+    fsys.syncFolderOf(copies.back());
+    if (copies.size() == 1) {
+      for (const fs::path& p : made) fsys.syncFolderOf(textOf(p));
+    }
+    if (taken) taken(copies.back());
   }
-  // The copies' names, and the folders made for them, are on the disk too.
-  if (!copies.empty()) fsys.syncFolderOf(copies.front());
-  for (const fs::path& p : made) fsys.syncFolderOf(textOf(p));
   return copies;
 }
 
-}  // namespace console
+}  // namespace app
