@@ -25,7 +25,10 @@ using testing_support::Script;
 
 class Form1Test : public ::testing::Test {
  protected:
-  Form1Test() : form(script.box(), script.updates(controller)) { controller = &form.controller(); }
+  Form1Test() : form(script.box(), script.updates(controller)) {
+    controller = &form.controller();
+    fake.writeUserReg("[Software\\\\VB and VBA Program Settings\\\\Tarnlog\\\\Settings] 1\n\"Logbook\"=\"logbook.mdb\"\n");
+  }
 
   template <class W>
   W* child(const char* name) {
@@ -72,7 +75,7 @@ TEST_F(Form1Test, StartAsksThroughTheWindowsBoxAndRunsTheUpdatesOnItsDataSources
   script.answers = {app::vbNo, app::vbYes};
   clickStart();
   clickStart();
-  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm, "bandplan", "box 0 Tarnlog: band plan done", "logbook", "setting "}));
+  EXPECT_EQ(script.events, (std::vector<std::string>{kConfirm, kConfirm, "bandplan", "box 0 Tarnlog: band plan done", "logbook", "setting logbook.mdb"}));
 }
 
 TEST_F(Form1Test, CancelAndCloseBoxEndWithoutUpdatesAndEscapeDoesNot) {

@@ -168,14 +168,15 @@ TEST_F(WinePrefixesTest, NoPrefixNamesEveryPlaceLookedAt) {
 }
 
 // A setting that names no logbook, or holds a NUL that would cut the path short, is the
-// settings' fault, said so, after the band plan's update; the logbook is not opened.
+// settings' fault, said so before anything is written: neither file is opened for writing.
 TEST_F(WinePrefixesTest, LogbookSettingThatIsEmptyOrHoldsANul) {
   for (const char* setting : {"", R"(C:\\Tarnlog\\logbook.mdb\0.bak)"}) {
     const fs::path prefix = home / (*setting == '\0' ? "empty" : "nul");
     makePrefix(prefix, setting);
     Result r = runIn(home, {"--yes", "--prefix", prefix.string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("PJ Entities have been checked"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("PJ Entities have been checked"), std::string::npos) << r.out;
+    EXPECT_EQ(readBytes(bandPlanOf(prefix)), readBytes(testing_support::fixture("jet4/bandplan.mdb")));
     EXPECT_EQ(r.err, *setting == '\0'
                          ? "Run-time error 3024: Could not find the logbook: Tarnlog's settings name no logbook "
                            "(Settings, Logbook is empty or missing).\n"
