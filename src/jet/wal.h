@@ -125,6 +125,14 @@ class LogWriter {
   void create(uint64_t identity);
   // Takes over a log found at open (step 3 begins here): its committed pages become this log's.
   void adopt(std::unique_ptr<File> file, const LogScan& scan);
+  // Recovery at open (wal_recovery.cc): a log a stopped process left beside `database` is
+  // scanned and checked, then taken over for a checkpoint (true), or removed when it holds no
+  // committed work. A log that cannot belong to the file is moved aside and the open refused.
+  bool recover(File& database, const std::string& databasePath);
+  // Carries the log into the database file (wal_checkpoint.cc): marks the log, reserves the
+  // file's final size, writes the newest copies of the pages, syncs the file, removes the log.
+  // Returns the file's size afterwards.
+  uint64_t checkpoint(File& database, const std::string& databasePath, uint64_t fileSize);
 
   // Where the newest bytes of a page lie in the log (this transaction's first).
   std::optional<uint64_t> find(uint32_t page) const;
@@ -158,9 +166,13 @@ class LogWriter {
   }
 
   uint64_t bytesWritten() const { return bytesWritten_; }
+  // Bytes that checkpoints wrote into the database file.
+  uint64_t bytesCarriedIn() const { return bytesCarriedIn_; }
+  size_t pageSize() const { return pageSize_; }
 
  private:
   void writeRecord(uint64_t offset, const std::string& bytes);
+  [[noreturn]] void setAside(const std::string& databasePath, const std::string& why);
 
   FileSystem& fs_;
   std::string path_;
@@ -176,6 +188,7 @@ class LogWriter {
   std::unordered_map<uint32_t, uint64_t> txn_;        // page -> offset of its bytes in this transaction
   std::map<uint64_t, uint64_t> txnChecks_;            // frame offset -> frame checksum, in log order
   uint64_t bytesWritten_ = 0;
+  uint64_t bytesCarriedIn_ = 0;
   std::string batch_;  // appended frames not yet written: they belong at end_ - batch_.size()
 };
 
