@@ -23,7 +23,7 @@ struct OsPathInfo {
   bool exists = false;
   bool folder = false;
   bool readOnly = false;
-  bool link = false;  // the path's last part is itself a link (a reparse point on Windows)
+  bool link = false;  // the path's last part is itself a link (a reparse point on Windows), even one leading nowhere
 };
 OsPathInfo osPathInfo(const std::string& path);
 // The file `path` names once every link is followed, as an absolute path; `path` itself when

@@ -42,11 +42,12 @@ OsError lastOsError() {
 OsPathInfo osPathInfo(const std::string& path) {
   OsPathInfo info;
   struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
+  if (path.empty()) return info;
+  info.link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  if (::stat(path.c_str(), &st) != 0) return info;
   info.exists = true;
   info.folder = S_ISDIR(st.st_mode);
   info.readOnly = (st.st_mode & 0222) == 0;
-  info.link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   return info;
 }
 

@@ -10,6 +10,7 @@
 namespace jet::wal {
 
 bool LogWriter::recover(File& database, const std::string& databasePath) {
+  refuseLink();
   std::unique_ptr<File> lf = fs_.open(path_, OsFile::Open::ReadWrite);
   if (!lf) {
     if (lastOsError().kind == OsFailure::NotFound) return false;
@@ -28,9 +29,23 @@ bool LogWriter::recover(File& database, const std::string& databasePath) {
     return true;
   };
   const LogScan scan = scanLog(readLog, size);
+  // Once a checkpoint may have begun, a log that does not reach what it carried in means the
+  // file is half-written: the log stays where it is, and every open refuses the file.
+  const bool mayHaveBegun = scan.slot != LogScan::Slot::Empty;
+  const bool broken = scan.damaged || scan.header != LogScan::Header::Whole ||
+                      (scan.slot == LogScan::Slot::Begun && !scan.checkpointBegun);
+  if (mayHaveBegun && broken) {
+    lf.reset();
+    refuseHalfWritten(databasePath, scan, size);
+  }
   if (scan.header == LogScan::Header::Damaged && size > kHeaderSize) {
     lf.reset();
     setAside(databasePath, "has a damaged header");
+  }
+  if (scan.damaged) {
+    lf.reset();
+    setAside(databasePath, "is damaged: the record at byte " + std::to_string(scan.stop) +
+                               " fails its check while committed work follows it");
   }
   if (scan.header != LogScan::Header::Whole || scan.pages.empty()) {
     // Nothing committed: the unfinished work of a process that stopped.
@@ -51,6 +66,24 @@ bool LogWriter::recover(File& database, const std::string& databasePath) {
   }
   adopt(std::move(lf), scan);
   return true;
+}
+
+void LogWriter::refuseLink() const {
+  if (!osPathInfo(path_).link) return;
+  throw Error(err::kLogNotCreated, "Cannot use the log '" + path_ +
+                                       "': it is a symbolic link, and a log is never created or opened through a link. "
+                                       "Remove the link and try again.");
+}
+
+void LogWriter::refuseHalfWritten(const std::string& databasePath, const LogScan& scan, uint64_t size) {
+  std::string how = scan.header != LogScan::Header::Whole ? "its header is damaged"
+                    : scan.damaged ? "the record at byte " + std::to_string(scan.stop) + " fails its check"
+                                   : "it breaks off at byte " + std::to_string(scan.stop) + " of the " +
+                                         std::to_string(scan.markedEnd) + " it had when the copy began";
+  throw Error(err::kNotDatabase, "The database '" + databasePath + "' is half-written: copying its log '" + path_ +
+                                     "' into it was stopped, and the log is damaged (" + how + ", " + std::to_string(size) +
+                                     " bytes), so the copy cannot be finished. The log is kept and the database is refused "
+                                     "until you put back a backup of it and then delete the log.");
 }
 
 void LogWriter::setAside(const std::string& databasePath, const std::string& why) {
