@@ -203,6 +203,13 @@ void PageFile::prepareChange(uint32_t page) {
 uint32_t PageFile::append() {
   requireWritable();
   uint32_t page = pageCount();
+  // Jet files end at 1 GB (Access 97's pages of 2 KB) or 2 GB: a page past that is refused
+  // while it is only in memory, so that the operation needing it is undone and nothing written.
+  const uint64_t limit = pageSize_ <= 2048 ? (uint64_t(1) << 30) : (uint64_t(1) << 31);
+  if ((uint64_t(page) + 1) * pageSize_ > limit) {
+    throw Error(err::kDiskFull, "The database '" + path_ + "' cannot grow past " + std::to_string(limit >> 30) +
+                                    " GB, the largest file Jet can hold; nothing of this change has been written.");
+  }
   if (keeper_) keeper_->changing(page, nullptr);
   cache_.erase(page);
   dirty_[page] = std::make_shared<Page>(pageSize_, 0);
@@ -226,27 +233,49 @@ void PageFile::rollback() {
   if (!inTransaction_) before_.clear();
 }
 
-void PageFile::writePagesToLog() {
+// Writes changed pages to the log: all of them, or when spilling the ones changed longest ago,
+// until half the spill limit is left in memory. Pages the transaction changes again and again
+// (the upper nodes and busy leaves of an index) so stay in memory, and are logged once, at its end.
+void PageFile::writePagesToLog(bool all) {
   if (!log_.exists()) {
     Page first(pageSize_);
     readAll(*file_, path_, 0, first.data(), pageSize_);
     log_.create(wal::pageSum(first.data(), pageSize_));
   }
-  for (auto& [page, data] : dirty_) imageOf(page, data);
-  for (auto& [page, data] : dirty_) {
+  std::vector<uint32_t> pages;
+  pages.reserve(dirty_.size());
+  if (all) {
+    for (auto& [page, data] : dirty_) pages.push_back(page);
+  } else {
+    std::vector<std::pair<uint64_t, uint32_t>> byAge;
+    byAge.reserve(dirty_.size());
+    for (auto& [page, data] : dirty_) {
+      auto c = lastChanged_.find(page);
+      byAge.emplace_back(c == lastChanged_.end() ? 0 : c->second, page);
+    }
+    const size_t keep = std::min(byAge.size(), size_t(spillBytes_ / 2 / pageSize_));
+    std::nth_element(byAge.begin(), byAge.begin() + long(byAge.size() - keep), byAge.end());
+    for (size_t i = 0; i < byAge.size() - keep; ++i) pages.push_back(byAge[i].second);
+    std::sort(pages.begin(), pages.end());
+  }
+  for (uint32_t page : pages) imageOf(page, dirty_[page]);
+  for (uint32_t page : pages) {
+    auto d = dirty_.find(page);
     auto b = before_.find(page);
-    log_.writeFrame(page, data->data(), b == before_.end() ? 0 : b->second);
+    log_.writeFrame(page, d->second->data(), b == before_.end() ? 0 : b->second);
     txnPages_ = std::max(txnPages_, page + 1);
     if (cache_.size() >= kCachePages) cache_.clear();
-    cache_[page] = data;
+    cache_[page] = std::move(d->second);
+    dirty_.erase(d);
+    lastChanged_.erase(page);
   }
   log_.flush();
-  dirty_.clear();
 }
 
 // A failed commit leaves nothing of the transaction behind, in memory or in the log.
 void PageFile::dropOperationState() {
   dirty_.clear();
+  lastChanged_.clear();
   opSaved_.clear();
   undo_.clear();
   before_.clear();
@@ -265,6 +294,8 @@ void PageFile::dropOperationState() {
 }
 
 void PageFile::endOperation() {
+  ++operations_;
+  if (inTransaction_) for (auto& [page, saved] : opSaved_) lastChanged_[page] = operations_;
   opSaved_.clear();
   undo_.clear();
   if (keeper_) keeper_->operationEnded(false);
@@ -276,7 +307,7 @@ void PageFile::commit() {
     // Memory stays bounded: a large transaction writes its pages to the log as it goes.
     if (dirty_.size() * pageSize_ > spillBytes_) {
       try {
-        writePagesToLog();
+        writePagesToLog(false);
       } catch (...) {
         // The transaction cannot go on: it is dropped whole, and its end commits nothing.
         dropOperationState();
@@ -288,7 +319,7 @@ void PageFile::commit() {
   if (dirty_.empty()) return;
   try {
     if (log_.exists() && log_.size() >= checkpointBytes_) checkpoint();
-    writePagesToLog();
+    writePagesToLog(true);
     log_.commit(pageCount());
   } catch (...) {
     dropOperationState();
@@ -309,7 +340,7 @@ void PageFile::commitTransaction() {
   endOperation();
   try {
     if (!dirty_.empty() || log_.transactionOpen()) {
-      writePagesToLog();
+      writePagesToLog(true);
       log_.commit(pageCount());
     }
   } catch (...) {

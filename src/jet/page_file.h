@@ -120,7 +120,7 @@ class PageFile {
   bool saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage);
   void openForWriting();
   void endOperation();
-  void writePagesToLog();
+  void writePagesToLog(bool all);
   void dropOperationState();
   Page& imageOf(uint32_t page, std::shared_ptr<Page>& image);
 
@@ -139,6 +139,9 @@ class PageFile {
     std::shared_ptr<Page> image;
   };
   std::unordered_map<uint32_t, Saved> opSaved_;
+  // In a transaction: the last operation that changed each page not yet in the log.
+  std::unordered_map<uint32_t, uint64_t> lastChanged_;
+  uint64_t operations_ = 0;
   std::vector<std::function<void()>> undo_;  // the operation's in-place changes, oldest first
   std::unordered_map<uint32_t, uint64_t> before_;  // this transaction's pages: checksums of what they replace
   uint32_t committedPages_ = 0;  // pages in the file and its log together
