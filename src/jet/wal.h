@@ -46,8 +46,8 @@
 //   place; frames of committed transactions are never rewritten. So the log of one
 //   transaction is about as large as the pages it changes.
 // - Frames appended one after the other are written together, up to 1 MB at a time, and all
-//   of them before anything reads the log or writes a commit or mark record; a stop that
-//   loses some of them voids their transaction like any torn frame.
+//   of them before anything reads the log or writes a commit record or the checkpoint slot; a
+//   stop that loses some of them voids their transaction like any torn frame.
 // - The log is synced at each commit; the database file is written only by a checkpoint, after
 //   the checkpoint slot is synced and the file's final size is reserved, so that writing pages
 //   in place cannot fail for lack of room. A checkpoint ends by syncing the file and removing
@@ -144,8 +144,9 @@ class LogWriter {
   // scanned and checked, then taken over for a checkpoint (true), or removed when it holds no
   // committed work. A log that cannot belong to the file is moved aside and the open refused.
   bool recover(File& database, const std::string& databasePath);
-  // Carries the log into the database file (wal_checkpoint.cc): marks the log, reserves the
-  // file's final size, writes the newest copies of the pages, syncs the file, removes the log.
+  // Carries the log into the database file (wal_checkpoint.cc): writes the checkpoint slot,
+  // reserves the file's final size, writes the newest copies of the pages, syncs the file,
+  // removes the log.
   // Returns the file's size afterwards.
   uint64_t checkpoint(File& database, const std::string& databasePath, uint64_t fileSize);
 
@@ -170,7 +171,7 @@ class LogWriter {
   const std::unordered_map<uint32_t, uint64_t>& committed() const { return committed_; }
   uint32_t pagesAfter() const { return pagesAfter_; }
   uint64_t size() const { return end_; }
-  // Synced before a checkpoint writes into the database file.
+  // The checkpoint slot, written and synced before a checkpoint writes into the database file.
   void markCheckpoint();
   // The log has been carried in: it goes.
   void remove();
@@ -198,7 +199,7 @@ class LogWriter {
   size_t pageSize_ = 0;
   uint32_t salt_ = 0;
   uint64_t end_ = 0;           // where the next record goes
-  uint64_t committedEnd_ = 0;  // end of the last commit or mark
+  uint64_t committedEnd_ = 0;  // end of the last commit
   uint32_t lastTxn_ = 0;  // the last committed transaction
   uint32_t nextTxn_ = 1;  // the number of the transaction under way
   uint32_t pagesAfter_ = 0;
