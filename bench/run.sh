@@ -8,7 +8,10 @@
 #     beside mdb-export reading the same table, and prints the ratio;
 #   - for each step, what the kernel counted of its process: bytes read and written by its
 #     system calls (rchar, wchar) and its read calls; for the update also the bytes of the pages
-#     it changed in both files (a page-by-page comparison), and written / changed.
+#     it changed in both files (a page-by-page comparison), and written / changed;
+#   - the update's I/O floor, measured in the same run: its changed pages written to a fresh
+#     file and synced, then in place into a copy of each file and synced; and the update's
+#     time against it.
 # Usage: bench/run.sh [CONTACTS...]      Work files go to $BENCH_DIR (default build/bench-work).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,12 +63,16 @@ for n in "${sizes[@]}"; do
   cp "$work/bandplan.mdb" "$work/bandplan-before.mdb"
   read -r s kb rd wr reads < <(measure "$update" --bandplan "$work/bandplan.mdb" --logbook "$work/copy.mdb" --yes)
   changed=$(grep -o '^[0-9]* PJ logbook records' "$work/out" | cut -d' ' -f1)
-  read -r p1 _ < <("$pagediff" "$book" "$work/copy.mdb" 4096)
-  read -r p2 _ < <("$pagediff" "$work/bandplan-before.mdb" "$work/bandplan.mdb" 4096)
+  sync
+  read -r p1 _ f1 < <("$pagediff" "$book" "$work/copy.mdb" 4096 "$work")
+  read -r p2 _ f2 < <("$pagediff" "$work/bandplan-before.mdb" "$work/bandplan.mdb" 4096 "$work")
   pages=$((p1 + p2))
+  floor=$(awk -v a="$f1" -v b="$f2" 'BEGIN { printf "%.2f", a + b }')
   row "$n" "update (console, whole run)" "$s" "$((kb / 1024))" "-" "$rd" "$wr" \
     "${changed:-0} rows changed; $(awk -v a="$s" -v b="$mdb" 'BEGIN { printf "%.2f", a / b }') x mdb-export's time; jet check: $("$jet" check "$work/copy.mdb" | head -1)"
   row "$n" "update: pages" "" "" "" "" "" \
     "$pages pages changed ($(awk -v p="$pages" 'BEGIN { printf "%.1f", p * 4096 / 1048576 }') MB); written $(awk -v w="$wr" -v p="$pages" 'BEGIN { printf "%.2f", w * 1048576 / (p * 4096) }') x that; $reads read calls"
+  row "$n" "update: I/O floor" "$floor" "" "" "" "" \
+    "changed pages to a fresh file + sync, then in place + sync; update $(awk -v a="$s" -v b="$floor" 'BEGIN { printf "%.2f", a / (b > 0 ? b : 0.001) }') x the floor"
   rm -f "$work/copy.mdb" "$work/bandplan-before.mdb"
 done

@@ -6,6 +6,7 @@
 
 #include "jet/bytes.h"
 #include "jet/error.h"
+#include "jet/index_node_cache.h"
 #include "jet/page_file.h"
 
 namespace jet {
@@ -57,10 +58,7 @@ int compareEntries(const IndexEntry& a, const IndexEntry& b) {
 }
 
 std::shared_ptr<const IndexNode> readIndexNodeShared(PageFile& file, const Format& f, uint32_t page) {
-  if (auto kept = file.decoded(page)) return std::static_pointer_cast<const IndexNode>(kept);
-  auto node = std::make_shared<IndexNode>(decodeIndexNode(file, f, page));
-  file.keepDecoded(page, node);
-  return node;
+  return IndexNodeCache::of(file, f).node(page);
 }
 
 IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page) { return *readIndexNodeShared(file, f, page); }

@@ -45,7 +45,7 @@ struct IndexNode {
   mutable std::optional<NodeSpace> space;
 };
 
-// A node as its page holds it; decoded once, then kept until the page changes.
+// A node as it stands: decoded once, then kept until its page changes (index_node_cache.h).
 IndexNode readIndexNode(PageFile& file, const Format& f, uint32_t page);
 std::shared_ptr<const IndexNode> readIndexNodeShared(PageFile& file, const Format& f, uint32_t page);
 IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page);

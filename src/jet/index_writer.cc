@@ -13,12 +13,6 @@ namespace {
 
 bool sortsBefore(const IndexEntry& a, const IndexEntry& b) { return compareEntries(a, b) < 0; }
 
-// Index pages are encoded when their bytes are needed, once however often they changed.
-void encodeNode(const Format& f, uint8_t* page, const void* node) {
-  // Every node was measured before it was handed over.
-  if (!writeIndexNode(page, f, *static_cast<const IndexNode*>(node))) internalFault("an index node outgrew its page");
-}
-
 IndexEntry separator(const IndexEntry& last, uint32_t child) {
   IndexEntry e;
   e.key = last.key;
@@ -66,9 +60,7 @@ void IndexWriter::store(IndexNode node) {
 }
 
 void IndexWriter::put(std::shared_ptr<const IndexNode> node) {
-  const uint32_t page = node->page;
-  const Format* f = &f_;
-  file_.modifyLater(page, std::move(node), [f](uint8_t* out, const void* value) { encodeNode(*f, out, value); });
+  nodes_.store(std::move(node));
 }
 
 uint32_t IndexWriter::newPage() {
@@ -129,7 +121,7 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
 
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
   // The space is measured in place: an undo that restores the entries restores it too.
-  IndexNode* measured = &path[level].take(file_);
+  IndexNode* measured = &path[level].take(nodes_);
   if (!measured->space) measured->space = measureIndexNode(f_, *measured);
   if (measured->space->fits) {
     // The stored node is kept as the page's decoded form; this step is done with it.
@@ -138,7 +130,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
     settleClean(path, level, newMax);
     return;
   }
-  IndexNode& node = path[level].node(file_);
+  IndexNode& node = path[level].node(nodes_);
 
   // Split into pieces that each fit a page, judged with prefix compression, since entries that
   // share long prefixes take far more room apart than together. The last piece keeps this page.
@@ -199,7 +191,7 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   store(node);
 
   Step& parent = path[level - 1];
-  auto& pes = parent.node(file_).entries;
+  auto& pes = parent.node(nodes_).entries;
   size_t at = parent.slot >= 0 ? size_t(parent.slot) : pes.size();
   for (size_t k = 0; k < left.size(); ++k) pes.insert(pes.begin() + long(at + k), separator(left[k].max, left[k].page.page));
   if (parent.slot >= 0) {
@@ -223,15 +215,15 @@ void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::option
     settleClean(path, level - 1, newMax);
     return;
   }
-  IndexEntry& pe = parent.node(file_).entries[size_t(parent.slot)];
+  IndexEntry& pe = parent.node(nodes_).entries[size_t(parent.slot)];
   pe.key = newMax->key;
   pe.row = newMax->row;
-  bool parentLast = parent.node(file_).tail == 0 && size_t(parent.slot) + 1 == parent.node(file_).entries.size();
+  bool parentLast = parent.node(nodes_).tail == 0 && size_t(parent.slot) + 1 == parent.node(nodes_).entries.size();
   settle(path, level - 1, parentLast ? newMax : std::nullopt);
 }
 
 void IndexWriter::detach(std::vector<Step>& path, size_t level) {
-  IndexNode& node = path[level].node(file_);
+  IndexNode& node = path[level].node(nodes_);
   if (level == 0) {
     // An empty root stays, as an empty leaf.
     node.leaf = true;
@@ -245,22 +237,22 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
   relink(node.next, true, node.prev);
   if (index_.usageMap != 0) setUsageMapPage(file_, f_, index_.usageMap, node.page, false);
   Step& parent = path[level - 1];
-  auto& pes = parent.node(file_).entries;
+  auto& pes = parent.node(nodes_).entries;
   std::optional<IndexEntry> newMax;
   if (parent.slot >= 0) {
     bool wasLast = size_t(parent.slot) + 1 == pes.size();
     pes.erase(pes.begin() + parent.slot);
-    if (wasLast && parent.node(file_).tail == 0 && !pes.empty()) newMax = pes.back();
+    if (wasLast && parent.node(nodes_).tail == 0 && !pes.empty()) newMax = pes.back();
   } else if (!pes.empty()) {
     // The last entry's child becomes the tail; its key was the subtree's new last key.
     IndexEntry last = pes.back();
     pes.pop_back();
-    parent.node(file_).tail = last.child;
+    parent.node(nodes_).tail = last.child;
     newMax = last;
   } else {
-    parent.node(file_).tail = 0;
+    parent.node(nodes_).tail = 0;
   }
-  if (pes.empty() && parent.node(file_).tail == 0) {
+  if (pes.empty() && parent.node(nodes_).tail == 0) {
     detach(path, level - 1);
     return;
   }
@@ -270,7 +262,7 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
   Step& step = path.back();
-  IndexNode& leaf = step.take(file_);
+  IndexNode& leaf = step.take(nodes_);
   const std::optional<NodeSpace> before = leaf.space;
   auto pos = std::upper_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   bool last = pos == leaf.entries.end();
@@ -289,7 +281,7 @@ void IndexWriter::add(const IndexEntry& entry) {
 void IndexWriter::remove(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
   Step& step = path.back();
-  IndexNode& leaf = step.take(file_);
+  IndexNode& leaf = step.take(nodes_);
   const std::optional<NodeSpace> before = leaf.space;
   auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry, sortsBefore);
   if (it == leaf.entries.end() || compareEntries(*it, entry) != 0) {

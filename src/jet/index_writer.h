@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "jet/index_node_cache.h"
 #include "jet/index_page.h"
 #include "jet/page_file.h"
 #include "jet/table_def.h"
@@ -18,7 +19,8 @@ class PageFile;
 
 class IndexWriter {
  public:
-  IndexWriter(PageFile& file, const Format& f, const RealIndex& index) : file_(file), f_(f), index_(index) {}
+  IndexWriter(PageFile& file, const Format& f, const RealIndex& index)
+      : file_(file), nodes_(IndexNodeCache::of(file, f)), f_(f), index_(index) {}
 
   void add(const IndexEntry& entry);
   // Removes the entry with exactly this key and row; its absence means the index is damaged.
@@ -27,30 +29,30 @@ class IndexWriter {
   bool findOther(const std::string& key, RowId self);
 
  private:
-  // A node on the way down: shared with the pager's decoded copy until it is changed. A node
-  // the pager keeps (see PageFile::release) is changed in place, each change registered with
+  // A node on the way down: shared with the cache's decoded copy until it is changed. A node
+  // the cache keeps (see IndexNodeCache::release) is changed in place, each change registered with
   // its undo first: a whole copy in general, or one entry for the common insert or removal.
   struct Step {
     std::shared_ptr<const IndexNode> seen;
     std::shared_ptr<IndexNode> own;  // once taken to change
-    bool kept = false;               // `own` is the pager's: changes need an undo
+    bool kept = false;               // `own` is the cache's: changes need an undo
     bool copied = false;             // a whole copy for the rollback is registered
     int slot = -1;  // the entry of this node that leads down; -1: its tail
     const IndexNode& view() const { return own ? *own : *seen; }
     // The node to change in any way.
-    IndexNode& node(PageFile& file) {
-      IndexNode& n = take(file);
+    IndexNode& node(IndexNodeCache& nodes) {
+      IndexNode& n = take(nodes);
       if (kept && !copied) {
-        file.onRollback([n = own, before = *own]() mutable { *n = std::move(before); });
+        nodes.file().onRollback([n = own, before = *own]() mutable { *n = std::move(before); });
         copied = true;
       }
       n.space.reset();  // about to change
       return n;
     }
     // The node, for a change whose undo the caller registers when `kept`.
-    IndexNode& take(PageFile& file) {
+    IndexNode& take(IndexNodeCache& nodes) {
       if (!own) {
-        kept = file.release(seen->page);
+        kept = nodes.release(seen->page);
         // When nothing else holds the decoded copy, it is taken over instead of copied.
         if (kept || seen.use_count() == 1) own = std::const_pointer_cast<IndexNode>(seen);
         else own = std::make_shared<IndexNode>(*seen);
@@ -58,7 +60,7 @@ class IndexWriter {
       }
       return *own;
     }
-    // The node has been handed to the pager: a further change takes it again.
+    // The node has been handed to the cache: a further change takes it again.
     void stored() {
       seen = std::move(own);
       kept = copied = false;
@@ -80,6 +82,7 @@ class IndexWriter {
   void settleClean(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
 
   PageFile& file_;
+  IndexNodeCache& nodes_;
   const Format& f_;
   const RealIndex& index_;
 };

@@ -54,7 +54,7 @@ struct OsPathInfo {
   bool exists = false;
   bool folder = false;
   bool readOnly = false;
-  bool link = false;  // the path's last part is itself a link (a reparse point on Windows)
+  bool link = false;  // the path's last part is itself a link (a reparse point on Windows), even one leading nowhere
   OsError missing;
 };
 OsPathInfo osPathInfo(const std::string& path);

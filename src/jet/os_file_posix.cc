@@ -53,6 +53,7 @@ OsPathInfo osPathInfo(const std::string& path) {
     info.missing = errorOf(ENOENT);
     return info;
   }
+  info.link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   if (::stat(path.c_str(), &st) != 0) {
     info.missing = lastError();
     return info;
@@ -60,7 +61,6 @@ OsPathInfo osPathInfo(const std::string& path) {
   info.exists = true;
   info.folder = S_ISDIR(st.st_mode);
   info.readOnly = (st.st_mode & 0222) == 0;
-  info.link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   return info;
 }
 

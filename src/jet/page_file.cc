@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <ctime>
 
-#include "jet/calendar_date.h"
 #include "jet/error.h"
 #include "jet/lock_file.h"
 
@@ -32,7 +30,9 @@ PageFile::PageFile(const std::string& path, Mode mode, FileSystem& fs)
   if (info.folder) throw Error(err::kNotDatabase, "'" + path + "' is a folder, not a database file.");
   if (mode == Mode::ReadWrite) {
     openForWriting();
-    settleLog();
+    // A log left by a process that stopped: its committed transactions go into the file; work
+    // it had not committed goes.
+    if (log_.recover(*file_, path_)) log_.checkpoint(*file_, path_, uint64_t(std::max<int64_t>(file_->size(), 0)));
   } else {
     auto openShared = [&] {
       auto opened = fs_.open(path, OsFile::Open::Read);
@@ -82,66 +82,6 @@ void PageFile::openForWriting() {
   }
 }
 
-// A log left by a process that stopped: its committed transactions go into the file; work it
-// had not committed goes. Scan, check, carry in: the three steps of wal.h.
-void PageFile::settleLog() {
-  auto opened = fs_.open(log_.path(), OsFile::Open::ReadWrite);
-  if (!opened) {
-    if (opened.error().kind == OsFailure::NotFound) return;
-    throw Error(err::kDiskIo, "Cannot open the log '" + log_.path() + "': " + opened.error().text + ".");
-  }
-  std::unique_ptr<File> lf = std::move(*opened);
-  const uint64_t size = uint64_t(std::max<int64_t>(lf->size(), 0));
-  File& logFile = *lf;
-  auto readLog = [&](uint64_t offset, uint8_t* buf, size_t len) {
-    size_t done = 0;
-    while (done < len) {
-      OsResult<size_t> r = logFile.readAt(offset + done, buf + done, len - done);
-      if (!r) throw Error(err::kDiskIo, "Read error in the log '" + log_.path() + "': " + r.error().text + ".");
-      if (*r == 0) return false;
-      done += *r;
-    }
-    return true;
-  };
-  const wal::LogScan scan = wal::scanLog(readLog, size);
-  if (scan.header == wal::LogScan::Header::Damaged && size > wal::kHeaderSize) {
-    lf.reset();
-    setLogAside("has a damaged header");
-  }
-  if (scan.header != wal::LogScan::Header::Whole || scan.pages.empty()) {
-    // Nothing committed: the unfinished work of a process that stopped.
-    lf.reset();
-    if (OsStatus s = fs_.remove(log_.path()); !s) throw Error(err::kDiskIo, "Cannot remove the log '" + log_.path() + "': " + s.error().text + ".");
-    fs_.syncFolderOf(log_.path());
-    return;
-  }
-  const uint64_t fileBytes = uint64_t(std::max<int64_t>(file_->size(), 0));
-  auto filePage = [&](uint32_t page, uint8_t* buf) {
-    if ((uint64_t(page) + 1) * scan.pageSize > fileBytes) return false;
-    readAll(*file_, path_, uint64_t(page) * scan.pageSize, buf, scan.pageSize);
-    return true;
-  };
-  if (!wal::logBelongsToFile(scan, readLog, filePage)) {
-    lf.reset();
-    setLogAside("does not belong to it");
-  }
-  pageSize_ = scan.pageSize;
-  log_.adopt(std::move(lf), scan);
-  fileSize_ = fileBytes;
-  checkpoint();
-  pageSize_ = 0;
-}
-
-void PageFile::setLogAside(const std::string& why) {
-  const std::string aside = log_.path() + ".foreign-" + fileNameStamp(std::time(nullptr));
-  const std::string what = "The database '" + path_ + "' has a log of unfinished changes, '" + log_.path() + "', that " + why;
-  if (OsStatus s = fs_.rename(log_.path(), aside); !s) {
-    throw Error(err::kNotDatabase, what + ", and it cannot be moved aside (" + s.error().text + "). Move it away and try again.");
-  }
-  fs_.syncFolderOf(aside);
-  throw Error(err::kNotDatabase, what + ". It has been moved to '" + aside + "' and the database left as it was; try again.");
-}
-
 void PageFile::close() {
   if (!file_) return;
   if (mode_ == Mode::ReadWrite) {
@@ -174,7 +114,7 @@ std::string PageFile::readPrefix(size_t length) {
 
 PageRef PageFile::read(uint32_t page) {
   if (auto d = dirty_.find(page); d != dirty_.end()) {
-    encodePending(page);
+    imageOf(page, d->second);
     return d->second;
   }
   if (auto c = cache_.find(page); c != cache_.end()) return c->second;
@@ -204,35 +144,42 @@ PageRef PageFile::firstChange(uint32_t page) {
   return current;
 }
 
-// The first change in this operation of a page already dirty: its image and any value waiting to
-// be encoded are saved for the operation's rollback. With `copyImage` a page that waits for no
-// value gets an image of its own to change, the saved one kept as it is (a waiting page gets a new
-// image when it is encoded). Whether the page waits for a value.
+// The first change in this operation of a page already dirty: its image is saved for the
+// operation's rollback. With `copyImage` the page gets an image of its own to change, the saved
+// one kept as it is (a stale image is replaced when the keeper writes the page out).
 bool PageFile::saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage) {
-  auto p = pending_.find(page);
-  const bool waiting = p != pending_.end();
+  const bool stale = image == nullptr;
   if (!opSaved_.count(page)) {
-    opSaved_.emplace(page, Saved{image, waiting ? std::optional<Pending>(p->second) : std::nullopt});
-    if (copyImage && !waiting) image = std::make_shared<Page>(*image);
+    opSaved_.emplace(page, Saved{true, image});
+    if (copyImage && !stale) image = std::make_shared<Page>(*image);
   }
-  return waiting;
+  return stale;
+}
+
+// The page's image, asked of the keeper when stale: a new one, as the old may be saved for a rollback.
+Page& PageFile::imageOf(uint32_t page, std::shared_ptr<Page>& image) {
+  if (!image) {
+    image = std::make_shared<Page>(pageSize_);
+    keeper_->writeOut(page, image->data());
+  }
+  return *image;
 }
 
 uint8_t* PageFile::modify(uint32_t page) {
   requireWritable();
   if (auto d = dirty_.find(page); d != dirty_.end()) {
-    saveDirtyPage(page, d->second, true);
-    encodePending(page);
-    decoded_.erase(page);
+    const bool stale = saveDirtyPage(page, d->second, true);
+    if (stale) d->second = std::make_shared<Page>(pageSize_);
+    if (keeper_) keeper_->changing(page, stale ? d->second->data() : nullptr);
     return d->second->data();
   }
-  decoded_.erase(page);
+  if (keeper_) keeper_->changing(page, nullptr);
   auto copy = std::make_shared<Page>(*firstChange(page));
   dirty_[page] = copy;
   return copy->data();
 }
 
-void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Encoder encode) {
+void PageFile::keptChange(uint32_t page) {
   requireWritable();
   auto d = dirty_.find(page);
   if (d == dirty_.end()) {
@@ -241,38 +188,31 @@ void PageFile::modifyLater(uint32_t page, std::shared_ptr<const void> value, Enc
   } else {
     saveDirtyPage(page, d->second, false);  // the image is replaced, not changed
   }
-  d->second = nullptr;  // the image is made from `value` when it is needed
-  decoded_.erase(page);
-  pending_[page] = Pending{std::move(value), std::move(encode)};
+  d->second = nullptr;  // the keeper writes the page out when its bytes are needed
 }
 
-bool PageFile::release(uint32_t page) {
+void PageFile::prepareChange(uint32_t page) {
   requireWritable();
-  decoded_.erase(page);
   auto d = dirty_.find(page);
   if (d == dirty_.end()) {
     dirty_[page] = std::make_shared<Page>(*firstChange(page));
-    return false;
+    return;
   }
-  // The rollback keeps the image, never the value handed over.
-  return saveDirtyPage(page, d->second, true);
-}
-
-// A page waiting to be encoded gets its image: a new one, as the old may be saved for a rollback.
-void PageFile::encodePending(uint32_t page) {
-  auto p = pending_.find(page);
-  if (p == pending_.end()) return;
-  auto image = std::make_shared<Page>(pageSize_);
-  p->second.encode(image->data(), p->second.value.get());
-  dirty_[page] = std::move(image);
-  keepDecoded(page, std::move(p->second.value));
-  pending_.erase(p);
+  // The rollback keeps the image, never the form the keeper changes.
+  saveDirtyPage(page, d->second, true);
 }
 
 uint32_t PageFile::append() {
   requireWritable();
   uint32_t page = pageCount();
-  decoded_.erase(page);
+  // Jet files end at 1 GB (Access 97's pages of 2 KB) or 2 GB: a page past that is refused
+  // while it is only in memory, so that the operation needing it is undone and nothing written.
+  const uint64_t limit = pageSize_ <= 2048 ? (uint64_t(1) << 30) : (uint64_t(1) << 31);
+  if ((uint64_t(page) + 1) * pageSize_ > limit) {
+    throw Error(err::kDiskFull, "The database '" + path_ + "' cannot grow past " + std::to_string(limit >> 30) +
+                                    " GB, the largest file Jet can hold; nothing of this change has been written.");
+  }
+  if (keeper_) keeper_->changing(page, nullptr);
   cache_.erase(page);
   dirty_[page] = std::make_shared<Page>(pageSize_, 0);
   before_[page] = 0;
@@ -285,49 +225,65 @@ void PageFile::rollback() {
     undo_.back()();
     undo_.pop_back();
   }
+  if (keeper_) keeper_->operationEnded(true);
   for (auto& [page, saved] : opSaved_) {
-    decoded_.erase(page);
-    pending_.erase(page);
-    if (saved.image || saved.pending) {
-      dirty_[page] = saved.image;
-      if (saved.pending) pending_.emplace(page, std::move(*saved.pending));
-    } else {
-      dirty_.erase(page);
-    }
+    if (saved.dirty) dirty_[page] = saved.image;
+    else dirty_.erase(page);
   }
   opSaved_.clear();
   undo_.clear();
   if (!inTransaction_) before_.clear();
 }
 
-void PageFile::writePagesToLog() {
+// Writes changed pages to the log: all of them, or when spilling the ones changed longest ago,
+// until half the spill limit is left in memory. Pages the transaction changes again and again
+// (the upper nodes and busy leaves of an index) so stay in memory, and are logged once, at its end.
+void PageFile::writePagesToLog(bool all) {
   if (!log_.exists()) {
     Page first(pageSize_);
     readAll(*file_, path_, 0, first.data(), pageSize_);
     log_.create(wal::pageSum(first.data(), pageSize_));
   }
-  while (!pending_.empty()) encodePending(pending_.begin()->first);
-  for (auto& [page, data] : dirty_) {
+  std::vector<uint32_t> pages;
+  pages.reserve(dirty_.size());
+  if (all) {
+    for (auto& [page, data] : dirty_) pages.push_back(page);
+  } else {
+    std::vector<std::pair<uint64_t, uint32_t>> byAge;
+    byAge.reserve(dirty_.size());
+    for (auto& [page, data] : dirty_) {
+      auto c = lastChanged_.find(page);
+      byAge.emplace_back(c == lastChanged_.end() ? 0 : c->second, page);
+    }
+    const size_t keep = std::min(byAge.size(), size_t(spillBytes_ / 2 / pageSize_));
+    std::nth_element(byAge.begin(), byAge.begin() + long(byAge.size() - keep), byAge.end());
+    for (size_t i = 0; i < byAge.size() - keep; ++i) pages.push_back(byAge[i].second);
+    std::sort(pages.begin(), pages.end());
+  }
+  for (uint32_t page : pages) imageOf(page, dirty_[page]);
+  for (uint32_t page : pages) {
+    auto d = dirty_.find(page);
     auto b = before_.find(page);
-    log_.writeFrame(page, data->data(), b == before_.end() ? 0 : b->second);
+    log_.writeFrame(page, d->second->data(), b == before_.end() ? 0 : b->second);
     txnPages_ = std::max(txnPages_, page + 1);
     if (cache_.size() >= kCachePages) cache_.clear();
-    cache_[page] = data;
+    cache_[page] = std::move(d->second);
+    dirty_.erase(d);
+    lastChanged_.erase(page);
   }
   log_.flush();
-  dirty_.clear();
 }
 
 // A failed commit leaves nothing of the transaction behind, in memory or in the log.
 void PageFile::dropOperationState() {
   dirty_.clear();
-  pending_.clear();
+  lastChanged_.clear();
   opSaved_.clear();
   undo_.clear();
   before_.clear();
   log_.rollback();
   cache_.clear();
-  decoded_.clear();
+  if (keeper_) keeper_->dropAll();
   txnPages_ = committedPages_;
   // A log that holds nothing committed is left behind by no one: it goes (if that fails too,
   // the next open drops it).
@@ -339,14 +295,21 @@ void PageFile::dropOperationState() {
   }
 }
 
-void PageFile::commit() {
+void PageFile::endOperation() {
+  ++operations_;
+  if (inTransaction_) for (auto& [page, saved] : opSaved_) lastChanged_[page] = operations_;
   opSaved_.clear();
   undo_.clear();
+  if (keeper_) keeper_->operationEnded(false);
+}
+
+void PageFile::commit() {
+  endOperation();
   if (inTransaction_) {
     // Memory stays bounded: a large transaction writes its pages to the log as it goes.
     if (dirty_.size() * pageSize_ > spillBytes_) {
       try {
-        writePagesToLog();
+        writePagesToLog(false);
       } catch (...) {
         // The transaction cannot go on: it is dropped whole, and its end commits nothing.
         dropOperationState();
@@ -358,7 +321,7 @@ void PageFile::commit() {
   if (dirty_.empty()) return;
   try {
     if (log_.exists() && log_.size() >= checkpointBytes_) checkpoint();
-    writePagesToLog();
+    writePagesToLog(true);
     log_.commit(pageCount());
   } catch (...) {
     dropOperationState();
@@ -376,11 +339,10 @@ void PageFile::beginTransaction() {
 
 void PageFile::commitTransaction() {
   assert(inTransaction_);
-  opSaved_.clear();
-  undo_.clear();
+  endOperation();
   try {
     if (!dirty_.empty() || log_.transactionOpen()) {
-      writePagesToLog();
+      writePagesToLog(true);
       log_.commit(pageCount());
     }
   } catch (...) {
@@ -401,63 +363,7 @@ void PageFile::rollbackTransaction() {
 
 void PageFile::checkpoint() {
   if (mode_ != Mode::ReadWrite || !log_.exists()) return;
-  if (log_.committed().empty()) {
-    log_.remove();
-    return;
-  }
-  log_.markCheckpoint();
-  uint32_t pages = log_.pagesAfter();
-  for (auto& [page, at] : log_.committed()) pages = std::max(pages, page + 1);
-  const uint64_t want = uint64_t(pages) * pageSize_;
-  if (want > fileSize_) {
-    // The room is taken, and synced (where a full disk may show only then), before any page is
-    // written in place: a full disk fails here, with the file as it was, and never halfway
-    // through the copy.
-    OsStatus room = file_->reserve(want);
-    if (room) room = file_->sync();
-    if (!room) {
-      (void)file_->truncate(fileSize_);
-      throwWriteFailure(room.error(), ": cannot make room for '" + path_ + "' to grow to " + std::to_string(want) + " bytes");
-    }
-  }
-  // The newest copies are read from the log in its own order, many frames per read, and
-  // written in page order within each stretch; runs of neighbouring pages go in one write each.
-  std::vector<std::pair<uint64_t, uint32_t>> byOffset;
-  byOffset.reserve(log_.committed().size());
-  for (auto& [page, offset] : log_.committed()) byOffset.emplace_back(offset, page);
-  std::sort(byOffset.begin(), byOffset.end());
-  constexpr size_t kStretch = 1u << 20;
-  std::vector<uint8_t> stretch, run;
-  uint32_t runStart = 0;
-  auto flush = [&] {
-    if (run.empty()) return;
-    writeAll(*file_, path_, uint64_t(runStart) * pageSize_, run.data(), run.size());
-    fileBytes_ += run.size();
-    run.clear();
-  };
-  std::vector<std::pair<uint32_t, uint64_t>> inStretch;  // a stretch's pages, and where they lie in it
-  for (size_t i = 0; i < byOffset.size();) {
-    const uint64_t from = byOffset[i].first;
-    size_t j = i + 1;
-    while (j < byOffset.size() && byOffset[j].first + pageSize_ - from <= kStretch) ++j;
-    const uint64_t to = byOffset[j - 1].first + pageSize_;
-    stretch.resize(size_t(to - from));
-    log_.readBytes(from, stretch.data(), stretch.size());
-    inStretch.clear();
-    for (size_t k = i; k < j; ++k) inStretch.emplace_back(byOffset[k].second, byOffset[k].first - from);
-    std::sort(inStretch.begin(), inStretch.end());
-    for (auto& [page, at] : inStretch) {
-      if (!run.empty() && page != runStart + run.size() / pageSize_) flush();
-      if (run.empty()) runStart = page;
-      run.insert(run.end(), stretch.begin() + long(at), stretch.begin() + long(at + pageSize_));
-    }
-    flush();
-    i = j;
-  }
-  flush();
-  syncAll(*file_, path_);
-  log_.remove();
-  fileSize_ = std::max(fileSize_, want);
+  fileSize_ = log_.checkpoint(*file_, path_, fileSize_);
 }
 
 }  // namespace jet

@@ -19,6 +19,22 @@ namespace jet {
 using Page = std::vector<uint8_t>;
 using PageRef = std::shared_ptr<const Page>;
 
+// Keeps some pages in a decoded form of its own (the index nodes), changes them there, and
+// writes their bytes only when the pager needs them.
+class PageKeeper {
+ public:
+  virtual ~PageKeeper() = default;
+  // The bytes of a page whose newest form is kept here are needed: they are written into `out`.
+  virtual void writeOut(uint32_t page, uint8_t* out) = 0;
+  // The pager changes `page` itself, or makes it anew: a decoded form of it goes. When `out` is
+  // not null, the newest form is kept here and is first written into `out`.
+  virtual void changing(uint32_t page, uint8_t* out) = 0;
+  // The operation under way ended; rolled back, the pages it changed return to their state before it.
+  virtual void operationEnded(bool rolledBack) = 0;
+  // The transaction is dropped whole: everything kept of changed pages goes.
+  virtual void dropAll() = 0;
+};
+
 class PageFile {
  public:
   enum class Mode { ReadOnly, ReadWrite };
@@ -53,34 +69,22 @@ class PageFile {
   PageRef read(uint32_t page);
   // A page to change in this operation; the caller writes through the returned pointer.
   uint8_t* modify(uint32_t page);
-  // Changes a page to what `encode` makes of `value` (which must not change afterwards), but
-  // encodes it only when its bytes are next needed: when it is read or modified, or its
-  // transaction is written to the log. A page changed many times is encoded once; meanwhile
-  // `value` is its decoded form.
-  using Encoder = std::function<void(uint8_t* page, const void* value)>;
-  void modifyLater(uint32_t page, std::shared_ptr<const void> value, Encoder encode);
-  // Hands over the decoded form of a page about to be changed with modifyLater. Returns false
-  // when the pager lets go of it: its holder may change it in place, and a rollback returns to
-  // the page's image. Returns true for a page changed earlier in the transaction and still
-  // waiting to be encoded: the value is the page's only up-to-date form, and whoever changes it
-  // in place first registers with onRollback how to undo the change.
-  bool release(uint32_t page);
-  // Undoes a change made in place to a value the pager keeps (see release): run, newest first,
-  // when the operation under way is rolled back, and forgotten when it ends.
+  // The keeper (below) now holds the newest form of `page`; the pager asks it for the page's
+  // bytes when they are next needed: when the page is read or modified, or its transaction is
+  // written to the log. A page changed many times is encoded once.
+  void keptChange(uint32_t page);
+  // `page` is about to change through the keeper, which may change its kept form in place:
+  // the page's state before this operation is saved for a rollback.
+  void prepareChange(uint32_t page);
+  // Undoes a change made in place to a form the keeper holds: run, newest first, when the
+  // operation under way is rolled back, and forgotten when it ends.
   void onRollback(std::function<void()> undo) { undo_.push_back(std::move(undo)); }
   // A new zeroed page at the end of the file.
   uint32_t append();
 
-  // Something decoded from a page (an index node), kept beside it until the page changes.
-  std::shared_ptr<const void> decoded(uint32_t page) const {
-    if (auto p = pending_.find(page); p != pending_.end()) return p->second.value;
-    auto d = decoded_.find(page);
-    return d == decoded_.end() ? nullptr : d->second;
-  }
-  void keepDecoded(uint32_t page, std::shared_ptr<const void> value) {
-    if (decoded_.size() >= 4096) decoded_.clear();  // bounded, as the page cache is
-    decoded_[page] = std::move(value);
-  }
+  // The one keeper of decoded pages (the index nodes), made by its first user.
+  PageKeeper* keeper() const { return keeper_.get(); }
+  void setKeeper(std::unique_ptr<PageKeeper> keeper) { keeper_ = std::move(keeper); }
 
   // Ends an operation. Outside a transaction its pages are committed to the log at once (and
   // the log carried in once it has grown large); inside one they wait for its end.
@@ -97,8 +101,7 @@ class PageFile {
   void rollbackTransaction();
   bool inTransaction() const { return inTransaction_; }
 
-  // Copies the log into the file: mark the log, reserve the file's size, write the pages,
-  // sync the file, remove the log.
+  // Carries the log into the file (wal::LogWriter::checkpoint).
   void checkpoint();
 
   // Tests and benchmarks: log size that triggers a checkpoint outside transactions, and how
@@ -109,18 +112,17 @@ class PageFile {
   }
   // Counters: bytes written to the log and to the file, pages read from either.
   struct Counters { uint64_t logBytes = 0, fileBytes = 0, pageReads = 0; };
-  Counters counters() const { return {log_.bytesWritten(), fileBytes_, pageReads_}; }
+  Counters counters() const { return {log_.bytesWritten(), log_.bytesCarriedIn(), pageReads_}; }
 
  private:
   void requireWritable() const;
   PageRef firstChange(uint32_t page);
   bool saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage);
   void openForWriting();
-  void settleLog();
-  void setLogAside(const std::string& why);
-  void writePagesToLog();
+  void endOperation();
+  void writePagesToLog(bool all);
   void dropOperationState();
-  void encodePending(uint32_t page);
+  Page& imageOf(uint32_t page, std::shared_ptr<Page>& image);
 
   std::string path_;
   Mode mode_;
@@ -129,30 +131,27 @@ class PageFile {
   size_t pageSize_ = 0;
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;
-  std::unordered_map<uint32_t, std::shared_ptr<const void>> decoded_;
-  // Changed pages not yet in the log; a page waiting in pending_ has a stale image (or none).
+  // Changed pages not yet in the log; a null image is stale: the keeper holds the page's newest form.
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
-  struct Pending {
-    std::shared_ptr<const void> value;
-    Encoder encode;
-  };
-  std::unordered_map<uint32_t, Pending> pending_;
-  // The operation under way: pages' state before it (both empty: not dirty before it).
+  // The operation under way: pages' state before it.
   struct Saved {
+    bool dirty = false;  // the page was changed before this operation
     std::shared_ptr<Page> image;
-    std::optional<Pending> pending;
   };
   std::unordered_map<uint32_t, Saved> opSaved_;
+  // In a transaction: the last operation that changed each page not yet in the log.
+  std::unordered_map<uint32_t, uint64_t> lastChanged_;
+  uint64_t operations_ = 0;
   std::vector<std::function<void()>> undo_;  // the operation's in-place changes, oldest first
   std::unordered_map<uint32_t, uint64_t> before_;  // this transaction's pages: checksums of what they replace
   uint32_t committedPages_ = 0;  // pages in the file and its log together
   uint32_t txnPages_ = 0;        // pages after what this transaction wrote to the log
   bool inTransaction_ = false;
 
+  std::unique_ptr<PageKeeper> keeper_;
   wal::LogWriter log_;
   uint64_t checkpointBytes_ = 64u << 20;
   uint64_t spillBytes_ = 8u << 20;
-  uint64_t fileBytes_ = 0;
   uint64_t pageReads_ = 0;
 };
 

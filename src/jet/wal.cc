@@ -11,7 +11,7 @@ namespace jet::wal {
 
 namespace {
 
-constexpr char kMagic[8] = {'T', 'W', 'A', 'L', '0', '0', '0', '3'};
+constexpr char kMagic[8] = {'T', 'W', 'A', 'L', '0', '0', '0', '4'};
 constexpr uint32_t kFrame = 0x4D415246;   // "FRAM"
 constexpr uint32_t kCommit = 0x54494D43;  // "CMIT"
 constexpr uint32_t kMark = 0x54504B43;    // "CKPT"
@@ -67,22 +67,59 @@ std::string logPathOf(const std::string& databasePath, FileSystem& fs) {
 
 uint64_t pageSum(const uint8_t* page, size_t size) { return chainSum(0x9E3779B97F4A7C15ull, page, size) | 1; }
 
+namespace {
+
+// Whether a commit lies beyond `scan.end` that verifies against the checksums its frames carry
+// in their records: the transactions there were committed, so the record that stopped the scan
+// is damage. Frames are taken as such by their place (each record that is no commit), so that
+// a damaged kind does not lose the way.
+bool committedBeyond(const ReadLog& read, uint64_t size, const LogScan& scan) {
+  uint8_t r[kRecordSize];
+  std::vector<uint64_t> checks;
+  for (uint64_t off = scan.end; off + kRecordSize <= size && read(off, r, kRecordSize);) {
+    if (get32(r) == kCommit && get32(r + 8) == scan.salt) {
+      uint64_t sum = chainSum(seed(scan.salt), r, 24);
+      for (uint64_t check : checks) sum = chainWord(sum, check);
+      if (sum == get64(r + 24) && get32(r + 4) > scan.lastTransaction && get32(r + 16) == checks.size()) return true;
+      checks.clear();
+      off += kRecordSize;
+    } else {
+      checks.push_back(get64(r + 24));
+      off += kRecordSize + scan.pageSize;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 LogScan scanLog(const ReadLog& read, uint64_t size) {
   LogScan scan;
   if (size == 0) return scan;
-  uint8_t h[kHeaderSize];
+  uint8_t h[kHeaderSize] = {};
   scan.header = LogScan::Header::Damaged;
+  // What can be read of the slot says whether a checkpoint may have begun.
+  const size_t slotLength = size_t(std::min<uint64_t>(size, kSlotSize));
+  if (read(0, h, slotLength) && std::any_of(h, h + slotLength, [](uint8_t b) { return b != 0; })) {
+    scan.slot = LogScan::Slot::Unreadable;
+  }
   if (size < kHeaderSize || !read(0, h, kHeaderSize)) return scan;
-  const uint32_t psize = get32(h + 8);
-  if (std::memcmp(h, kMagic, 8) != 0 || chainSum(0, h, 24) != get64(h + 24) || psize < 512 || psize > 65536 ||
+  const uint8_t* hp = h + kSlotSize;
+  const uint32_t psize = get32(hp + 8);
+  if (std::memcmp(hp, kMagic, 8) != 0 || chainSum(0, hp, 24) != get64(hp + 24) || psize < 512 || psize > 65536 ||
       (psize & (psize - 1)) != 0) {
     return scan;
   }
   scan.header = LogScan::Header::Whole;
   scan.pageSize = psize;
-  scan.salt = get32(h + 12);
-  scan.identity = get64(h + 16);
+  scan.salt = get32(hp + 12);
+  scan.identity = get64(hp + 16);
   scan.end = kHeaderSize;
+  if (get32(h) == kMark && get32(h + 8) == scan.salt && chainSum(seed(scan.salt), h, 24) == get64(h + 24)) {
+    scan.slot = LogScan::Slot::Begun;
+    scan.markedTransaction = get32(h + 4);
+    scan.markedEnd = get64(h + 12);
+  }
 
   struct Copy { uint64_t offset, before; };
   std::map<uint32_t, Copy> committed;
@@ -121,15 +158,14 @@ LogScan scanLog(const ReadLog& read, uint64_t size) {
       txnNumber = 0;
       off += kRecordSize;
       scan.end = off;
-    } else if (kind == kMark) {
-      if (number != scan.lastTransaction || chainSum(seed(scan.salt), r, 24) != get64(r + 24)) break;
-      scan.checkpointBegun = true;
-      off += kRecordSize;
-      scan.end = off;
     } else {
       break;
     }
   }
+  scan.stop = off;
+  scan.damaged = committedBeyond(read, size, scan);
+  scan.checkpointBegun = scan.slot == LogScan::Slot::Begun && scan.end >= scan.markedEnd &&
+                         scan.lastTransaction >= scan.markedTransaction;
   scan.pages.reserve(committed.size());
   for (auto& [page, copy] : committed) scan.pages.push_back(LoggedPage{page, copy.offset, copy.before});
   return scan;
@@ -177,16 +213,18 @@ void LogWriter::writeRecord(uint64_t offset, const std::string& bytes) {
 }
 
 void LogWriter::create(uint64_t identity) {
+  refuseLink();
   auto opened = fs_.open(path_, OsFile::Open::Replace);
   if (!opened) throwWriteFailure(opened.error(), ": cannot create the log '" + path_ + "'");
   file_ = std::move(*opened);
   std::random_device random;
   salt_ = random();
-  std::string h(kMagic, 8);
+  std::string h(kSlotSize, '\0');
+  h.append(kMagic, 8);
   append32(h, uint32_t(pageSize_));
   append32(h, salt_);
   sealRecord(h, identity);
-  sealRecord(h, chainSum(0, bytesOf(h), 24));
+  sealRecord(h, chainSum(0, bytesOf(h) + kSlotSize, 24));
   writeRecord(0, h);
   syncAll(*file_, path_);
   fs_.syncFolderOf(path_);
@@ -289,12 +327,10 @@ void LogWriter::rollback() {
 
 void LogWriter::markCheckpoint() {
   flush();
-  std::string m = record(kMark, lastTxn_, salt_, 0, 0, 0);
+  std::string m = record(kMark, lastTxn_, salt_, uint32_t(committedEnd_), uint32_t(committedEnd_ >> 32), 0);
   sealRecord(m, chainSum(seed(salt_), bytesOf(m), 24));
-  writeRecord(end_, m);
+  writeRecord(0, m);
   syncAll(*file_, path_);
-  end_ += kRecordSize;
-  committedEnd_ = end_;
 }
 
 void LogWriter::remove() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "../error_number.h"
@@ -76,6 +77,7 @@ TEST(WriteAheadLog, AScanKeepsWholeCommittedTransactionsOnly) {
   w.writeFrame(3, c.data(), 99);
   w.commit(9);
   w.writeFrame(5, c.data(), 0);  // never committed
+  w.flush();
   const std::string bytes = readFile(log);
 
   wal::LogScan s = wal::scanLog(bytes);
@@ -87,14 +89,20 @@ TEST(WriteAheadLog, AScanKeepsWholeCommittedTransactionsOnly) {
   EXPECT_EQ(s.pagesAfter, 9u);
   EXPECT_EQ(s.lastTransaction, 2u);
 
-  // A byte of the second transaction's frame damaged, or the log cut inside it: only the first counts.
+  // A byte of the second transaction's frame damaged, or the log cut inside it: only the first
+  // counts. The damaged frame has its commit after it, so it is damage; the cut is a torn tail.
   for (const std::string& damaged : {std::string(bytes).replace(firstEnd + 100, 1, "\x5A"), bytes.substr(0, firstEnd + 50)}) {
     wal::LogScan t = wal::scanLog(damaged);
     ASSERT_EQ(t.lastTransaction, 1u);
     EXPECT_EQ(t.end, firstEnd);
+    EXPECT_EQ(t.damaged, damaged.size() == bytes.size());
     EXPECT_EQ(damaged.substr(t.pages[0].offset, psize), std::string(psize, char(0xB2)));
   }
-  EXPECT_EQ(wal::scanLog(std::string(bytes).replace(2, 1, "X")).header, wal::LogScan::Header::Damaged);
+  // So is a damaged kind or checksum of that frame; a frame of the unfinished third is not.
+  EXPECT_TRUE(wal::scanLog(std::string(bytes).replace(firstEnd, 1, "\x5A")).damaged);
+  EXPECT_FALSE(wal::scanLog(std::string(bytes).replace(bytes.size() - 100, 1, "\x5A")).damaged);
+  EXPECT_EQ(wal::scanLog(std::string(bytes).replace(wal::kSlotSize + 2, 1, "X")).header, wal::LogScan::Header::Damaged);
+  EXPECT_EQ(s.slot, wal::LogScan::Slot::Empty);
 
   // Belonging: the file's page 0 must be the identity, and each logged page what the log's
   // first copy replaced or what its newest copy holds.
@@ -160,6 +168,107 @@ TEST(WriteAheadLog, AForeignLogIsMovedAsideWithAnErrorAndTheFileLeftAlone) {
   EXPECT_EQ(testing_support::integrityProblems(path), "");
 }
 
+// Committed work lies beyond a damaged record: the log is kept aside and the file left as it
+// was; the next open goes ahead without it. A log whose name is a link, even one leading
+// nowhere, is never followed.
+TEST(WriteAheadLog, ADamagedLogWithCommittedWorkIsKeptAsideAndALinkInItsPlaceRefused) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  const std::string original = readFile(path);
+  const size_t before = rowsOf(path, "plink");
+  addAndStop(path, 3);
+  const std::string log = readFile(path + "-wal");
+  jet::testing::patchFile(path + "-wal", wal::kHeaderSize + wal::kRecordSize + 200, "\xA5");  // the first frame's page
+  try {
+    Database db(path, Database::Mode::ReadOnly);
+    ADD_FAILURE() << "a damaged log must be refused";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kNotDatabase);
+    EXPECT_NE(std::string(e.what()).find("is damaged"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find(".foreign-"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  EXPECT_TRUE(readFile(path) == original);
+  EXPECT_EQ(rowsOf(path, "plink"), before);
+
+  // Cut inside the last transaction: a torn tail, the two before it carried in.
+  std::ofstream(path + "-wal", std::ios::binary) << log.substr(0, log.size() - 10);
+  EXPECT_EQ(rowsOf(path, "plink"), before + 2);
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+
+  fs::create_directory(dir.path() + "/elsewhere");
+  const std::string target = dir.path() + "/elsewhere/target";
+  fs::create_symlink(target, path + "-wal");
+  EXPECT_EQ(testing_support::errorNumber([&] { addAndStop(path, 1); }), err::kLogNotCreated);
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(rowsOf(path, "plink"), before + 2);
+}
+
+// Stopped while the log was being carried in, the file is half-written: a log damaged or cut
+// then cannot finish it, so every open refuses the file and keeps the log, until the user puts
+// a backup back and deletes the log. Undamaged, the same log finishes the file.
+TEST(WriteAheadLog, ALogDamagedOrCutAfterItsCheckpointBeganKeepsTheHalfWrittenFileRefused) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/logbook.mdb"), "logbook.mdb");
+  const std::string original = readFile(path);
+  const size_t before = rowsOf(path, "MainLog");
+  // The first stop that leaves the file changed and its log beside it.
+  std::string half, log;
+  for (long at = 1; half.empty(); ++at) {
+    FaultyFiles disk(FaultyFiles::Fault::Kill, at);
+    try {
+      Database d(path, Database::Mode::ReadWrite, disk);
+      d.beginTransaction();
+      addContacts(d, 300);
+      d.commitTransaction();
+      d.close();
+      FAIL() << "the checkpoint was never stopped halfway";
+    } catch (const testing_support::Stopped&) {
+    }
+    if (fs::exists(path + "-wal") && readFile(path).substr(0, original.size()) != original) {
+      half = readFile(path);
+      log = readFile(path + "-wal");
+    } else {
+      fs::remove(path + "-wal");
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << original;
+    }
+  }
+  ASSERT_EQ(log.substr(0, 4), "CKPT");
+  const size_t frame = wal::kRecordSize + 4096;
+  const std::vector<std::pair<std::string, std::string>> damaged = {
+      {"a byte of the first frame", std::string(log).replace(wal::kHeaderSize + wal::kRecordSize + 7, 1, "\x01")},
+      {"a byte of the tenth frame's record", std::string(log).replace(wal::kHeaderSize + 9 * frame + 5, 1, "\x01")},
+      {"cut after its header", log.substr(0, wal::kHeaderSize)},
+      {"cut after its checkpoint slot", log.substr(0, wal::kSlotSize)},
+      {"cut in the last frame", log.substr(0, log.size() - wal::kRecordSize - 100)},
+      {"cut by its last byte", log.substr(0, log.size() - 1)},
+  };
+  for (const auto& [what, bytes] : damaged) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << half;
+    std::ofstream(path + "-wal", std::ios::binary | std::ios::trunc) << bytes;
+    for (int open = 0; open < 2; ++open) {
+      try {
+        Database db(path, open == 0 ? Database::Mode::ReadWrite : Database::Mode::ReadOnly);
+        ADD_FAILURE() << what << ": a half-written file must be refused";
+      } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::kNotDatabase) << what;
+        EXPECT_NE(std::string(e.what()).find("half-written"), std::string::npos) << what << ": " << e.what();
+      }
+      EXPECT_TRUE(readFile(path + "-wal") == bytes) << what;
+      EXPECT_TRUE(readFile(path) == half) << what;
+    }
+  }
+  // Dealt with: the backup put back and the log deleted.
+  fs::remove(path + "-wal");
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << original;
+  EXPECT_EQ(rowsOf(path, "MainLog"), before);
+  // The log as the stop left it finishes the file.
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << half;
+  std::ofstream(path + "-wal", std::ios::binary | std::ios::trunc) << log;
+  EXPECT_EQ(rowsOf(path, "MainLog"), before + 300);
+  EXPECT_EQ(testing_support::soundForEveryReader(path), "");
+}
+
 TEST(WriteAheadLog, AFullDiskAtAnyWriteOfATransactionKeepsAllOrNoneAndTheFileSoundAlone) {
   ScratchDir dir;
   const std::string path = dir.copy(fixturePath("jet4/logbook.mdb"), "logbook.mdb");
@@ -196,6 +305,31 @@ TEST(WriteAheadLog, AFullDiskAtAnyWriteOfATransactionKeepsAllOrNoneAndTheFileSou
   }
   EXPECT_EQ(rowsOf(path, "MainLog"), before + 400);
   EXPECT_EQ(testing_support::mdbExportRowCount(path, "MainLog"), long(before + 400));
+}
+
+// A sparse file a page short of Jet's 2 GB: the change that needs a page past it is refused
+// and undone, those before it are kept, and the file never grows past the limit.
+TEST(WriteAheadLog, AFileThatWouldGrowPastTwoGigabytesIsRefusedBeforeItIsWritten) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
+  constexpr uint64_t kLimit = uint64_t(2) << 30;
+  fs::resize_file(path, kLimit - 4096);
+  const size_t before = rowsOf(path, "plink");
+  int added = 0, refused = 0;
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    TableWriter w(db, db.table("plink"));
+    for (int i = 0; i < 3000 && refused == 0; ++i) {
+      refused = testing_support::errorNumber([&] { w.insert(plinkRow("LIM" + std::to_string(i), 517)); });
+      if (refused == 0) ++added;
+    }
+    db.close();
+  }
+  EXPECT_EQ(refused, err::kDiskFull);
+  EXPECT_GT(added, 0);
+  EXPECT_LE(fs::file_size(path), kLimit);
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  EXPECT_EQ(rowsOf(path, "plink"), before + size_t(added));
 }
 
 TEST(WriteAheadLog, ALargeTransactionSpillsToTheLogLogsEachPageOnceAndRollsBackWhole) {
