@@ -9,6 +9,7 @@
 #include "jet/column.h"
 #include "jet/format.h"
 #include "jet/table_def.h"
+#include "jet/text_sort_general.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -17,7 +18,8 @@ namespace jet {
 // ascending or descending index column. Text and memo columns use the General
 // sort order. Raises kNotSupported for column types or characters we cannot
 // encode exactly, kTypeMismatch or kOverflow for values that do not fit the column.
-void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value);
+void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value,
+                    Expansions expansions = Expansions::kEachLetter);
 
 // Appends the bytes that the key of `value` starts with, and so does the key of every text that
 // differs from it only in letter case, accents or unprintable characters. For values of other
@@ -30,11 +32,15 @@ struct IndexKeyPart {
 };
 
 // The key of a whole index entry: the keys of `values` in the order of `parts`.
-std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values);
+std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values,
+                           Expansions expansions = Expansions::kEachLetter);
+// Whether some Jet 4 text value among `values` gets another key when expansions count once.
+bool keyDependsOnExpansions(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values);
 
 // The key of a row (`values` follow def.columns) in one of its table's indexes, or nothing
 // when the index leaves such a row out (all its columns Null in an index that ignores Nulls).
-std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values);
+std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values,
+                                  Expansions expansions = Expansions::kEachLetter);
 // Where the column of this number sits in def.columns (and so in a row's values).
 size_t columnPosition(const TableDef& def, uint16_t number);
 // Whether two rows hold the same values in the index's columns (and so have the same key).
