@@ -30,6 +30,10 @@ std::string rowName(RowId id) { return "row " + std::to_string(id.page) + ":" + 
 struct ExpectedIndex {
   std::vector<IndexKeyPart> parts;
   std::unordered_map<uint32_t, std::optional<std::string>> keys;
+  std::string unchecked;  // why some keys are unknown
+  // The key where a letter that sorts as several counts once, for rows whose text holds one.
+  std::unordered_map<uint32_t, std::string> otherKeys;
+  size_t otherKeysStored = 0;
 };
 
 class Checker {
@@ -56,8 +60,11 @@ class Checker {
     return std::move(problems_);
   }
 
+  std::vector<std::string> notes() { return std::move(notes_); }
+
  private:
   void problem(std::string text) { problems_.push_back(std::move(text)); }
+  void note(std::string text) { notes_.push_back(std::move(text)); }
 
   // Records who uses a page; false (and a problem) when someone else already does.
   bool claim(uint32_t page, const std::string& user) {
@@ -106,9 +113,14 @@ class Checker {
       else if (dp.owner() != def.page) problem("the page map of " + who + " lists " + pageName(p) + ", which belongs to another table");
       else claim(p, "the rows of " + who);
     }
-    // Access leaves pages whose rows are all deleted with their table, out of its map.
+    // Access leaves pages of a table out of its map when it lets go of their rows (all of them
+    // deleted, or the page dropped whole) and keeps them until a compact. Rows still marked live
+    // there are no row of the table for any reader, which follows the map: an index listing one
+    // is damage, found below.
     for (uint32_t p : ownedBy_[def.page]) {
-      if (!inMap.count(p) && hasLiveRows(p)) problem(pageName(p) + " holds rows of " + who + " but is missing from its page map");
+      if (!inMap.count(p) && hasLiveRows(p)) {
+        note(pageName(p) + " holds rows of " + who + " outside its page map, which no reader sees (Access leaves such pages until a compact)");
+      }
     }
 
     std::vector<ExpectedIndex> expected(def.realIndexes.size());
@@ -144,9 +156,11 @@ class Checker {
       if (held == rowKeys_.end()) continue;  // no row refers to this table through it
       for (const auto& [packed, key] : expected[k].keys) if (key) held->second.insert(*key);
     }
-    // Access does not keep the counts of its own system tables exact (MSysACEs runs ahead).
+    // Access does not keep the counts of its own system tables exact (MSysACEs runs ahead), and
+    // leaves a user table's count off until a compact: readers count the rows themselves.
     if (live != def.rowCount && !system) {
-      problem(who + " counts " + std::to_string(def.rowCount) + " rows in its definition but holds " + std::to_string(live));
+      note(who + " counts " + std::to_string(def.rowCount) + " rows in its definition but holds " + std::to_string(live) +
+           " (Access corrects the count when it compacts the database)");
     }
     for (size_t k = 0; k < def.realIndexes.size(); ++k) checkIndex(t, def.realIndexes[k], expected[k]);
   }
@@ -165,13 +179,14 @@ class Checker {
   }
 
   // A key, or nothing where the encoder refuses the column's type or sort order: such keys stay
-  // unchecked.
+  // unchecked, and `why` keeps the first reason.
   template <typename Encode>
-  static std::optional<std::string> keyUnlessRefused(Encode encode) {
+  static std::optional<std::string> keyUnlessRefused(Encode encode, std::string* why = nullptr) {
     try {
       return encode();
     } catch (const Error& err) {
       if (err.number() != err::kNotSupported) throw;
+      if (why && why->empty()) *why = err.what();
       return std::nullopt;
     }
   }
@@ -184,7 +199,9 @@ class Checker {
       if (!values.back().isNull()) allNull = false;
     }
     if (allNull && ri.ignoreNulls()) return;
-    e.keys.emplace(id.packed(), keyUnlessRefused([&] { return std::optional<std::string>(encodeIndexKey(e.parts, values)); }));
+    std::optional<std::string> key = keyUnlessRefused([&] { return std::optional<std::string>(encodeIndexKey(e.parts, values)); }, &e.unchecked);
+    if (key && keyDependsOnExpansions(e.parts, values)) e.otherKeys.emplace(id.packed(), encodeIndexKey(e.parts, values, Expansions::kOnce));
+    e.keys.emplace(id.packed(), std::move(key));
   }
 
   // The walk of one index tree, level by level.
@@ -194,6 +211,10 @@ class Checker {
     std::vector<std::vector<uint32_t>> levels;          // pages of each level, left to right
     std::map<uint32_t, std::pair<uint32_t, uint32_t>> links;  // page -> (prev, next)
     std::optional<IndexEntry> lastLeaf;
+    std::optional<IndexEntry> bound;  // the highest node key so far: every later entry lies above it
+    std::optional<uint32_t> boundNode;
+    size_t looseKeys = 0;             // node keys above their child's last entry
+    size_t lateTails = 0;             // nodes that name a tail but are not the last of their level
     std::function<void(const IndexEntry&)> onLeafEntry;
   };
 
@@ -225,6 +246,12 @@ class Checker {
         if (w.lastLeaf && compareEntries(*w.lastLeaf, e) >= 0) {
           problem(w.who + ": the entry for " + rowName(e.row) + " on " + pageName(page) + " is not above the entry before it");
         }
+        // A search for this entry would turn into the child before it.
+        if (w.bound && compareEntries(*w.bound, e) >= 0) {
+          problem(w.who + ": the entry for " + rowName(e.row) + " on " + pageName(page) + " is not above the key node " +
+                  pageName(*w.boundNode) + " carries for the child before it");
+        }
+        w.bound.reset();
         w.lastLeaf = e;
         w.onLeafEntry(e);
       }
@@ -232,17 +259,25 @@ class Checker {
       return node.entries.back();
     }
     std::optional<IndexEntry> last;
+    // A node's key for a child lies at or above the child's last entry and below the next
+    // child's first: searches turn at it. Access leaves it above the last entry when that entry
+    // goes, so a loose key is no damage.
     for (const auto& e : node.entries) {
       last = walkNode(w, e.child, depth + 1);
       if (!last) {
         problem(w.who + ": node " + pageName(page) + " has an entry for child " + pageName(e.child) + ", which holds no entries");
-      } else if (last->key != e.key || last->row != e.row) {
-        problem(w.who + ": node " + pageName(page) + " does not carry the last key of its child " + pageName(e.child));
+      } else if (compareEntries(*last, e) > 0) {
+        problem(w.who + ": node " + pageName(page) + " carries a key below the last entry of its child " + pageName(e.child));
+      } else if (compareEntries(*last, e) < 0) {
+        ++w.looseKeys;
+      }
+      if (!w.bound || compareEntries(*w.bound, e) < 0) {
+        w.bound = e;
+        w.boundNode = page;
       }
     }
-    if (node.tail != 0 && node.next != 0) {
-      problem(w.who + ": node " + pageName(page) + " names a tail page but is not the last of its level");
-    }
+    // Other writers leave the tail of every node; readers take it as the node's last child.
+    if (node.tail != 0 && node.next != 0) ++w.lateTails;
     if (node.tail != 0) last = walkNode(w, node.tail, depth + 1);
     return last;
   }
@@ -289,10 +324,24 @@ class Checker {
         report(w.who + " lists " + rowName(entry.row) + ", which is not a live row it should hold");
         return;
       }
-      if (it->second && *it->second != entry.key) report(w.who + ": the key stored for " + rowName(entry.row) + " does not match the row");
+      if (it->second && *it->second != entry.key) {
+        auto other = e.otherKeys.find(packed);
+        if (other != e.otherKeys.end() && other->second == entry.key) ++e.otherKeysStored;
+        else report(w.who + ": the key stored for " + rowName(entry.row) + " does not match the row");
+      }
     };
     walkNode(w, ri.rootPage, 0);
     checkLinks(w);
+    if (w.looseKeys) {
+      note(w.who + ": " + std::to_string(w.looseKeys) + " node keys lie above the last entry of their child (Access leaves them so after deletes)");
+    }
+    if (w.lateTails) {
+      note(w.who + ": " + std::to_string(w.lateTails) + " node pages name a tail page but are not the last of their level (readers take the tail as their last child)");
+    }
+    if (!e.unchecked.empty()) note(w.who + ": some keys are not checked: " + e.unchecked);
+    if (e.otherKeysStored) {
+      note(w.who + ": " + std::to_string(e.otherKeysStored) + " keys count a letter that sorts as several (such as ß) once, as some Access-made files store it; this engine writes them as Access 2000 does, a position for each letter");
+    }
     if (entries != e.keys.size()) {
       problem(w.who + " has " + std::to_string(entries) + " entries for " + std::to_string(e.keys.size()) + " rows");
     }
@@ -306,6 +355,7 @@ class Checker {
   PageFile& file_;
   const Format& f_;
   std::vector<std::string> problems_;
+  std::vector<std::string> notes_;
   std::map<uint32_t, std::string> users_;
   std::set<uint32_t> free_;  // the pages the database lists as free
   std::unordered_map<uint32_t, std::vector<uint32_t>> ownedBy_;
@@ -324,6 +374,11 @@ class Checker {
 
 }  // namespace
 
-std::vector<std::string> checkDatabase(Database& db) { return Checker(db).run(); }
+std::vector<std::string> checkDatabase(Database& db, std::vector<std::string>* notes) {
+  Checker checker(db);
+  std::vector<std::string> damage = checker.run();
+  if (notes) *notes = checker.notes();
+  return damage;
+}
 
 }  // namespace jet
