@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "jet/code_page.h"
 #include "jet/error.h"
 #include "jet/long_value.h"
 #include "jet/page_file.h"
@@ -159,12 +160,12 @@ Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow
     }
     case ColumnType::Guid: needSize(16); return Value::guid(formatGuid(v));
     case ColumnType::Numeric: needSize(17); return Value::decimal(formatDecimal(v, c.scale));
-    case ColumnType::Text: return Value::text(f.jet4 ? decodeJet4Text(v) : cp1252ToUtf8(v.str(0, v.size())));
+    case ColumnType::Text: return Value::text(f.jet4 ? decodeJet4Text(v) : codePageToUtf8(v.str(0, v.size()), c.codePage));
     case ColumnType::Binary: return Value::binary(v.str(0, v.size()));
     case ColumnType::Memo: {
       std::string data = readLongValue(file, f, v);
       Bytes d(data);
-      return Value::text(f.jet4 ? decodeJet4Text(d) : cp1252ToUtf8(data));
+      return Value::text(f.jet4 ? decodeJet4Text(d) : codePageToUtf8(data, c.codePage));
     }
     case ColumnType::Ole: return Value::binary(readLongValue(file, f, v));
   }
@@ -186,17 +187,22 @@ void requireUtf8(const Column& c, const std::string& utf8) {
   if (!isStorableText(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
 }
 
-// Text as a Jet 3 file keeps it: one byte a character, in code page 1252.
+// Text as a Jet 3 file keeps it: one byte a character, in the code page of its column.
 std::string codePageText(const Column& c, const std::string& utf8) {
+  const uint16_t codePage = c.codePage != 0 ? c.codePage : 1252;
+  if (!knownCodePage(codePage)) {
+    throw Error(err::kConversion, "Data type conversion error: the field '" + c.name + "' keeps its text in code page " +
+                                      std::to_string(codePage) + ", which this engine does not write; nothing was written.");
+  }
   std::string out;
   out.reserve(utf8.size());
   for (char32_t ch : utf8ToUtf32(utf8)) {
-    const int b = cp1252Byte(ch);
+    const int b = codePageByte(ch, codePage);
     if (b < 0) {
       std::string shown;
       shown = utf32ToUtf8(std::u32string(1, ch));
       throw Error(err::kConversion, "Data type conversion error: the text for the field '" + c.name + "' holds '" + shown +
-                                        "', which an Access 97 database (code page 1252) cannot store.");
+                                        "', which an Access 97 database (code page " + std::to_string(codePage) + ") cannot store.");
     }
     out.push_back(char(b));
   }
