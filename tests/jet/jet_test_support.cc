@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +51,7 @@ CsvCell ourCell(const Column& c, const Value& v) {
     for (size_t i = 0; i < v.s.size() && v.s[i] != '\0'; i += (v.s[i] & 0xF8) == 0xF0 ? 4 : 1) {
       text += (v.s[i] & 0xF8) == 0xF0 ? std::string("??") : std::string(1, v.s[i]);
     }
+    if (text.empty()) return {};  // mdbtools stops at a NUL, and prints nothing for what is left
   }
   if (c.type == ColumnType::Binary) {
     text = csvField(Value::binary(v.s.substr(0, v.s.find('\0'))));
@@ -66,6 +68,9 @@ bool sameNumber(const std::string& a, const std::string& b) {
   char* endB = nullptr;
   double x = std::strtod(a.c_str(), &endA), y = std::strtod(b.c_str(), &endB);
   if (*endA || *endB || a.empty() || b.empty()) return a == b;
+  // mdbtools prints 16 digits, which round the largest double past it (read back as infinity).
+  x = std::clamp(x, -DBL_MAX, DBL_MAX);
+  y = std::clamp(y, -DBL_MAX, DBL_MAX);
   return x == y || std::fabs(x - y) <= 1e-9 * std::max(std::fabs(x), std::fabs(y));
 }
 
