@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/row_codec.h"
 #include "jet/sort_order.h"
 #include "jet/text_sort_general.h"
 
@@ -202,9 +203,24 @@ void appendValue(std::string& out, const Column& column, bool ascending, const V
       if (v.kind != Value::Kind::Binary) mismatch(column, "a binary");
       appendBinary(out, v.s, ascending);
       return;
+    case ColumnType::Numeric: {
+      // FF, then the scaled value as 16 big-endian bytes (Access stores these for positive
+      // decimals; the keys of negative ones are not known, so they are not built).
+      if (v.kind != Value::Kind::Decimal && v.kind != Value::Kind::Text) mismatch(column, "a decimal");
+      const std::string stored = encodeDecimal(column, v.s);
+      if (static_cast<uint8_t>(stored[0]) & 0x80) {
+        throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name + "': keys of negative decimals are not built here.");
+      }
+      const size_t from = out.size();
+      out += static_cast<char>(0xFF);
+      for (int w = 0; w < 4; ++w) {
+        for (int b = 3; b >= 0; --b) out += stored[size_t(1 + 4 * w + b)];
+      }
+      if (!ascending) invert(out, from);
+      return;
+    }
     case ColumnType::Boolean:
     case ColumnType::Ole:
-    case ColumnType::Numeric:
       break;
   }
   throw Error(err::kNotSupported,

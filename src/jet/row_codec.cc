@@ -133,6 +133,47 @@ std::string formatDecimal(Bytes b, int scale) {
   return digits;
 }
 
+// A decimal as a Numeric field stores it: a sign byte (80 for negative), then the value times
+// 10^scale as four 32-bit words, most significant first, each little-endian. The text is the
+// form values read back in ("-12.3400"); digits past the column's scale are refused, and so is a
+// value with more digits than its precision.
+std::string encodeDecimal(const Column& c, const std::string& text) {
+  auto bad = [&] { throw Error(err::kTypeMismatch, "The value '" + text + "' is no decimal number for the field '" + c.name + "'."); };
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  std::string digits, fraction;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (ch == '.' && !point) point = true;
+    else if (ch >= '0' && ch <= '9') (point ? fraction : digits) += ch;
+    else bad();
+  }
+  if (digits.empty() && fraction.empty()) bad();
+  while (fraction.size() > c.scale && fraction.back() == '0') fraction.pop_back();
+  if (fraction.size() > c.scale) throw Error(err::kOverflow, "The value '" + text + "' has more decimal places than the field '" + c.name + "' keeps.");
+  fraction.append(c.scale - fraction.size(), '0');
+  std::string all = digits + fraction;
+  all.erase(0, std::min(all.find_first_not_of('0'), all.size()));
+  const size_t precision = c.precision ? c.precision : 18;
+  if (all.size() > precision) throw Error(err::kOverflow, "The value '" + text + "' is too large for the field '" + c.name + "'.");
+  uint32_t words[4] = {0, 0, 0, 0};  // most significant first
+  for (char ch : all) {
+    uint64_t carry = uint64_t(ch - '0');
+    for (int w = 3; w >= 0; --w) {
+      const uint64_t cur = uint64_t(words[w]) * 10 + carry;
+      words[w] = uint32_t(cur);
+      carry = cur >> 32;
+    }
+  }
+  std::string out(17, '\0');
+  uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
+  p[0] = negative && !all.empty() ? 0x80 : 0x00;
+  for (int w = 0; w < 4; ++w) put32(p + 1 + 4 * w, words[w]);
+  return out;
+}
+
 Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow& raw, size_t i) {
   if (!raw.present[i]) return Value::null();
   Bytes v = raw.fields[i];
@@ -219,47 +260,6 @@ bool hasFixedForm(ColumnType t) {
     default:
       return false;
   }
-}
-
-// A decimal as a Numeric field stores it: a sign byte (80 for negative), then the value times
-// 10^scale as four 32-bit words, most significant first, each little-endian. The text is the
-// form values read back in ("-12.3400"); digits past the column's scale are refused, and so is a
-// value with more digits than its precision.
-std::string encodeDecimal(const Column& c, const std::string& text) {
-  auto bad = [&] { throw Error(err::kTypeMismatch, "The value '" + text + "' is no decimal number for the field '" + c.name + "'."); };
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  std::string digits, fraction;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    const char ch = text[i];
-    if (ch == '.' && !point) point = true;
-    else if (ch >= '0' && ch <= '9') (point ? fraction : digits) += ch;
-    else bad();
-  }
-  if (digits.empty() && fraction.empty()) bad();
-  while (fraction.size() > c.scale && fraction.back() == '0') fraction.pop_back();
-  if (fraction.size() > c.scale) throw Error(err::kOverflow, "The value '" + text + "' has more decimal places than the field '" + c.name + "' keeps.");
-  fraction.append(c.scale - fraction.size(), '0');
-  std::string all = digits + fraction;
-  all.erase(0, std::min(all.find_first_not_of('0'), all.size()));
-  const size_t precision = c.precision ? c.precision : 18;
-  if (all.size() > precision) throw Error(err::kOverflow, "The value '" + text + "' is too large for the field '" + c.name + "'.");
-  uint32_t words[4] = {0, 0, 0, 0};  // most significant first
-  for (char ch : all) {
-    uint64_t carry = uint64_t(ch - '0');
-    for (int w = 3; w >= 0; --w) {
-      const uint64_t cur = uint64_t(words[w]) * 10 + carry;
-      words[w] = uint32_t(cur);
-      carry = cur >> 32;
-    }
-  }
-  std::string out(17, '\0');
-  uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
-  p[0] = negative && !all.empty() ? 0x80 : 0x00;
-  for (int w = 0; w < 4; ++w) put32(p + 1 + 4 * w, words[w]);
-  return out;
 }
 
 std::string tooLong(const Format& f, const Column& c) {
