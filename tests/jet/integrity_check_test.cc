@@ -105,6 +105,32 @@ TEST_F(IntegrityCheck, PagesTheMapsDisagreeOnAreReported) {
   }
 }
 
+// In a table without an index, only the count tells rows Access let go of from rows the map
+// lost: counted, they are damage; not counted, a note.
+TEST_F(IntegrityCheck, RowsOutsideTheMapOfATableWithoutIndexes) {
+  const std::string path = dir.path() + "/plain.mdb";
+  std::string insert = "INSERT INTO T (A, B) VALUES (1, '" + std::string(200, 'x') + "')";
+  std::string command = std::string(TARNLOG_JET_TOOL) + " create " + testing::shellQuote(path) + " 'CREATE TABLE T (A LONG, B TEXT(255))'";
+  for (int i = 0; i < 40; ++i) command += " " + testing::shellQuote(insert);
+  testing::runCommand(command);
+  uint32_t victim = 0, tdef = 0;
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    Table& t = db.table("T");
+    ASSERT_GT(t.dataPages().size(), 1u);
+    victim = t.dataPages().back();
+    tdef = t.def().page;
+    setUsageMapPage(db.file(), db.format(), t.def().usedPagesMap, victim, false);
+    db.file().commit();
+  }
+  const std::string page = std::to_string(victim);
+  EXPECT_TRUE(has(integrityProblems(path), "page " + page + " holds rows of table 'T' that its definition counts but its page map leaves out"));
+  const uint32_t mapped = uint32_t(Database(path, Database::Mode::ReadOnly).table("T").rowIds().size());
+  patch32(path, uint64_t(tdef) * 4096 + kJet4.tdefRowCount, mapped);
+  EXPECT_EQ(integrityProblems(path), "");
+  EXPECT_TRUE(anyHas(notesOf(path), "page " + page + " holds rows of table 'T' outside its page map"));
+}
+
 // A row count that Access left off (it corrects it when it compacts) is a note, and stays off by
 // as much after rows are added and deleted; the tool prints damage, then notes, and fails on
 // damage only. (On a sound file it prints "ok": DdlTest.JetToolCreatesADatabaseFromStatements.)
