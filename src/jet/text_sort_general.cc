@@ -25,6 +25,7 @@
 
 #include "jet/text_sort_general.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -158,6 +159,8 @@ void finish(std::string& out, size_t start, bool ascending) {
 }  // namespace
 
 bool hasSortExpansion(std::string_view utf8) {
+  // Every letter that sorts as several lies beyond ASCII.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return false;
   for (char16_t unit : keyUnits(utf8)) {
     if (unit >= 0xD800 && unit <= 0xDFFF) continue;
     const SortCode code = generalSortCode(unit);
