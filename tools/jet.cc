@@ -78,12 +78,14 @@ int exportTable(jet::Database& db, const std::string& name, const std::string& i
   return 0;
 }
 
-// Prints every problem the check finds; "ok" when there is none.
+// Prints the damage the check finds ("ok" when there is none), then its notes; fails on damage only.
 int checkFile(const std::string& path) {
   jet::Database db(path, jet::Database::Mode::ReadOnly);
-  std::vector<std::string> problems = jet::checkDatabase(db);
+  std::vector<std::string> notes;
+  std::vector<std::string> problems = jet::checkDatabase(db, &notes);
   for (auto& p : problems) std::cout << p << "\n";
   if (problems.empty()) std::cout << "ok\n";
+  for (auto& n : notes) std::cout << "note: " << n << "\n";
   return problems.empty() ? 0 : 1;
 }
 

@@ -13,9 +13,6 @@ Database::Database(const std::string& path, Mode mode, FileSystem& fs) {
   if (mode == Mode::ReadWrite) checkWriteAccess(path, fs);
   file_ = std::make_unique<PageFile>(path, mode == Mode::ReadWrite ? PageFile::Mode::ReadWrite : PageFile::Mode::ReadOnly, fs);
   header_ = parseHeader(file_->readPrefix(2048), path);
-  if (mode == Mode::ReadWrite && header_.format->textBytesPerChar == 1 && header_.codePage != 1252) {
-    throw Error(err::kReadOnly, "'" + path + "' keeps its text in code page " + std::to_string(header_.codePage) + "; only code page 1252 is written.");
-  }
   file_->setPageSize(header_.format->pageSize);
   if (file_->fileSize() % header_.format->pageSize != 0) corrupt("the file's size is not a whole number of pages");
   // The header, the map of free pages and the catalog's definition come first in every database.

@@ -13,6 +13,8 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/row_codec.h"
+#include "jet/sort_order.h"
 #include "jet/text_sort_general.h"
 
 namespace jet {
@@ -26,8 +28,6 @@ constexpr char kDescNull = static_cast<char>(0xFF);
 // Yes/No: Yes (-1 in Access) orders before No.
 constexpr char kAscYes = 0x00;
 constexpr char kAscNo = static_cast<char>(0xFF);
-
-constexpr uint16_t kGeneralSortOrder = 1033;
 
 void invert(std::string& s, size_t from) {
   for (size_t i = from; i < s.size(); ++i) s[i] = static_cast<char>(~s[i]);
@@ -129,16 +129,26 @@ std::string guidBytes(const Column& column, std::string_view text) {
 
 bool generalSortOrder(const Column& column) { return column.sortOrder == kGeneralSortOrder || column.sortOrder == 0; }
 
+// Access 97 keys are built for text in code page 1252 only, whose bytes the Access 97 codes are
+// given for.
+bool keyedCodePage(const Column& column) { return !column.access97 || column.codePage == 1252 || column.codePage == 0; }
+
+// Keys are built for the General sort order only, and in Access 97 files only for text in code
+// page 1252: other sort orders and code pages order their letters differently, and a key that
+// Access would compute otherwise hides the row.
 void requireGeneralText(const Column& column, const Value& v) {
   if (v.kind != Value::Kind::Text) mismatch(column, "a text");
   if (!generalSortOrder(column)) {
-    throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name +
-                                        "': its text sort order " + std::to_string(column.sortOrder) +
-                                        " is not General.");
+    throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name + "': its text sort order " +
+                                        sortOrderName(column.sortOrder) + " is not General, the one sort order whose keys are built here.");
+  }
+  if (!keyedCodePage(column)) {
+    throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name + "': its text is in code page " +
+                                        std::to_string(column.codePage) + ", and Access 97 keys are built here for code page 1252 only.");
   }
 }
 
-void appendValue(std::string& out, const Column& column, bool ascending, const Value& v) {
+void appendValue(std::string& out, const Column& column, bool ascending, const Value& v, Expansions expansions) {
   switch (column.type) {
     case ColumnType::Byte:
       out += static_cast<char>(ascending ? integerOf(column, v, 0, 255) : ~integerOf(column, v, 0, 255));
@@ -171,7 +181,7 @@ void appendValue(std::string& out, const Column& column, bool ascending, const V
       if (column.access97) {
         appendGeneral97TextKey(out, v.s, ascending);
       } else {
-        appendGeneralTextKey(out, v.s, ascending);
+        appendGeneralTextKey(out, v.s, ascending, expansions);
       }
       return;
     case ColumnType::Guid:
@@ -182,9 +192,24 @@ void appendValue(std::string& out, const Column& column, bool ascending, const V
       if (v.kind != Value::Kind::Binary) mismatch(column, "a binary");
       appendBinary(out, v.s, ascending);
       return;
+    case ColumnType::Numeric: {
+      // FF, then the scaled value as 16 big-endian bytes (Access stores these for positive
+      // decimals; the keys of negative ones are not known, so they are not built).
+      if (v.kind != Value::Kind::Decimal && v.kind != Value::Kind::Text) mismatch(column, "a decimal");
+      const std::string stored = encodeDecimal(column, v.s);
+      if (static_cast<uint8_t>(stored[0]) & 0x80) {
+        throw Error(err::kNotSupported, "Cannot build index keys for column '" + column.name + "': keys of negative decimals are not built here.");
+      }
+      const size_t from = out.size();
+      out += static_cast<char>(0xFF);
+      for (int w = 0; w < 4; ++w) {
+        for (int b = 3; b >= 0; --b) out += stored[size_t(1 + 4 * w + b)];
+      }
+      if (!ascending) invert(out, from);
+      return;
+    }
     case ColumnType::Boolean:
     case ColumnType::Ole:
-    case ColumnType::Numeric:
       break;
   }
   throw Error(err::kNotSupported,
@@ -230,13 +255,15 @@ bool indexKeysSupported(const Column& column) {
       return true;
     case ColumnType::Text:
     case ColumnType::Memo:
-      return generalSortOrder(column);
+      return generalSortOrder(column) && keyedCodePage(column);
+    case ColumnType::Numeric:
+      return true;  // a negative value's key is refused as it is met
     default:
-      return false;  // Ole, Numeric, and types no version of Jet defines
+      return false;  // Ole, and types no version of Jet defines
   }
 }
 
-void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value) {
+void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value, Expansions expansions) {
   if (column.type == ColumnType::Boolean) {
     // Yes/No columns have no Null in an index: Null counts as No.
     if (!value.isNull() && value.kind != Value::Kind::Boolean) mismatch(column, "a Yes/No");
@@ -251,7 +278,7 @@ void appendIndexKey(std::string& out, const Column& column, bool ascending, cons
     return;
   }
   out += ascending ? kAscValue : kDescValue;
-  appendValue(out, column, ascending, value);
+  appendValue(out, column, ascending, value, expansions);
 }
 
 void appendIndexKeyStart(std::string& out, const Column& column, bool ascending, const Value& value) {
@@ -265,14 +292,22 @@ void appendIndexKeyStart(std::string& out, const Column& column, bool ascending,
   }
 }
 
-std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values) {
+std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values, Expansions expansions) {
   if (parts.size() != values.size()) {
     throw Error(err::kInvalidArgument, "Index key needs " + std::to_string(parts.size()) + " values, got " +
                                            std::to_string(values.size()) + ".");
   }
   std::string key;
-  for (size_t i = 0; i < parts.size(); ++i) appendIndexKey(key, *parts[i].column, parts[i].ascending, values[i]);
+  for (size_t i = 0; i < parts.size(); ++i) appendIndexKey(key, *parts[i].column, parts[i].ascending, values[i], expansions);
   return key;
+}
+
+bool keyDependsOnExpansions(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values) {
+  for (size_t i = 0; i < parts.size() && i < values.size(); ++i) {
+    const Column& c = *parts[i].column;
+    if (c.isTextual() && !c.access97 && values[i].kind == Value::Kind::Text && hasSortExpansion(values[i].s)) return true;
+  }
+  return false;
 }
 
 size_t columnPosition(const TableDef& def, uint16_t number) {
@@ -289,12 +324,13 @@ bool allKeyColumnsNull(const TableDef& def, const RealIndex& index, const std::v
   return true;
 }
 
-std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values) {
+std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values,
+                                  Expansions expansions) {
   if (index.ignoreNulls() && allKeyColumnsNull(def, index, values)) return std::nullopt;
   std::string key;
   for (auto& ic : index.columns) {
     const size_t at = columnPosition(def, ic.columnNumber);
-    appendIndexKey(key, def.columns[at], ic.ascending, values.at(at));
+    appendIndexKey(key, def.columns[at], ic.ascending, values.at(at), expansions);
   }
   return key;
 }

@@ -10,15 +10,18 @@
 #include "jet/column.h"
 #include "jet/format.h"
 #include "jet/table_def.h"
+#include "jet/text_sort_general.h"
 #include "jet/value.h"
 
 namespace jet {
 
 // Appends the key bytes of one column value, starting with its flag byte, for an
 // ascending or descending index column. Text and memo columns use the General
-// sort order. Raises kNotSupported for a column whose keys indexKeysSupported refuses,
-// kTypeMismatch or kOverflow for values that do not fit the column.
-void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value);
+// sort order. Raises kNotSupported for a column whose keys indexKeysSupported refuses, and for
+// values we cannot encode exactly (characters, negative decimals); kTypeMismatch or kOverflow for
+// values that do not fit the column.
+void appendIndexKey(std::string& out, const Column& column, bool ascending, const Value& value,
+                    Expansions expansions = Expansions::kEachLetter);
 
 // Whether keys can be built for the column at all: its type has keys, and text is in the
 // General sort order.
@@ -39,11 +42,15 @@ struct IndexKeyPart {
 };
 
 // The key of a whole index entry: the keys of `values` in the order of `parts`.
-std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values);
+std::string encodeIndexKey(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values,
+                           Expansions expansions = Expansions::kEachLetter);
+// Whether some Jet 4 text value among `values` gets another key when expansions count once.
+bool keyDependsOnExpansions(const std::vector<IndexKeyPart>& parts, const std::vector<Value>& values);
 
 // The key of a row (`values` follow def.columns) in one of its table's indexes, or nothing
 // when the index leaves such a row out (all its columns Null in an index that ignores Nulls).
-std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values);
+std::optional<std::string> rowKey(const TableDef& def, const RealIndex& index, const std::vector<Value>& values,
+                                  Expansions expansions = Expansions::kEachLetter);
 // Where the column of this number sits in def.columns (and so in a row's values).
 size_t columnPosition(const TableDef& def, uint16_t number);
 // Whether two rows hold the same values in the index's columns (and so have the same key).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "jet/code_page.h"
 #include "jet/error.h"
 #include "jet/long_value.h"
 #include "jet/page_file.h"
@@ -132,6 +133,47 @@ std::string formatDecimal(Bytes b, int scale) {
   return digits;
 }
 
+// A decimal as a Numeric field stores it: a sign byte (80 for negative), then the value times
+// 10^scale as four 32-bit words, most significant first, each little-endian. The text is the
+// form values read back in ("-12.3400"); digits past the column's scale are refused, and so is a
+// value with more digits than its precision.
+std::string encodeDecimal(const Column& c, const std::string& text) {
+  auto bad = [&] { throw Error(err::kTypeMismatch, "The value '" + text + "' is no decimal number for the field '" + c.name + "'."); };
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  std::string digits, fraction;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (ch == '.' && !point) point = true;
+    else if (ch >= '0' && ch <= '9') (point ? fraction : digits) += ch;
+    else bad();
+  }
+  if (digits.empty() && fraction.empty()) bad();
+  while (fraction.size() > c.scale && fraction.back() == '0') fraction.pop_back();
+  if (fraction.size() > c.scale) throw Error(err::kOverflow, "The value '" + text + "' has more decimal places than the field '" + c.name + "' keeps.");
+  fraction.append(c.scale - fraction.size(), '0');
+  std::string all = digits + fraction;
+  all.erase(0, std::min(all.find_first_not_of('0'), all.size()));
+  const size_t precision = c.precision ? c.precision : 18;
+  if (all.size() > precision) throw Error(err::kOverflow, "The value '" + text + "' is too large for the field '" + c.name + "'.");
+  uint32_t words[4] = {0, 0, 0, 0};  // most significant first
+  for (char ch : all) {
+    uint64_t carry = uint64_t(ch - '0');
+    for (int w = 3; w >= 0; --w) {
+      const uint64_t cur = uint64_t(words[w]) * 10 + carry;
+      words[w] = uint32_t(cur);
+      carry = cur >> 32;
+    }
+  }
+  std::string out(17, '\0');
+  uint8_t* p = reinterpret_cast<uint8_t*>(out.data());
+  p[0] = negative && !all.empty() ? 0x80 : 0x00;
+  for (int w = 0; w < 4; ++w) put32(p + 1 + 4 * w, words[w]);
+  return out;
+}
+
 Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow& raw, size_t i) {
   if (!raw.present[i]) return Value::null();
   Bytes v = raw.fields[i];
@@ -159,12 +201,12 @@ Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow
     }
     case ColumnType::Guid: needSize(16); return Value::guid(formatGuid(v));
     case ColumnType::Numeric: needSize(17); return Value::decimal(formatDecimal(v, c.scale));
-    case ColumnType::Text: return Value::text(f.jet4 ? decodeJet4Text(v) : cp1252ToUtf8(v.str(0, v.size())));
+    case ColumnType::Text: return Value::text(f.jet4 ? decodeJet4Text(v) : codePageToUtf8(v.str(0, v.size()), c.codePage));
     case ColumnType::Binary: return Value::binary(v.str(0, v.size()));
     case ColumnType::Memo: {
       std::string data = readLongValue(file, f, v);
       Bytes d(data);
-      return Value::text(f.jet4 ? decodeJet4Text(d) : cp1252ToUtf8(data));
+      return Value::text(f.jet4 ? decodeJet4Text(d) : codePageToUtf8(data, c.codePage));
     }
     case ColumnType::Ole: return Value::binary(readLongValue(file, f, v));
   }
@@ -186,17 +228,22 @@ void requireUtf8(const Column& c, const std::string& utf8) {
   if (!isStorableText(utf8)) throw Error(err::kInvalidArgument, "The text for the field '" + c.name + "' is not valid UTF-8.");
 }
 
-// Text as a Jet 3 file keeps it: one byte a character, in code page 1252.
+// Text as a Jet 3 file keeps it: one byte a character, in the code page of its column.
 std::string codePageText(const Column& c, const std::string& utf8) {
+  const uint16_t codePage = c.codePage != 0 ? c.codePage : 1252;
+  if (!knownCodePage(codePage)) {
+    throw Error(err::kConversion, "Data type conversion error: the field '" + c.name + "' keeps its text in code page " +
+                                      std::to_string(codePage) + ", which this engine does not write; nothing was written.");
+  }
   std::string out;
   out.reserve(utf8.size());
   for (char32_t ch : utf8ToUtf32(utf8)) {
-    const int b = cp1252Byte(ch);
+    const int b = codePageByte(ch, codePage);
     if (b < 0) {
       std::string shown;
       shown = utf32ToUtf8(std::u32string(1, ch));
       throw Error(err::kConversion, "Data type conversion error: the text for the field '" + c.name + "' holds '" + shown +
-                                        "', which an Access 97 database (code page 1252) cannot store.");
+                                        "', which an Access 97 database (code page " + std::to_string(codePage) + ") cannot store.");
     }
     out.push_back(char(b));
   }
@@ -245,6 +292,7 @@ std::string encodeFixed(const Format& f, const Column& c, const Value& v) {
       break;
     }
     case ColumnType::Guid: out = parseGuid(v.s); break;
+    case ColumnType::Numeric: out = encodeDecimal(c, v.s); break;
     case ColumnType::Text: {
       // Fixed-length text is never compressed, and padded with blanks as Access pads it.
       requireUtf8(c, v.s);

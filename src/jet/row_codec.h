@@ -45,5 +45,7 @@ std::string formatGuid(Bytes b);
 std::string parseGuid(const std::string& text);
 // A Numeric (decimal) value's 17 bytes as plain digits with the column's scale.
 std::string formatDecimal(Bytes b, int scale);
+// The 17 bytes a Numeric field stores for a decimal's text (as values read back: "-12.3400").
+std::string encodeDecimal(const Column& c, const std::string& text);
 
 }  // namespace jet

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "jet/bytes.h"
+#include "jet/code_page.h"
 #include "jet/error.h"
+#include "jet/header.h"
 #include "jet/page_file.h"
 #include "jet/text_codec.h"
 
@@ -46,7 +49,15 @@ const LogicalIndex* TableDef::findIndex(const std::string& n) const {
 
 namespace {
 
-std::string readName(Bytes b, size_t& pos, const Format& f) {
+// Access 97: the code page and sort order its header names.
+std::pair<uint16_t, uint16_t> headerTextSettings(PageFile& file) {
+  PageRef pg = file.read(0);
+  const std::string plain = unmaskHeader(std::string(reinterpret_cast<const char*>(pg->data()), pg->size()), false);
+  Bytes h(plain);
+  return {h.u16(0x3C), h.u16(0x3A)};
+}
+
+std::string readName(Bytes b, size_t& pos, const Format& f, uint16_t codePage) {
   if (f.jet4) {
     size_t len = b.u16(pos);
     pos += 2;
@@ -56,7 +67,7 @@ std::string readName(Bytes b, size_t& pos, const Format& f) {
   }
   size_t len = b.u8(pos);
   pos += 1;
-  std::string name = cp1252ToUtf8(b.str(pos, len));
+  std::string name = codePageToUtf8(b.str(pos, len), codePage);
   pos += len;
   return name;
 }
@@ -96,6 +107,10 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
   def.usedPagesMap = b.u32(f.tdefUsedPages);
   def.freePagesMap = b.u32(f.tdefFreePages);
 
+  uint16_t headerCodePage = 0, headerSortOrder = 0;
+  if (!f.jet4) std::tie(headerCodePage, headerSortOrder) = headerTextSettings(file);
+  const uint16_t nameCodePage = textCodePage(0, headerCodePage, headerSortOrder);
+
   size_t pos = f.tdefIndexStart;
   for (uint32_t i = 0; i < numRealIdx; ++i) {
     RealIndex ri;
@@ -124,13 +139,13 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
       col.compressedText = (c.u8(16) & 0x01) != 0;
     } else {
       col.sortOrder = c.u16(9);
-      col.codePage = c.u16(11);
+      col.codePage = textCodePage(headerCodePage, c.u16(11), col.sortOrder != 0 ? col.sortOrder : headerSortOrder);
       col.access97 = true;
     }
     def.columns.push_back(col);
     pos += f.columnSize;
   }
-  for (auto& col : def.columns) col.name = readName(b, pos, f);
+  for (auto& col : def.columns) col.name = readName(b, pos, f, nameCodePage);
 
   def.realIndexesOffset = pos;
   for (auto& ri : def.realIndexes) {
@@ -163,7 +178,7 @@ TableDef readTableDef(PageFile& file, const Format& f, uint32_t page) {
     pos += f.logicalIndexSize;
   }
   def.indexNamesOffset = pos;
-  for (auto& li : def.indexes) li.name = readName(b, pos, f);
+  for (auto& li : def.indexes) li.name = readName(b, pos, f, nameCodePage);
   def.indexNamesEnd = pos;
 
   std::stable_sort(def.columns.begin(), def.columns.end(),

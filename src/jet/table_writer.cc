@@ -4,6 +4,7 @@
 
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "jet/index_tree.h"
 #include "jet/index_writer.h"
 #include "jet/long_value.h"
 #include "jet/referential_integrity.h"
@@ -16,6 +17,28 @@ namespace {
 
 // Memo and OLE values of up to this many bytes stay inside their row.
 constexpr size_t kInlineLongValue = 64;
+
+// The key the index holds for a row. Where its text holds a letter that sorts as several (ß),
+// an entry Access made may count that letter once; the entry is found under that key then.
+std::optional<std::string> heldKey(PageFile& file, const Format& f, const TableDef& def, const RealIndex& ri,
+                                   const std::vector<Value>& values, RowId id, std::optional<std::string> key) {
+  if (!key) return key;
+  bool expands = false;
+  for (auto& ic : ri.columns) {
+    const size_t at = columnPosition(def, ic.columnNumber);
+    const Column& c = def.columns[at];
+    if (c.isTextual() && !c.access97 && values[at].kind == Value::Kind::Text && hasSortExpansion(values[at].s)) expands = true;
+  }
+  if (!expands) return key;
+  const std::optional<std::string> other = rowKey(def, ri, values, Expansions::kOnce);
+  bool held = false;
+  walkIndex(file, f, ri.rootPage, *other, [&](const IndexEntry& e) {
+    if (e.key != *other) return false;
+    held = e.row == id;
+    return !held;
+  });
+  return held ? other : key;
+}
 
 std::string indexName(const TableDef& def, const RealIndex& ri) {
   for (auto& li : def.indexes) if (li.realIndex == ri.number) return li.name;
@@ -34,6 +57,13 @@ auto atomically(Database& db, F&& body) {
       db.operationDone();
       return result;
     }
+  } catch (const Error& e) {
+    db.operationFailed();
+    // A refusal says that the operation left the file as it was.
+    constexpr std::string_view kNothing = " Nothing was written.";
+    const std::string_view what = e.what();
+    if (e.number() != err::kNotSupported || what.ends_with(kNothing)) throw;
+    throw Error(e.number(), std::string(what) + std::string(kNothing));
   } catch (...) {
     db.operationFailed();
     throw;
@@ -251,7 +281,7 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     for (size_t k = 0; k < def.realIndexes.size(); ++k) {
       if (unchanged[k]) continue;
       IndexWriter w(file, f, def.realIndexes[k]);
-      if (oldKeys[k]) w.remove(IndexEntry{*oldKeys[k], id, 0});
+      if (oldKeys[k]) w.remove(IndexEntry{*heldKey(file, f, def, def.realIndexes[k], oldValues, id, oldKeys[k]), id, 0});
       if (newKeys[k]) w.add(IndexEntry{*newKeys[k], id, 0});
     }
   });
@@ -289,7 +319,7 @@ void TableWriter::remove(RowId id) {
     writeTableCounts(file, f, def);
     const RowKeys keys = keysOf(def, values);
     for (size_t k = 0; k < def.realIndexes.size(); ++k) {
-      if (keys[k]) IndexWriter(file, f, def.realIndexes[k]).remove(IndexEntry{*keys[k], id, 0});
+      if (keys[k]) IndexWriter(file, f, def.realIndexes[k]).remove(IndexEntry{*heldKey(file, f, def, def.realIndexes[k], values, id, keys[k]), id, 0});
     }
   });
 }

@@ -15,13 +15,18 @@
 //                  8000 | (7 + 4 * slot), the byte 06 and the character's code.
 // The key closes with 00. A descending column stores all of it inverted (the closing 00
 // becoming FF) followed by one more 00. Surrogates have computed inline codes and accent 3F.
+// Positions (accent bytes, unprintable slots) count sort elements, not characters: a letter
+// that sorts as several letters (ß as ss, æ as ae, the ligatures) takes a position for each.
 //
 // Access 97. Inline codes, then either 00 or a string of four-bit accent codes: 0, per accented
 // character a 2 for every "significant" character since the last accent, then its accent, and
-// a closing 0, padded to whole bytes. A descending column stores all of it inverted.
+// a closing 0, padded to whole bytes. A character that sorts as several letters (ß as ss) counts
+// once for each significant letter among them. A descending column stores all of it inverted.
 
 #include "jet/text_sort_general.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -113,6 +118,32 @@ SortCode surrogateCode(char16_t unit) {
   return c;
 }
 
+// The sort elements a Jet 4 code stands for: one, or one a letter where the character sorts as
+// a run of Latin letters (whose codes lie from a to z).
+size_t sortElements(const SortCode& code, Expansions expansions = Expansions::kEachLetter) {
+  if (code.inlineSize < 2 || expansions == Expansions::kOnce) return 1;
+  for (size_t i = 0; i < code.inlineSize; ++i) {
+    if (code.inline_[i] < 0x4A || code.inline_[i] > 0x78) return 1;
+  }
+  return code.inlineSize;
+}
+
+// The Access 97 letters that may carry an accent (and so hold a place for one) among a code's
+// inline bytes.
+size_t significantLetters97(const SortCode& code) {
+  static const std::array<bool, 256> significant = [] {
+    std::array<bool, 256> s{};
+    for (unsigned b = 0; b < 256; ++b) {
+      const SortCode c = general97SortCode(uint8_t(b));
+      if (c.kind == Kind::kSignificant && c.inlineSize == 1) s[c.inline_[0]] = true;
+    }
+    return s;
+  }();
+  size_t n = 0;
+  for (size_t i = 0; i < code.inlineSize; ++i) n += significant[code.inline_[i]];
+  return n;
+}
+
 void invert(std::string& out, size_t start) {
   for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<char>(~out[i]);
 }
@@ -127,7 +158,18 @@ void finish(std::string& out, size_t start, bool ascending) {
 
 }  // namespace
 
-void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending) {
+bool hasSortExpansion(std::string_view utf8) {
+  // Every letter that sorts as several lies beyond ASCII.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return false;
+  for (char16_t unit : keyUnits(utf8)) {
+    if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+    const SortCode code = generalSortCode(unit);
+    if (code.kind != Kind::kUnprintable && code.kind != Kind::kUnprintableExt && sortElements(code) > 1) return true;
+  }
+  return false;
+}
+
+void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending, Expansions expansions) {
   const std::u16string units = keyUnits(utf8);
   const size_t start = out.size();
 
@@ -148,13 +190,13 @@ void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascendin
       case Kind::kSimple:
       case Kind::kSignificant:
         out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
-        ++inlineChars;
+        inlineChars += sortElements(code, expansions);
         continue;
       case Kind::kInternational:
       case Kind::kInternationalExt2:
       case Kind::kInternationalExt3:
         out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
-        ++inlineChars;
+        inlineChars += sortElements(code, expansions);
         if (code.extraSize > 0) {
           anyAccent = true;
           if (accentChars < at) {
@@ -162,7 +204,7 @@ void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascendin
             accentChars = at;
           }
           accents.append(reinterpret_cast<const char*>(code.extra), code.extraSize);
-          ++accentChars;
+          accentChars = at + sortElements(code, expansions);
         }
         if (code.kind != Kind::kInternational) markers.push_back(code.kind == Kind::kInternationalExt2 ? 2 : 3);
         continue;
@@ -225,8 +267,8 @@ void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascend
   for (char16_t unit : units) {
     const SortCode code = general97SortCode(general97Byte(unit));
     out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
-    if (code.kind == Kind::kSignificant) {
-      ++significant;
+    if (code.kind == Kind::kSignificant || code.kind == Kind::kSimple) {
+      significant += significantLetters97(code);
     } else if (code.kind == Kind::kInternational) {
       if (nibbles.empty()) nibbles.push_back(0);
       nibbles.insert(nibbles.end(), significant, kNoAccent);

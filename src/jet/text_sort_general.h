@@ -11,9 +11,17 @@ namespace jet {
 // Access indexes only this many leading characters (UTF-16 units) of a text or memo value.
 inline constexpr size_t kMaxIndexedTextChars = 255;
 
+// How the positions in a Jet 4 key count a letter that sorts as several (ß as ss): once for each
+// letter, as Access 2000 stores it and this engine writes; or once, as keys of some Access files
+// made later have it, which the check accepts too.
+enum class Expansions { kEachLetter, kOnce };
+
 // Appends the Jet 4 key bytes of a non-null text value (UTF-8), without the leading flag byte.
 // Trailing blanks do not count. Raises kInvalidArgument for broken UTF-8.
-void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending);
+void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending,
+                          Expansions expansions = Expansions::kEachLetter);
+// Whether the value holds a letter that sorts as several, whose key the two counts differ on.
+bool hasSortExpansion(std::string_view utf8);
 
 // The same for a column of an Access 97 file, whose text is in code page 1252.
 void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascending);

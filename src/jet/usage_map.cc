@@ -56,6 +56,9 @@ std::vector<uint32_t> readMap(PageFile& file, const Format& f, uint32_t rowPoint
     for (size_t k = 0; 1 + 4 * k + 4 <= row.size(); ++k) {
       uint32_t mapPage = row.u32(1 + 4 * k);
       if (mapPage == 0) continue;
+      // The database's own map may hold anything in the slots of bitmaps for pages past the end
+      // of the file (Access leaves values such as FFFFFF80 there); those pages count as free.
+      if (pastEndOk && uint64_t(k) * bitsPerMapPage(f) >= total) continue;
       PageRef mp = file.read(mapPage);
       Bytes mb(mp->data(), mp->size());
       if (mb.u8(0) != uint8_t(PageType::UsageMap)) corrupt("a usage map points at a page that is not a bitmap");

@@ -56,8 +56,32 @@ std::string key(ColumnType type, const Value& v, bool ascending = true, bool acc
 std::string textKey(const std::string& s, bool ascending = true) { return key(ColumnType::Text, Value::text(s), ascending); }
 std::string key97(const std::string& s, bool ascending = true) { return key(ColumnType::Text, Value::text(s), ascending, true); }
 
+// Positions in a key (the accent bytes, the unprintables' slots) count a letter that sorts as
+// several (ß as ss) once a letter: Access 2000 stored these keys in a Northwind. The keys of some
+// Access-made files count it once; the check accepts those, and a row holding one can be changed.
+TEST(IndexKeyText, LettersThatSortAsSeveralTakeAPositionEach) {
+  // The hyphens' slots come after ß: 11 and 17, not 10 and 16.
+  EXPECT_EQ(textKey("NuNuCa Nu\xC3\x9F-Nougat-Creme"),
+            "7f626f626f4d4a07626f6b6b62646f554a6d4d695160510101010180330682804b068200");
+  // ä takes the accent byte after 26 others, two of them for ß.
+  EXPECT_EQ(textKey("Plutzer Lebensmittelgro\xC3\x9Fm\xC3\xA4rkte AG"),
+            "7f665e6f6d785169075e514c51626b60596d6d515e5569646b6b604a695c6d51074a55"
+            "0102020202020202020202020202020202020202020202020202021300");
+  // The ligatures and Œ too, and the letters with an accent that sort as two (Ǽ, two accent bytes).
+  // The hyphen's slot (the key's last four bytes) is the one it has after two letters.
+  const std::string two = textKey("axx-b");
+  for (const char* several : {"\xC3\xA6", "\xC3\xBE", "\xC5\x93", "\xEF\xAC\x81", "\xC7\xBC"}) {
+    const std::string k = textKey(std::string("a") + several + "-b");
+    EXPECT_EQ(k.substr(k.size() - 8), two.substr(two.size() - 8)) << several;
+  }
+  std::string once;
+  appendGeneralTextKey(once, "Nu\xC3\x9F-", true, Expansions::kOnce);
+  EXPECT_EQ(hexBytes(once), "626f6b6b" "01010101" "80130682" "00");
+}
+
 TEST(IndexKeyText, WholeLatin1RangeMatchesAccess) {
-  // Access stored this key for the text U+0001 .. U+00FF (255 characters).
+  // Access stored this key for the text U+0001 .. U+00FF (255 characters), counting each of Æ, Þ,
+  // ß, æ and þ once.
   std::u32string text;
   for (char32_t ch = 1; ch <= 0xFF; ++ch) text += ch;
   const std::string expected =
@@ -76,7 +100,10 @@ TEST(IndexKeyText, WholeLatin1RangeMatchesAccess) {
       "818f0624818f0625818f0626818f0627818f0628818f0629818f062a818f062b818f062c818f062d818f062e818f062f"
       "818f0630818f0631818f0632818f0633818f0634818f0635818f0636818f0637818f0638818f0639818f063a818f063b"
       "818f063c818f063d81c3068300";
-  EXPECT_EQ(textKey(utf32ToUtf8(text)), expected);
+  std::string once;
+  appendGeneralTextKey(once, utf32ToUtf8(text), true, Expansions::kOnce);
+  EXPECT_EQ("7f" + hexBytes(once), expected);
+  EXPECT_NE(textKey(utf32ToUtf8(text)), expected);
 }
 
 TEST(IndexKeyText, WindowsExtrasAndDescending) {
@@ -221,11 +248,17 @@ TEST(IndexKeyNumber, TypesTheFixturesDoNotIndex) {
       {T::Byte, Value::byte(200), true, "7fc8"},
       {T::Byte, Value::byte(200), false, "8037"},
       {T::Integer, Value::integer(-2), false, "808001"},
+      // Decimals: FF and the value's 16 bytes, most significant first (Access stored 1 so).
+      {T::Numeric, Value::decimal("1"), true, "7fff00000000000000000000000000000001"},
+      {T::Numeric, Value::decimal("4294967298"), true, "7fff00000000000000000000000100000002"},
+      {T::Numeric, Value::decimal("1"), false, "8000fffffffffffffffffffffffffffffffe"},
   };
   for (const auto& [type, value, ascending, expected] : cases) {
     EXPECT_EQ(key(type, value, ascending), expected) << columnTypeName(type) << " " << value.i << " " << value.d
                                                      << (ascending ? "" : " descending");
   }
+  // The keys of negative decimals are not known: refused, not guessed.
+  EXPECT_EQ(errorNumber([&] { key(T::Numeric, Value::decimal("-1")); }), err::kNotSupported);
 }
 
 TEST(IndexKeyNumber, KeysOrderLikeValues) {
@@ -279,7 +312,7 @@ TEST(IndexKeyOther, RejectsValuesThatDoNotFit) {
   const std::vector<std::tuple<ColumnType, Value, int>> cases = {
       {T::Integer, Value::long_(40000), err::kOverflow},     {T::Byte, Value::integer(-1), err::kOverflow},
       {T::Long, Value::text("12"), err::kTypeMismatch},      {T::Text, Value::long_(12), err::kTypeMismatch},
-      {T::Single, Value::double_(1e39), err::kOverflow},     {T::Numeric, Value::decimal("12"), err::kNotSupported},
+      {T::Single, Value::double_(1e39), err::kOverflow},     {T::Numeric, Value::decimal("1.5"), err::kOverflow},
       {T::Ole, Value::binary("x"), err::kNotSupported},
   };
   for (const auto& [type, value, number] : cases) {
@@ -334,7 +367,7 @@ TEST(IndexKeyStored, EveryStoredKeyEqualsItsRowsKey) {
             mismatches.push_back(where + ": error " + std::to_string(error));
           } else if (!key) {
             mismatches.push_back(where + ": listed, but its row has only Nulls in an index that leaves them out");
-          } else if (*key != e.key) {
+          } else if (*key != e.key && rowKey(t.def(), ri, t.readRow(e.row), Expansions::kOnce) != e.key) {
             mismatches.push_back(where + ": stored " + hexBytes(e.key) + ", computed " + hexBytes(*key));
           }
           return true;

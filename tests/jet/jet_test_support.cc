@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +51,7 @@ CsvCell ourCell(const Column& c, const Value& v) {
     for (size_t i = 0; i < v.s.size() && v.s[i] != '\0'; i += (v.s[i] & 0xF8) == 0xF0 ? 4 : 1) {
       text += (v.s[i] & 0xF8) == 0xF0 ? std::string("??") : std::string(1, v.s[i]);
     }
+    if (text.empty()) return {};  // mdbtools stops at a NUL, and prints nothing for what is left
   }
   if (c.type == ColumnType::Binary) {
     text = csvField(Value::binary(v.s.substr(0, v.s.find('\0'))));
@@ -61,12 +63,17 @@ CsvCell ourCell(const Column& c, const Value& v) {
                     v.kind == Value::Kind::Guid};
 }
 
-bool sameNumber(const std::string& a, const std::string& b) {
+bool sameNumber(const std::string& a, const std::string& b, ColumnType type) {
   char* endA = nullptr;
   char* endB = nullptr;
   double x = std::strtod(a.c_str(), &endA), y = std::strtod(b.c_str(), &endB);
   if (*endA || *endB || a.empty() || b.empty()) return a == b;
-  return x == y || std::fabs(x - y) <= 1e-9 * std::max(std::fabs(x), std::fabs(y));
+  // mdbtools prints 16 digits, which round the largest double past it (read back as infinity).
+  x = std::clamp(x, -DBL_MAX, DBL_MAX);
+  y = std::clamp(y, -DBL_MAX, DBL_MAX);
+  // A Single printed by one side with a double's digits (0.1500000059604645 for 0.15).
+  const double tolerance = type == ColumnType::Single ? 1e-7 : 1e-9;
+  return x == y || std::fabs(x - y) <= tolerance * std::max(std::fabs(x), std::fabs(y));
 }
 
 }  // namespace
@@ -132,7 +139,7 @@ std::vector<std::string> mdbtoolsRowDifferences(Database& db, const std::string&
     for (auto it = lo; it != hi && match == hi; ++it) {
       bool same = true;
       for (size_t i = 0; i < def.columns.size() && same; ++i) {
-        if (isFloating(def.columns[i].type)) same = sameNumber(row[i].text, (*it->second)[i].text);
+        if (isFloating(def.columns[i].type)) same = sameNumber(row[i].text, (*it->second)[i].text, def.columns[i].type);
       }
       if (same) match = it;
     }

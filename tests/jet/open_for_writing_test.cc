@@ -21,7 +21,6 @@
 #include "jet/create_database.h"
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/header.h"
 #include "jet/table_writer.h"
 #include "jet_test_support.h"
 
@@ -124,8 +123,8 @@ TEST(OpenForWriting, LockFilesAreSeenAsJetSeesThem) {
 }
 
 // A record lock that another process holds on the lock file, a second writer or a reader in this
-// process, a file without write permission, and an Access 97 file in another code page than 1252.
-TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRefused) {
+// process, and a file without write permission.
+TEST(OpenForWriting, RecordLocksSecondWritersAndReadOnlyFilesAreRefused) {
   ScratchDir dir;
   std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"), "bandplan.mdb");
   const std::string before = testing::readFile(path);
@@ -172,14 +171,6 @@ TEST(OpenForWriting, RecordLocksSecondWritersReadOnlyFilesAndOtherCodePagesAreRe
   EXPECT_TRUE(refused(openForWriting(path), "3027")) << "a read-only file";
   EXPECT_EQ(testing::readFile(path), before);
 
-  std::string cyrillic = dir.copy(fixturePath("access-made/testV1997.mdb"), "cyrillic.mdb");
-  std::string bytes = testing::readFile(cyrillic);
-  std::string header = unmaskHeader(bytes.substr(0, 2048), false);
-  put16(reinterpret_cast<uint8_t*>(header.data()) + 0x3C, 1251);
-  bytes.replace(0, 2048, unmaskHeader(header, false));
-  testing::writeFile(cyrillic, bytes);
-  EXPECT_EQ(Database(cyrillic, Database::Mode::ReadOnly).header().codePage, 1251);
-  EXPECT_TRUE(refused(openForWriting(cyrillic), "3027")) << "code page 1251 written as 1252";
 }
 
 TEST(OpenForWriting, RefusalsSayWhatIsWrong) {
