@@ -167,7 +167,10 @@ class CheckedWalk {
       if (err.number() != err::kNotSupported) throw;
       return;  // a key this engine cannot build: the row is only checked for being there
     }
-    if (!key || *key != e.key) damaged("holds a key for row " + rowName(e.row) + " that does not match the row");
+    if (key && *key == e.key) return;
+    // Some Access-made files count a letter that sorts as several (ß) once: that key is the row's too.
+    if (key && rowKey(def, index_, values_, Expansions::kOnce) == e.key) return;
+    damaged("holds a key for row " + rowName(e.row) + " that does not match the row");
   }
 
   Table& table_;
