@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_tree.h"
-#include "jet/integrity_check.h"
-#include "jet/row_codec.h"
-#include "jet/table_writer.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/index/index_tree.h"
+#include "jet/check/integrity_check.h"
+#include "jet/format/row_codec.h"
+#include "jet/write/table_writer.h"
 
 namespace jet::fuzz {
 

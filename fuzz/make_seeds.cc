@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <string>
 
-#include "jet/create_database.h"
-#include "jet/create_table.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/table_writer.h"
+#include "jet/write/create_database.h"
+#include "jet/write/create_table.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/write/table_writer.h"
 
 namespace {
 

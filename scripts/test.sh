@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 scripts/install-packages.sh cmake ninja-build g++ libgtest-dev googletest mdbtools mdbtools-dev strace \
   qt6-base-dev xvfb xauth dpkg-dev lintian
 
+# Includes run downward only: checked before anything is built.
+scripts/check-layers.sh
+
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 jobs="${JOBS:-2}"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/file_system.h"
+#include "jet/os/file_system.h"
 
 namespace testing_support {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "jet/database.h"
-#include "jet/integrity_check.h"
+#include "jet/database/database.h"
+#include "jet/check/integrity_check.h"
 #include "jet/jet_test_support.h"
 
 namespace testing_support {

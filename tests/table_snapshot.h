@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/index_tree.h"
+#include "jet/database/database.h"
+#include "jet/index/index_tree.h"
 
 namespace testing_support {
 

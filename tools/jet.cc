@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "jet/csv_format.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_tree.h"
-#include "jet/integrity_check.h"
-#include "jet/row_codec.h"
+#include "jet/base/csv_format.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/index/index_tree.h"
+#include "jet/check/integrity_check.h"
+#include "jet/format/row_codec.h"
 
 #include "db/sql_parser.h"
-#include "jet/create_database.h"
+#include "jet/write/create_database.h"
 #include "jet_sql.h"
 
 namespace {

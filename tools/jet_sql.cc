@@ -7,8 +7,8 @@
 #include "db/action_query.h"
 #include "db/sql_parser.h"
 #include "db/table_recordset.h"
-#include "jet/csv_format.h"
-#include "jet/database.h"
+#include "jet/base/csv_format.h"
+#include "jet/database/database.h"
 
 namespace {
 

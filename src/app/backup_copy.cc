@@ -7,11 +7,11 @@
 
 #include "app/utf8_path.h"
 
-#include "jet/calendar_date.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/file_system.h"
-#include "jet/os_file.h"
+#include "jet/os/file_name_stamp.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/os/file_system.h"
+#include "jet/os/os_file.h"
 
 namespace app {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "app/platform/host_path.h"
 #include "app/utf8_path.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace app {
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace app {
 

@@ -10,9 +10,9 @@
 #include "app/table_diff.h"
 #include "app/utf8_path.h"
 #include "db/data_source.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/os_file.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/os/os_file.h"
 
 namespace app {
 namespace {

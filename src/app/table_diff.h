@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "jet/value.h"
+#include "jet/base/value.h"
 
 namespace app {
 

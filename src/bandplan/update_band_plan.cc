@@ -8,7 +8,7 @@
 #include "db/connection.h"
 #include "db/recordset.h"
 #include "db/value_convert.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace bandplan {
 

@@ -5,11 +5,11 @@
 #include "db/sql_parser.h"
 #include "db/table_recordset.h"
 #include "db/value_convert.h"
-#include "jet/add_index.h"
-#include "jet/create_table.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/table_writer.h"
+#include "jet/write/add_index.h"
+#include "jet/write/create_table.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/write/table_writer.h"
 
 namespace db {
 

@@ -2,7 +2,7 @@
 
 #include "db/action_query.h"
 #include "db/table_recordset.h"
-#include "jet/database.h"
+#include "jet/database/database.h"
 
 namespace db {
 

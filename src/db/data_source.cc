@@ -1,8 +1,8 @@
 #include "db/data_source.h"
 
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/file_system.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/os/file_system.h"
 
 namespace db {
 

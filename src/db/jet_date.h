@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "jet/calendar_date.h"
+#include "jet/base/calendar_date.h"
 
 namespace db {
 

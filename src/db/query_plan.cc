@@ -6,12 +6,12 @@
 #include <optional>
 #include <set>
 
-#include "jet/checked_index_walk.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_key.h"
-#include "jet/row_codec.h"
-#include "jet/text_codec.h"
+#include "jet/check/checked_index_walk.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/index/index_key.h"
+#include "jet/format/row_codec.h"
+#include "jet/format/text_codec.h"
 
 namespace db {
 

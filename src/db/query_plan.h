@@ -7,9 +7,9 @@
 
 #include "db/sql_ast.h"
 #include "db/sql_eval.h"
-#include "jet/data_page.h"
-#include "jet/table.h"
-#include "jet/error.h"
+#include "jet/format/data_page.h"
+#include "jet/database/table.h"
+#include "jet/base/error.h"
 
 namespace db {
 

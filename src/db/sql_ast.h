@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "jet/column.h"
-#include "jet/value.h"
+#include "jet/format/column.h"
+#include "jet/base/value.h"
 
 namespace db::sql {
 

@@ -7,7 +7,7 @@
 
 #include "db/jet_date.h"
 #include "db/value_convert.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace db::sql {
 namespace {

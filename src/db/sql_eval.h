@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "db/sql_ast.h"
-#include "jet/value.h"
-#include "jet/error.h"
+#include "jet/base/value.h"
+#include "jet/base/error.h"
 
 namespace db::sql {
 

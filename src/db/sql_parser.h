@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "db/sql_ast.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace db::sql {
 

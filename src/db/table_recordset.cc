@@ -6,8 +6,8 @@
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
 #include "db/value_convert.h"
-#include "jet/error.h"
-#include "jet/table_writer.h"
+#include "jet/base/error.h"
+#include "jet/write/table_writer.h"
 
 namespace db {
 

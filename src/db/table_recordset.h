@@ -8,9 +8,9 @@
 
 #include "db/recordset.h"
 #include "db/sql_ast.h"
-#include "jet/data_page.h"
-#include "jet/database.h"
-#include "jet/error.h"
+#include "jet/format/data_page.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
 
 namespace db {
 

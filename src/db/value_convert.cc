@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "db/jet_date.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace db {
 namespace {

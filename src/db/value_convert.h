@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "jet/column.h"
-#include "jet/value.h"
-#include "jet/error.h"
+#include "jet/format/column.h"
+#include "jet/base/value.h"
+#include "jet/base/error.h"
 
 namespace db {
 

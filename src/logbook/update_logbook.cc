@@ -4,7 +4,7 @@
 #include <string>
 
 #include "db/value_convert.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace logbook {
 

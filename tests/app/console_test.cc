@@ -22,8 +22,8 @@
 #include "../table_snapshot.h"
 #include "../temp_copy.h"
 #include "fake_prefix.h"
-#include "jet/database.h"
-#include "jet/os_file.h"
+#include "jet/database/database.h"
+#include "jet/os/os_file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "app/error_report.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

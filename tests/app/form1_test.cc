@@ -14,7 +14,7 @@
 #include "app/qt/form1.h"
 #include "fake_prefix.h"
 #include "scripted_run.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "app/form_controller.h"
 #include "fake_prefix.h"
 #include "scripted_run.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include "app/preview_run.h"
 #include "app/run_sequence.h"
 #include "db/data_source.h"
-#include "jet/csv_format.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/table.h"
+#include "jet/base/csv_format.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/database/table.h"
 
 using namespace testing_support;
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "../table_snapshot.h"
 #include "../temp_copy.h"
 #include "app/platform/prefix_discovery.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

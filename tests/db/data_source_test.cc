@@ -7,7 +7,7 @@
 #include <string>
 
 #include "db/data_source.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "../temp_copy.h"
 #include "db/connection.h"
 #include "db/recordset.h"
-#include "jet/create_database.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_tree.h"
+#include "jet/write/create_database.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/index/index_tree.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "db/connection.h"
 #include "db/recordset.h"
-#include "jet/database.h"
-#include "jet/error.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "db/query_plan.h"
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
-#include "jet/csv_format.h"
-#include "jet/database.h"
+#include "jet/base/csv_format.h"
+#include "jet/database/database.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
 #include "db/value_convert.h"
-#include "jet/create_database.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/integrity_check.h"
+#include "jet/write/create_database.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/check/integrity_check.h"
 
 namespace {
 

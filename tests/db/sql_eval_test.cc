@@ -9,7 +9,7 @@
 
 #include "db/jet_date.h"
 #include "db/sql_parser.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

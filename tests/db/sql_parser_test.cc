@@ -5,7 +5,7 @@
 
 #include "../error_number.h"
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

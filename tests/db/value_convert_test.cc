@@ -6,7 +6,7 @@
 #include "../error_number.h"
 
 #include "db/jet_date.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "jet/create_database.h"
-#include "jet/create_table.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/integrity_check.h"
-#include "jet/table_writer.h"
+#include "jet/write/create_database.h"
+#include "jet/write/create_table.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/check/integrity_check.h"
+#include "jet/write/table_writer.h"
 #include "jet_test_support.h"
 #include "../error_number.h"
 #include "../faulty_files.h"

@@ -11,7 +11,7 @@
 
 #include "../../fuzz/fuzz_paths.h"
 #include "../error_number.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 #include "jet_test_support.h"
 
 namespace jet {

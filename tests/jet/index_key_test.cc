@@ -1,7 +1,7 @@
 // Index key encoding: every entry stored in the fixtures' indexes against the key of its row, and
 // vectors for what the fixtures lack. Vectors marked "Access" come from Microsoft Access itself.
 
-#include "jet/index_key.h"
+#include "jet/index/index_key.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@
 #include <tuple>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_tree.h"
-#include "jet/text_codec.h"
-#include "jet/text_sort_general_table.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/index/index_tree.h"
+#include "jet/format/text_codec.h"
+#include "jet/index/text_sort_general_table.h"
 #include "../error_number.h"
 #include "jet_test_support.h"
 

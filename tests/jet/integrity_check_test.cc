@@ -1,17 +1,17 @@
 // The consistency check: clean files pass, and each kind of damage it looks for is reported.
 // Damage is made by patching single values in scratch copies of the Jet 4 fixtures.
 
-#include "jet/integrity_check.h"
+#include "jet/check/integrity_check.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "jet/bytes.h"
-#include "jet/database.h"
-#include "jet/index_page.h"
-#include "jet/table_writer.h"
-#include "jet/usage_map.h"
+#include "jet/base/bytes.h"
+#include "jet/database/database.h"
+#include "jet/index/index_page.h"
+#include "jet/write/table_writer.h"
+#include "jet/format/usage_map.h"
 #include "jet_test_support.h"
 #include "../independent_reader.h"
 

@@ -13,9 +13,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "jet/csv_format.h"
-#include "jet/database.h"
-#include "jet/row_codec.h"
+#include "jet/base/csv_format.h"
+#include "jet/database/database.h"
+#include "jet/format/row_codec.h"
 
 namespace fs = std::filesystem;
 

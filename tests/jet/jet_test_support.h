@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../temp_copy.h"
-#include "jet/value.h"
+#include "jet/base/value.h"
 
 namespace jet {
 class Database;

@@ -18,10 +18,10 @@
 
 #include "../error_number.h"
 #include "../faulty_files.h"
-#include "jet/create_database.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/table_writer.h"
+#include "jet/write/create_database.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/write/table_writer.h"
 #include "jet_test_support.h"
 
 namespace jet {

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "jet/bytes.h"
-#include "jet/code_page.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/header.h"
-#include "jet/integrity_check.h"
-#include "jet/table_writer.h"
+#include "jet/base/bytes.h"
+#include "jet/format/code_page.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/format/header.h"
+#include "jet/check/integrity_check.h"
+#include "jet/write/table_writer.h"
 #include "jet_test_support.h"
 
 namespace jet {

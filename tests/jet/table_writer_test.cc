@@ -1,6 +1,6 @@
 // The row writer against an in-memory model: random adds, changes and deletes on real files,
 // with every index checked by our integrity check and the rows read back by mdbtools.
-#include "jet/table_writer.h"
+#include "jet/write/table_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +10,16 @@
 #include <map>
 #include <random>
 
-#include "jet/code_page.h"
-#include "jet/create_table.h"
-#include "jet/error.h"
-#include "jet/index_key.h"
-#include "jet/index_page.h"
-#include "jet/index_tree.h"
-#include "jet/integrity_check.h"
-#include "jet/page_file.h"
-#include "jet/row_codec.h"
-#include "jet/text_codec.h"
+#include "jet/format/code_page.h"
+#include "jet/write/create_table.h"
+#include "jet/base/error.h"
+#include "jet/index/index_key.h"
+#include "jet/index/index_page.h"
+#include "jet/index/index_tree.h"
+#include "jet/check/integrity_check.h"
+#include "jet/pager/page_file.h"
+#include "jet/format/row_codec.h"
+#include "jet/format/text_codec.h"
 #include "jet_test_support.h"
 #include "../error_number.h"
 #include "../independent_reader.h"

@@ -12,9 +12,9 @@
 #include "../temp_copy.h"
 #include "bandplan/update_band_plan.h"
 #include "db/data_source.h"
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index_page.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
+#include "jet/index/index_page.h"
 #include "logbook/update_logbook.h"
 
 using namespace testing_support;

@@ -8,9 +8,9 @@
 #include "../table_snapshot.h"
 #include "../temp_copy.h"
 #include "db/data_source.h"
-#include "jet/create_database.h"
-#include "jet/database.h"
-#include "jet/error.h"
+#include "jet/write/create_database.h"
+#include "jet/database/database.h"
+#include "jet/base/error.h"
 
 using namespace testing_support;
 

@@ -13,7 +13,7 @@
 #include "app/utf8_path.h"
 #include "app/platform/documents_folder.h"
 #include "app/platform/settings.h"
-#include "jet/os_file.h"
+#include "jet/os/os_file.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "app/platform/documents_folder.h"
 #include "app/platform/host_path.h"
 #include "app/platform/settings.h"
-#include "jet/os_file.h"
+#include "jet/os/os_file.h"
 
 namespace {
 

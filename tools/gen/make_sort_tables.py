@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes src/jet/text_sort_general_table.cc, the per-character codes of the two "General" text
+"""Writes src/jet/index/text_sort_general_table.cc, the per-character codes of the two "General" text
 sort orders, from the sort-code facts in tools/gen/sort-codes/.
 
-Usage: make_sort_tables.py tools/gen/sort-codes > src/jet/text_sort_general_table.cc
+Usage: make_sort_tables.py tools/gen/sort-codes > src/jet/index/text_sort_general_table.cc
 
 Run by hand when the facts change; the build uses the committed output.
 
@@ -125,7 +125,7 @@ def main():
         '// Per-character codes of the "General" text sort orders of Jet 4 and Access 97, packed',
         '// (the layout is described in the generator and read by text_sort_general_table.h).',
         '',
-        '#include "jet/text_sort_general_table.h"',
+        '#include "jet/index/text_sort_general_table.h"',
         '',
         'namespace jet::sort_tables {',
         '',

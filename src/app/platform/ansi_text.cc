@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "jet/os_file.h"
+#include "jet/os/os_file.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/platform/ansi_text.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 #else
 #include <cstdlib>
 #include <filesystem>

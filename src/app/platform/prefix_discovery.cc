@@ -10,7 +10,7 @@
 
 #include "app/platform/wine_prefix.h"
 #include "app/platform/wine_registry.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace platform {
 namespace {
