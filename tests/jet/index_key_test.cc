@@ -142,6 +142,9 @@ TEST(IndexKeyText, Access97Order) {
   EXPECT_EQ(key97("\xE2\x82\xAC"), "7f1000");                // euro sign, byte 80
   EXPECT_EQ(key97("\xC5\x92"), key97("oe"));                 // OE ligature, byte 8C
   EXPECT_EQ(key97("a\xD0\x9C"), key97("a"));
+  // The byte 00 keys as the control characters 01 to 08 do, not ignored: Access 97 stored this
+  // key for the name "Lock" with a 00 after it.
+  EXPECT_EQ(key97(std::string("Lock\0", 5)), "7f6d72626c1000");
   // Keys order as Access 97 sorts: case and accents count only after the letters.
   const std::vector<std::string> sorted = {"", "a", "A", "\xC3\xA1", "ab", "\xC3\xA1" "b", "b", "z"};
   for (size_t i = 0; i + 1 < sorted.size(); ++i) {

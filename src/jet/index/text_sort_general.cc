@@ -21,7 +21,9 @@
 // Access 97. Inline codes, then either 00 or a string of four-bit accent codes: 0, per accented
 // character a 2 for every "significant" character since the last accent, then its accent, and
 // a closing 0, padded to whole bytes. A character that sorts as several letters (ß as ss) counts
-// once for each significant letter among them. A descending column stores all of it inverted.
+// once for each significant letter among them. The byte 00 has code 10, as the other control
+// characters but tab have (Jet 4 keys leave U+0000 out). A descending column stores all of it
+// inverted.
 
 #include "jet/index/text_sort_general.h"
 
@@ -142,6 +144,13 @@ size_t significantLetters97(const SortCode& code) {
   size_t n = 0;
   for (size_t i = 0; i < code.inlineSize; ++i) n += significant[code.inline_[i]];
   return n;
+}
+
+// The Access 97 codes of a character of a key. The byte 00 takes the codes of 01, as Access 97
+// stores it: the table gives it none, as characters the code page lacks come to it and count
+// for nothing.
+SortCode general97Code(char16_t unit) {
+  return general97SortCode(unit == 0 ? uint8_t{0x01} : general97Byte(unit));
 }
 
 void invert(std::string& out, size_t start) {
@@ -265,7 +274,7 @@ void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascend
   std::vector<uint8_t> nibbles;
   size_t significant = 0;  // significant characters since the last accent
   for (char16_t unit : units) {
-    const SortCode code = general97SortCode(general97Byte(unit));
+    const SortCode code = general97Code(unit);
     out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
     if (code.kind == Kind::kSignificant || code.kind == Kind::kSimple) {
       significant += significantLetters97(code);
@@ -303,7 +312,7 @@ void appendGeneralTextKeyStart(std::string& out, std::string_view utf8, bool asc
 void appendGeneral97TextKeyStart(std::string& out, std::string_view utf8, bool ascending) {
   const size_t start = out.size();
   for (char16_t unit : keyUnits(utf8)) {
-    const SortCode code = general97SortCode(general97Byte(unit));
+    const SortCode code = general97Code(unit);
     out.append(reinterpret_cast<const char*>(code.inline_), code.inlineSize);
   }
   if (!ascending) invert(out, start);
