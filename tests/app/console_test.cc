@@ -279,50 +279,6 @@ TEST_F(ConsoleTest, DryRunFailsWhereTheRealRunWould) {
   EXPECT_TRUE(untouched());
 }
 
-// The process is killed, or finds the disk full, at each write call on the band plan's files in
-// turn; the next run must end exactly where one uninterrupted run ends.
-TEST_F(ConsoleTest, ARunStoppedAtAnyWriteOfTheBandPlanIsFinishedByTheNextRun) {
-  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed (scripts/test.sh installs it)";
-  const std::string writes = "pwrite64,pwritev,pwritev2,write,writev";
-  const fs::path trace = fake.root() / "trace.txt";
-  auto strace = [&](const std::string& inject) {
-    std::vector<std::string> launcher{"strace", "-f", "-qq", "-o", trace.string(), "-P", bandPlan.string(),
-                                      "-P", bandPlan.string() + "-wal", "-e", "trace=" + writes};
-    if (!inject.empty()) launcher.insert(launcher.end(), {"-e", "inject=" + writes + ":" + inject});
-    return runProgram(with({"--yes"}), fake.root(), "", false, launcher);
-  };
-  auto restoreAll = [&] {
-    restore();
-    fs::remove(bandPlan.string() + "-wal");
-    fs::remove(logbook.string() + "-wal");
-  };
-  const char* tables[] = {"prefixes", "plink", "plinkold"};
-
-  // The reference run, traced: its write calls on the band plan are the places to stop at.
-  restoreAll();
-  ASSERT_EQ(strace("").status, 0);
-  std::map<std::string, Rows> clean;
-  for (const char* t : tables) clean[t] = rowsOf(bandPlan, t);
-  const int writeCalls = int(linesOf(readBytes(trace)).size());
-  ASSERT_GE(writeCalls, 10);  // the log's header, its frames, commit and mark, then pages carried in
-
-  for (const std::string how : {"signal=KILL", "error=ENOSPC"}) {
-    for (int n = 1; n <= writeCalls; ++n) {
-      restoreAll();
-      Result stopped = strace(how + ":when=" + std::to_string(n));
-      if (how == "signal=KILL") {
-        ASSERT_EQ(stopped.status, -1) << "not killed at write call " << n << ": " << stopped.err;
-      }
-      Result again = run(with({"--yes"}));
-      ASSERT_EQ(again.status, 0) << how << " at write call " << n << ": " << again.err;
-      for (const char* t : tables) {
-        EXPECT_EQ(differingIds(rowsOf(bandPlan, t), clean[t]), std::set<long long>{}) << t << ", " << how << " at write call " << n;
-      }
-      EXPECT_EQ(integrityProblems(bandPlan.string()), "") << how << " at write call " << n;
-    }
-  }
-}
-
 TEST_F(ConsoleTest, BackupIsTakenFirstAndRestoresTheOriginals) {
   fs::path backups = dir / "backups" / "today";
   Result r = run(with({"--yes", "--backup", backups.string()}));

@@ -32,7 +32,7 @@ class FormControllerTest : public ::testing::Test {
   app::FormController form;
 };
 
-TEST_F(FormControllerTest, LoadFindsTheBandPlanBelowTheDocumentsFolderOrTakesTheOneGiven) {
+TEST_F(FormControllerTest, LoadFindsTheBandPlanBelowTheDocumentsFolder) {
   // A documents folder ending in a separator gives a doubled one, kept as it is.
   fake.writeUserReg("[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
                     "\"Personal\"=\"C:\\\\users\\\\bob\\\\Documents\\\\\"\n");
@@ -51,12 +51,6 @@ TEST_F(FormControllerTest, LoadFindsTheBandPlanBelowTheDocumentsFolderOrTakesThe
   form.Form_Unload();
   EXPECT_THROW(form.BandPlan.Database(), jet::Error);
   EXPECT_NO_THROW(form.Form_Unload());
-
-  app::FormController given(script.box());
-  given.bandPlanGiven = "/elsewhere/plan.mdb";
-  EXPECT_EQ(given.locateBandPlan(), "/elsewhere/plan.mdb");
-  EXPECT_EQ(given.BandPlanPath, "/elsewhere/plan.mdb");
-  EXPECT_TRUE(given.MyDocsPath.empty());
   EXPECT_TRUE(script.events.empty());
 }
 

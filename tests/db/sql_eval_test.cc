@@ -1,4 +1,4 @@
-// Evaluating criteria and expressions as Jet does: Null logic, type rules, LIKE, ordering, index terms.
+// Evaluating criteria and expressions as Jet does: precedence, literals, Null logic, type rules, LIKE, ordering.
 #include "db/sql_eval.h"
 
 #include <gtest/gtest.h>
@@ -67,11 +67,18 @@ TEST(SqlEval, Criteria) {
   EXPECT_TRUE(meets("T = #1/1/1850 6:00 PM#", Row{{"T", Value::date(at(1850, 1, 1, 18))}}));
 }
 
-// Null propagates through comparisons and arithmetic as three-valued logic has it; the numbers
-// widen as VB's do.
+// Operators bind as Jet binds them; Null propagates through comparisons and arithmetic as
+// three-valued logic has it; the numbers widen as VB's do.
 TEST(SqlEval, Expressions) {
-  const Row r{{"n", Value::null()}, {"x", Value::long_(1)}};
+  const Row r{{"n", Value::null()}, {"x", Value::long_(1)}, {"Call Sign", Value::text("PJ2T")}};
   const std::pair<const char*, Value> cases[] = {
+      // NOT binds looser than a comparison, AND tighter than OR, * tighter than +, + tighter than =.
+      {"NOT x = 2 OR x = 2 AND x = 3", Value::boolean(true)}, {"x + 1 * 2 = 3", Value::boolean(true)},
+      {"x NOT BETWEEN 2 AND 5 AND x IS NOT NULL", Value::boolean(true)},
+      {"[Call Sign] NOT IN ('A', 'B', 'C')", Value::boolean(true)}, {"[Call Sign] LIKE 'PJ*' & 'T'", Value::boolean(true)},
+      {"3000000000", Value::double_(3000000000.0)} /* past a Long */, {"1.5E2", Value::double_(150)},
+      {"-69", Value::long_(-69)},                 {"True", Value::boolean(true)},
+      {"#10/10/2010 12:30:00 PM#", Value::date(at(2010, 10, 10, 12, 30))},
       {"n = 1", Value::null()},                   {"NOT (n = 1)", Value::null()},
       {"n = 1 AND x = 2", Value::boolean(false)}, {"n = 1 AND x = 1", Value::null()},
       {"n = 1 OR x = 1", Value::boolean(true)},   {"n = 1 OR x = 2", Value::null()},

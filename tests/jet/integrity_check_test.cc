@@ -33,35 +33,24 @@ class IntegrityCheck : public ::testing::Test {
   testing::ScratchDir dir;
 };
 
-TEST_F(IntegrityCheck, ChangedValueNoLongerMatchesItsIndexKey) {
-  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
-  uint64_t offset = 0;
-  {
-    Database db(path, Database::Mode::ReadOnly);
-    Table& t = db.table("plink");
-    const Column* c = t.def().findColumn("plink");
-    RowId first = t.rowIds().at(0);
-    PageRef pg = db.file().read(first.page);
-    RowSlot s = DataPage(Bytes(pg->data(), pg->size()), db.format()).slot(first.row);
-    offset = uint64_t(first.page) * 4096 + s.start + 2 + c->fixedOffset;
-  }
-  patch32(path, offset, 0x7FFFFFF0);
-  std::string problems = integrityProblems(path);
-  EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row")) << problems;
-  EXPECT_FALSE(has(problems, "index 'PrimaryKey'")) << problems;
-}
-
-// Two entries that trade rows keep every key and every row of the index, but pair them wrongly.
-TEST_F(IntegrityCheck, EntriesThatTradeTheirRowsAreReported) {
-  std::string path = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "b.mdb");
+// A value changed under its index entry, and two entries that trade rows: they keep every key
+// and every row of the index, but pair them wrongly.
+TEST_F(IntegrityCheck, KeysThatNoLongerMatchTheirRowsAreReported) {
+  const std::string changed = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "changed.mdb");
+  const std::string traded = dir.copy(testing::fixturePath("jet4/bandplan.mdb"), "traded.mdb");
   RowId a, b;
   {
-    Database db(path, Database::Mode::ReadOnly);
+    Database db(changed, Database::Mode::ReadOnly);
     Table& t = db.table("plink");
-    const RealIndex* ri = nullptr;
-    for (const auto& li : t.def().indexes) if (li.name == "plink") ri = &t.def().realIndexes.at(size_t(li.realIndex));
-    ASSERT_NE(ri, nullptr);
-    IndexNode node = readIndexNode(db.file(), db.format(), ri->rootPage);
+    const RowId row = t.rowIds().at(0);
+    PageRef pg = db.file().read(row.page);
+    RowSlot s = DataPage(Bytes(pg->data(), pg->size()), db.format()).slot(row.row);
+    patch32(changed, uint64_t(row.page) * 4096 + s.start + 2 + t.def().findColumn("plink")->fixedOffset, 0x7FFFFFF0);
+
+    const LogicalIndex* li = t.def().findIndex("plink");
+    ASSERT_NE(li, nullptr);
+    const RealIndex& ri = t.def().realIndexes.at(size_t(li->realIndex));
+    IndexNode node = readIndexNode(db.file(), db.format(), ri.rootPage);
     ASSERT_TRUE(node.leaf);
     IndexEntry& first = node.entries.front();
     IndexEntry& last = node.entries.back();
@@ -71,9 +60,12 @@ TEST_F(IntegrityCheck, EntriesThatTradeTheirRowsAreReported) {
     std::swap(first.row, last.row);
     std::string page(4096, '\0');
     ASSERT_TRUE(writeIndexNode(reinterpret_cast<uint8_t*>(page.data()), db.format(), node));
-    testing::patchFile(path, uint64_t(ri->rootPage) * 4096, page);
+    testing::patchFile(traded, uint64_t(ri.rootPage) * 4096, page);
   }
-  std::string problems = integrityProblems(path);
+  std::string problems = integrityProblems(changed);
+  EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row")) << problems;
+  EXPECT_FALSE(has(problems, "index 'PrimaryKey'")) << problems;
+  problems = integrityProblems(traded);
   for (RowId r : {a, b}) {
     const std::string row = std::to_string(r.page) + ":" + std::to_string(r.row);
     EXPECT_TRUE(has(problems, "index 'plink' of table 'plink': the key stored for row " + row + " does not match the row"))
