@@ -249,10 +249,14 @@ TEST_F(Create, AKilledOrFullCreationLeavesNoHalfMadeDatabase) {
           Database db(path, Database::Mode::ReadOnly);
           EXPECT_TRUE(checkDatabase(db).empty());
           EXPECT_EQ(db.tableNames(true).size(), db.tableNames().size() + 4);
-          if (!disk.fired()) EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
+          if (!disk.fired()) {
+            EXPECT_EQ(db.tableNames(), std::vector<std::string>{"Log"});
+          }
         } else {
           EXPECT_TRUE(disk.fired());
-          if (fault == Fault::DiskFull) EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{});
+          if (fault == Fault::DiskFull) {
+            EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{});
+          }
           createDatabase(path, 44000.5, *f);
           EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"new.mdb"});
         }
