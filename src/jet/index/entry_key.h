@@ -16,10 +16,10 @@ class EntryKey {
   EntryKey(std::string_view s) { assign(s.data(), s.size()); }
   EntryKey(const std::string& s) : EntryKey(std::string_view(s)) {}
   EntryKey(const char* s) : EntryKey(std::string_view(s)) {}
-  EntryKey(const EntryKey& o) { assign(o.data(), o.size_); }
+  EntryKey(const EntryKey& o) { assign(o.data(), o.rep_.size); }
   EntryKey(EntryKey&& o) noexcept { take(o); }
   EntryKey& operator=(const EntryKey& o) {
-    if (this != &o) assign(o.data(), o.size_);
+    if (this != &o) assign(o.data(), o.rep_.size);
     return *this;
   }
   EntryKey& operator=(EntryKey&& o) noexcept {
@@ -31,32 +31,32 @@ class EntryKey {
   }
   ~EntryKey() { release(); }
 
-  const char* data() const { return cap_ ? u_.heap : u_.small; }
-  char* data() { return cap_ ? u_.heap : u_.small; }
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+  const char* data() const { return rep_.cap ? rep_.u.heap : rep_.u.small; }
+  char* data() { return rep_.cap ? rep_.u.heap : rep_.u.small; }
+  size_t size() const { return rep_.size; }
+  bool empty() const { return rep_.size == 0; }
   char operator[](size_t i) const { return data()[i]; }
   // Keeps the first bytes; new bytes are undefined until written through data().
   void resize(size_t n) {
     if (n > capacity()) {
       char* grown = new char[n];
-      std::memcpy(grown, data(), size_);
+      std::memcpy(grown, data(), rep_.size);
       release();
-      u_.heap = grown;
-      cap_ = uint32_t(n);
+      rep_.u.heap = grown;
+      rep_.cap = uint32_t(n);
     }
-    size_ = uint32_t(n);
+    rep_.size = uint32_t(n);
   }
   void assign(const char* p, size_t n) {
     if (n > capacity()) {
       release();
-      u_.heap = new char[n];
-      cap_ = uint32_t(n);
+      rep_.u.heap = new char[n];
+      rep_.cap = uint32_t(n);
     }
     if (n) std::memmove(data(), p, n);
-    size_ = uint32_t(n);
+    rep_.size = uint32_t(n);
   }
-  std::string_view view() const { return {data(), size_}; }
+  std::string_view view() const { return {data(), rep_.size}; }
   operator std::string_view() const { return view(); }
   std::string str() const { return std::string(view()); }
   int compare(std::string_view o) const { return view().compare(o); }
@@ -71,27 +71,27 @@ class EntryKey {
 
  private:
   static constexpr size_t kInline = 24;
-  size_t capacity() const { return cap_ ? cap_ : kInline; }
+  size_t capacity() const { return rep_.cap ? rep_.cap : kInline; }
   void release() {
-    if (cap_) delete[] u_.heap;
-    cap_ = 0;
-    size_ = 0;
+    if (rep_.cap) delete[] rep_.u.heap;
+    rep_.cap = 0;
+    rep_.size = 0;
   }
-  // Takes over `o`'s bytes, leaving it empty.
+  // Takes over `o`'s bytes, leaving it empty: one copy of the whole representation.
   void take(EntryKey& o) {
-    std::memcpy(&u_, &o.u_, sizeof u_);
-    size_ = o.size_;
-    cap_ = o.cap_;
-    o.cap_ = 0;
-    o.size_ = 0;
+    rep_ = o.rep_;
+    o.rep_.size = 0;
+    o.rep_.cap = 0;
   }
 
-  union Storage {
-    char small[kInline];
-    char* heap;
-  } u_{};
-  uint32_t size_ = 0;
-  uint32_t cap_ = 0;  // bytes on the heap; 0: the bytes are inline
+  struct Rep {
+    union {
+      char small[kInline];
+      char* heap;
+    } u{};
+    uint32_t size = 0;
+    uint32_t cap = 0;  // bytes on the heap; 0: the bytes are inline
+  } rep_;
 };
 
 }  // namespace jet
