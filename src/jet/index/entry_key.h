@@ -56,6 +56,7 @@ class EntryKey {
     if (n) std::memmove(data(), p, n);
     rep_.size = uint32_t(n);
   }
+  size_t heapBytes() const { return rep_.cap; }
   std::string_view view() const { return {data(), rep_.size}; }
   operator std::string_view() const { return view(); }
   std::string str() const { return std::string(view()); }
