@@ -24,7 +24,7 @@ namespace {
 
 // Decoded nodes take several times their page (an entry of a few bytes on the page is a whole
 // IndexEntry here), so they are bounded by the memory they take, not by their number.
-constexpr size_t kDecodedBytes = 12u << 20;
+constexpr size_t kDecodedBytes = 8u << 20;
 
 size_t bytesOf(const IndexNode& node) {
   size_t n = sizeof(IndexNode) + node.entries.capacity() * sizeof(IndexEntry);

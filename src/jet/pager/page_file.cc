@@ -19,7 +19,7 @@ std::string lockedMessage(const std::string& path) {
   return "The database '" + path + "' is locked by another program. Close that program and try again.";
 }
 
-constexpr size_t kCachePages = 8192;  // bounded: streaming reads keep memory flat
+constexpr size_t kCachePages = 4096;  // bounded: streaming reads keep memory flat
 
 }  // namespace
 
