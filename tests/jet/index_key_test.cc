@@ -27,7 +27,7 @@ namespace {
 using testing_support::errorNumber;
 
 // Bytes as lower-case hex digits, two a byte: the order of the texts is the order of the bytes.
-std::string hexBytes(const std::string& bytes) {
+std::string hexBytes(std::string_view bytes) {
   static const char* digits = "0123456789abcdef";
   std::string out;
   for (unsigned char c : bytes) {

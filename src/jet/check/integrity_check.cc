@@ -36,7 +36,7 @@ uint64_t mix(uint64_t x) {
   return x;
 }
 
-uint64_t hashBytes(uint64_t seed, const std::string& bytes) {
+uint64_t hashBytes(uint64_t seed, std::string_view bytes) {
   uint64_t h = mix(seed ^ bytes.size());
   size_t i = 0;
   for (; i + 8 <= bytes.size(); i += 8) {
@@ -56,7 +56,7 @@ uint64_t hashBytes(uint64_t seed, const std::string& bytes) {
 struct Fingerprint {
   uint64_t count = 0, a = 0, b = 0;
   bool unknownKey = false;  // a row whose key the encoder refuses: only the full comparison tells
-  void add(uint64_t seed, uint32_t packed, const std::string& key) {
+  void add(uint64_t seed, uint32_t packed, std::string_view key) {
     ++count;
     const uint64_t h = hashBytes(seed, key);
     a += mix(h ^ (uint64_t(packed) * 0x9e3779b97f4a7c15ULL));

@@ -1,5 +1,7 @@
 #include "jet/format/text_codec.h"
 
+#include <algorithm>
+
 namespace jet {
 
 namespace {
@@ -129,6 +131,7 @@ std::string decodeJet4Text(Bytes b) {
   if (b.size() >= 2 && b.u8(0) == 0xFF && b.u8(1) == 0xFE) {
     // Compressed: one byte a character, a zero byte switches to two-byte characters and back.
     std::string out;
+    out.reserve(b.size());
     bool compressed = true;
     size_t i = 2;
     while (i < b.size()) {
@@ -152,6 +155,15 @@ std::string decodeJet4Text(Bytes b) {
 }
 
 std::string encodeJet4Text(const std::string& utf8, bool compress) {
+  // ASCII without NULs, nearly all text, is its own compressed form.
+  if (compress && !utf8.empty() &&
+      std::all_of(utf8.begin(), utf8.end(), [](char c) { return c > 0 && static_cast<unsigned char>(c) < 0x80; })) {
+    std::string out;
+    out.reserve(utf8.size() + 2);
+    out.append("\xFF\xFE", 2);
+    out += utf8;
+    return out;
+  }
   std::u32string cps = utf8ToUtf32(utf8);
   bool compressible = compress && !cps.empty();
   for (char32_t c : cps) if (c == 0 || c > 0xFF) { compressible = false; break; }

@@ -1,5 +1,7 @@
 #include "jet/index/index_node_cache.h"
 
+#include <algorithm>
+
 #include "jet/base/error.h"
 
 namespace jet {
@@ -18,9 +20,36 @@ std::shared_ptr<const IndexNode> IndexNodeCache::node(uint32_t page) {
   return node;
 }
 
+namespace {
+
+// Decoded nodes take several times their page (an entry of a few bytes on the page is a whole
+// IndexEntry here), so they are bounded by the memory they take, not by their number.
+constexpr size_t kDecodedBytes = 8u << 20;
+
+size_t bytesOf(const IndexNode& node) {
+  size_t n = sizeof(IndexNode) + node.entries.capacity() * sizeof(IndexEntry);
+  for (const IndexEntry& e : node.entries) n += e.key.heapBytes();
+  return n;
+}
+
+}  // namespace
+
 void IndexNodeCache::keepDecoded(uint32_t page, std::shared_ptr<const IndexNode> node) {
-  if (decoded_.size() >= 4096) decoded_.clear();  // bounded, as the page cache is
+  dropDecoded(page);
+  const size_t bytes = bytesOf(*node);
+  if (decodedBytes_ + bytes > kDecodedBytes) {
+    decoded_.clear();
+    decodedBytes_ = 0;
+  }
   decoded_[page] = std::move(node);
+  decodedBytes_ += bytes;
+}
+
+void IndexNodeCache::dropDecoded(uint32_t page) {
+  auto d = decoded_.find(page);
+  if (d == decoded_.end()) return;
+  decodedBytes_ -= std::min(decodedBytes_, bytesOf(*d->second));
+  decoded_.erase(d);
 }
 
 void IndexNodeCache::saveForRollback(uint32_t page) {
@@ -33,14 +62,14 @@ void IndexNodeCache::store(std::shared_ptr<const IndexNode> node) {
   const uint32_t page = node->page;
   file_.keptChange(page);
   saveForRollback(page);
-  decoded_.erase(page);
+  dropDecoded(page);
   pending_[page] = std::move(node);
 }
 
 bool IndexNodeCache::release(uint32_t page) {
   file_.prepareChange(page);
   saveForRollback(page);
-  decoded_.erase(page);
+  dropDecoded(page);
   return pending_.count(page) != 0;
 }
 
@@ -62,13 +91,13 @@ void IndexNodeCache::changing(uint32_t page, uint8_t* out) {
   saveForRollback(page);
   if (out) encode(page, out);
   pending_.erase(page);
-  decoded_.erase(page);
+  dropDecoded(page);
 }
 
 void IndexNodeCache::operationEnded(bool rolledBack) {
   if (rolledBack) {
     for (auto& [page, saved] : opSaved_) {
-      decoded_.erase(page);
+      dropDecoded(page);
       if (saved) pending_[page] = std::move(saved);
       else pending_.erase(page);
     }
@@ -78,6 +107,7 @@ void IndexNodeCache::operationEnded(bool rolledBack) {
 
 void IndexNodeCache::dropAll() {
   decoded_.clear();
+  decodedBytes_ = 0;
   pending_.clear();
   opSaved_.clear();
 }

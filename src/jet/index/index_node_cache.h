@@ -39,6 +39,8 @@ class IndexNodeCache final : public PageKeeper {
 
  private:
   void keepDecoded(uint32_t page, std::shared_ptr<const IndexNode> node);
+  // Forgets the decoded form of `page`, if it is kept.
+  void dropDecoded(uint32_t page);
   // Before the first change of `page` in this operation: what waited to be encoded, if anything.
   void saveForRollback(uint32_t page);
   void encode(uint32_t page, uint8_t* out);
@@ -46,6 +48,7 @@ class IndexNodeCache final : public PageKeeper {
   PageFile& file_;
   const Format& f_;
   std::unordered_map<uint32_t, std::shared_ptr<const IndexNode>> decoded_;  // as their pages hold them
+  size_t decodedBytes_ = 0;  // the memory the decoded nodes take, about
   std::unordered_map<uint32_t, std::shared_ptr<const IndexNode>> pending_;  // newer than their pages
   std::unordered_map<uint32_t, std::shared_ptr<const IndexNode>> opSaved_;  // null: nothing pending
 };

@@ -22,7 +22,7 @@ void appendRowId(std::string& s, RowId r) {
 
 // The bytes an entry takes on a page before prefix compression, into a reused buffer.
 void entryBytesInto(std::string& s, const IndexEntry& e, bool leaf) {
-  s.assign(e.key);
+  s.assign(e.key.data(), e.key.size());
   appendRowId(s, e.row);
   if (!leaf) {
     s.push_back(char(e.child >> 24));
@@ -44,7 +44,7 @@ size_t commonPrefix(const std::string& a, const std::string& b, size_t limit) {
 }  // namespace
 
 std::string IndexEntry::sortBytes() const {
-  std::string s = key;
+  std::string s = key.str();
   appendRowId(s, row);
   return s;
 }

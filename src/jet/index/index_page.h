@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/format/data_page.h"
+#include "jet/index/entry_key.h"
 #include "jet/format/format.h"
 
 namespace jet {
@@ -16,7 +17,7 @@ namespace jet {
 class PageFile;
 
 struct IndexEntry {
-  std::string key;    // the encoded key
+  EntryKey key;       // the encoded key
   RowId row;
   uint32_t child = 0; // node entries: the page below
   // Entries sort by key bytes, then by row address.

@@ -19,7 +19,7 @@ std::string lockedMessage(const std::string& path) {
   return "The database '" + path + "' is locked by another program. Close that program and try again.";
 }
 
-constexpr size_t kCachePages = 8192;  // bounded: streaming reads keep memory flat
+constexpr size_t kCachePages = 4096;  // bounded: streaming reads keep memory flat
 
 }  // namespace
 
@@ -126,9 +126,20 @@ PageRef PageFile::read(uint32_t page) {
     readAll(*file_, path_, uint64_t(page) * pageSize_, buf->data(), pageSize_);
   }
   ++pageReads_;
-  if (cache_.size() >= kCachePages) cache_.clear();
+  makeRoom();
   cache_[page] = buf;
   return buf;
+}
+
+// A full cache lets every other page go, in no order of use: a pass that reads again the pages
+// of an earlier pass larger than the cache (the update reads each selected row again) still
+// finds half of them, where emptying the cache would find none.
+void PageFile::makeRoom() {
+  if (cache_.size() < kCachePages) return;
+  bool drop = false;
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    it = (drop = !drop) ? cache_.erase(it) : std::next(it);
+  }
 }
 
 void PageFile::requireWritable() const {
@@ -266,7 +277,7 @@ void PageFile::writePagesToLog(bool all) {
     auto b = before_.find(page);
     log_.writeFrame(page, d->second->data(), b == before_.end() ? 0 : b->second);
     txnPages_ = std::max(txnPages_, page + 1);
-    if (cache_.size() >= kCachePages) cache_.clear();
+    makeRoom();
     cache_[page] = std::move(d->second);
     dirty_.erase(d);
     lastChanged_.erase(page);

@@ -116,6 +116,7 @@ class PageFile {
 
  private:
   void requireWritable() const;
+  void makeRoom();
   PageRef firstChange(uint32_t page);
   bool saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage);
   void openForWriting();

@@ -2,6 +2,10 @@
 // recovery in three steps (scan, check that the log belongs to the file, carry it in).
 //
 // FORMAT. Integers are little-endian. Every record is 32 bytes, a frame 32 bytes plus one page.
+// A checksum runs over little-endian 64-bit words, h = (h ^ w) * 0x100000001b3, then h ^= h >> 29
+// (bytes past the last whole word one at a time). Over a page, four such chains run side by side,
+// chain k taking words k, k + 4, ...; chain 0 starts from h, the others from h xor a constant
+// each. The four results are then taken into h as words, followed by the bytes past the last 32.
 //
 //   Checkpoint slot, at offset 0: 32 zero bytes until a checkpoint begins; then, written and
 //   synced before any page of the log is written into the file:
@@ -13,7 +17,7 @@
 //     24  8  checksum, seeded by the salt, of bytes 0..23
 //   It comes first so that a log cut anywhere still tells whether the file may be half-written.
 //   Header, at offset 32:
-//     0   8  magic "TWAL0004"
+//     0   8  magic "TWAL0005"
 //     8   4  page size of the database
 //     12  4  salt: a new random number for every log; each record repeats it, so that records
 //            left over from an earlier log at the same place never count
