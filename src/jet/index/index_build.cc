@@ -14,17 +14,9 @@ void buildIndexTree(PageFile& file, const Format& f, const RealIndex& index, std
   uint32_t tail = 0;  // the last child of the level being built, which has no entry
   while (true) {
     // Pack this level's entries into as few pages as hold them.
-    std::vector<std::vector<IndexEntry>> pages(1);
+    std::vector<std::vector<IndexEntry>> pages = packFromTheLeft(f, leaf, entries);
     PageFit fit(f, leaf);
-    for (auto& e : entries) {
-      fit.add(e);
-      if (!pages.back().empty() && !fit.fits()) {
-        pages.emplace_back();
-        fit.clear();
-        fit.add(e);
-      }
-      pages.back().push_back(std::move(e));
-    }
+    for (const auto& e : pages.back()) fit.add(e);
     if (!fit.fits()) throw Error(err::kNotSupported, "An index entry is too large for an index page.");
     if (pages.size() == 1) {
       IndexNode node;

@@ -147,6 +147,21 @@ void PageFit::add(const IndexEntry& e) {
   prefix_ = commonPrefix(first_, cur, std::min(prefix_, len - 1));
 }
 
+std::vector<std::vector<IndexEntry>> packFromTheLeft(const Format& f, bool leaf, std::vector<IndexEntry>& entries) {
+  std::vector<std::vector<IndexEntry>> pages(1);
+  PageFit fit(f, leaf);
+  for (auto& e : entries) {
+    fit.add(e);
+    if (!pages.back().empty() && !fit.fits()) {
+      pages.emplace_back();
+      fit.clear();
+      fit.add(e);
+    }
+    pages.back().push_back(std::move(e));
+  }
+  return pages;
+}
+
 bool PageFit::fits() const {
   return fitsPage(f_, raw_ - (count_ > 1 ? (count_ - 1) * prefix_ : 0));
 }

@@ -81,4 +81,9 @@ class PageFit {
   std::string first_;
 };
 
+// Entries in key order packed into pages from the left, each page as full as it holds: a new
+// page begins where the next entry would no longer fit. The last page may still be too full
+// when a single entry is larger than a page.
+std::vector<std::vector<IndexEntry>> packFromTheLeft(const Format& f, bool leaf, std::vector<IndexEntry>& entries);
+
 }  // namespace jet

@@ -79,17 +79,7 @@ void IndexWriter::relink(uint32_t page, bool prev, uint32_t value) {
 // Keys that arrive in ascending order end up at the right edge of the tree: pages left behind
 // are filled up, as they will get no more entries.
 std::vector<std::vector<IndexEntry>> IndexWriter::fillFromTheLeft(std::vector<IndexEntry>& all, bool leaf) {
-  std::vector<std::vector<IndexEntry>> pieces(1);
-  PageFit fit(f_, leaf);
-  for (auto& e : all) {
-    fit.add(e);
-    if (!pieces.back().empty() && !fit.fits()) {
-      pieces.emplace_back();
-      fit.clear();
-      fit.add(e);
-    }
-    pieces.back().push_back(std::move(e));
-  }
+  std::vector<std::vector<IndexEntry>> pieces = packFromTheLeft(f_, leaf, all);
   if (pieces.size() == 1) {
     // Too large as one page, but each entry alone fits: halve by count.
     pieces.emplace_back(pieces[0].begin() + long(pieces[0].size() / 2), pieces[0].end());
