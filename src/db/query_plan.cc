@@ -339,23 +339,23 @@ bool walkGivesOrder(const std::optional<Walk>& w, const std::vector<sql::OrderTe
   return jet::sameName(w->column->name, orderBy[0].column);
 }
 
-// Calls `onRow` for each row the walk finds, while its page is fresh from the check.
-void walkRows(jet::Table& table, const Walk& w, const std::function<void(jet::RowId)>& onRow) {
+// Calls `onRow` for each row the walk finds, with its fields as the check read them.
+void walkRows(jet::Table& table, const Walk& w, const std::function<void(jet::RowId, const jet::RawRow&)>& onRow) {
   if (w.nothing) return;
   // The rows found are only as good as the index: the stretch walked is checked against them.
   if (w.equality) {
     for (auto& key : w.keys) {
-      jet::walkIndexChecked(table, *w.real, key, [&](const jet::IndexEntry& e) {
+      jet::walkIndexChecked(table, *w.real, key, [&](const jet::IndexEntry& e, const jet::RawRow& raw) {
         if (e.key.compare(0, key.size(), key) != 0) return false;
-        onRow(e.row);
+        onRow(e.row, raw);
         return true;
       });
     }
     return;
   }
-  jet::walkIndexChecked(table, *w.real, w.from, [&](const jet::IndexEntry& e) {
+  jet::walkIndexChecked(table, *w.real, w.from, [&](const jet::IndexEntry& e, const jet::RawRow& raw) {
     if (w.high && e.key.compare(0, w.high->size(), *w.high) > 0) return false;
-    onRow(e.row);
+    onRow(e.row, raw);
     return true;
   });
 }
@@ -410,8 +410,20 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   };
   std::vector<Selected> selected;
 
+  // The clause's names, found once among the columns: each row's values are then looked up by
+  // the name as the clause spells it.
+  std::vector<std::pair<std::string, size_t>> spelled;
+  if (where) {
+    std::vector<std::string> names;
+    collectNames(*where, names);
+    for (auto& n : names) spelled.emplace_back(n, size_t(table.columnIndex(n)));
+  }
   auto consider = [&](jet::RowId id, const std::vector<jet::Value>& row) {
-    if (where && !sql::matches(*where, rowLookup(def, row))) return;
+    const sql::FieldLookup lookup = [&](const std::string& name) -> jet::Value {
+      for (auto& [n, at] : spelled) if (n == name) return row[at];
+      return rowLookup(def, row)(name);
+    };
+    if (where && !sql::matches(*where, lookup)) return;
     Selected s{id, {}};
     if (sort) for (size_t c : orderColumns) s.sortValues.push_back(row[c]);
     selected.push_back(std::move(s));
@@ -426,22 +438,18 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   }
   for (size_t c : orderColumns) needed[c] = true;
   jet::Database& db = table.database();
-  auto decodeNeeded = [&](jet::Bytes bytes) {
+  auto decodeNeeded = [&](const jet::RawRow& raw) {
     std::vector<jet::Value> row(def.columns.size());
-    const jet::RawRow raw = jet::splitRow(db.format(), def, bytes);
     for (size_t i = 0; i < def.columns.size(); ++i) {
       if (needed[i]) row[i] = jet::decodeField(db.file(), db.format(), def.columns[i], raw, i);
     }
     return row;
   };
   if (walk) {
-    walkRows(table, *walk, [&](jet::RowId id) {
-      jet::PageRef hold;
-      consider(id, decodeNeeded(table.rowBytes(id, hold)));
-    });
+    walkRows(table, *walk, [&](jet::RowId id, const jet::RawRow& raw) { consider(id, decodeNeeded(raw)); });
   } else {
     table.scan([&](jet::RowId id, jet::Bytes bytes) {
-      consider(id, decodeNeeded(bytes));
+      consider(id, decodeNeeded(jet::splitRow(db.format(), def, bytes)));
       return true;
     });
   }

@@ -619,11 +619,11 @@ TEST(TableWriter, Access97RowsEncodeAsAccess97WroteThem) {
         std::vector<Value> values;
         for (size_t i = 0; i < def.columns.size(); ++i) {
           const Column& c = def.columns[i];
-          if (c.fixed() && !raw.present[i] && c.type != ColumnType::Boolean) {
+          if (c.fixed() && !raw.fields[i].present && c.type != ColumnType::Boolean) {
             std::fill_n(stored.begin() + long(db.format().rowColumnCountSize + c.fixedOffset), fixedWidth(c), '\0');
           }
           // Long values as the bytes the row keeps for them.
-          values.push_back(c.isLongValue() ? (raw.present[i] ? Value::binary(raw.fields[i].str(0, raw.fields[i].size())) : Value::null())
+          values.push_back(c.isLongValue() ? (raw.fields[i].present ? Value::binary(raw.fields[i].bytes.str(0, raw.fields[i].bytes.size())) : Value::null())
                                            : decodeField(db.file(), db.format(), c, raw, i));
         }
         EXPECT_TRUE(encodeRow(db.format(), def, values) == stored) << file << " / " << name << " row " << id.page << ":" << int(id.row);

@@ -19,7 +19,7 @@ constexpr int kMaxDepth = 32;
 class CheckedWalk {
  public:
   CheckedWalk(Table& table, const RealIndex& index, const std::string& from,
-              const std::function<bool(const IndexEntry&)>& visit)
+              const std::function<bool(const IndexEntry&, const RawRow&)>& visit)
       : table_(table), index_(index), file_(table.database().file()), f_(table.database().format()), from_(from),
         visit_(visit) {
     for (const LogicalIndex& li : table.def().indexes) {
@@ -113,7 +113,7 @@ class CheckedWalk {
       }
       if (!lowChecked_) checkLowNeighbour();
       checkAgainstRow(e);
-      if (!visit_(e)) {
+      if (!visit_(e, raw_)) {
         stopped_ = true;
         return;
       }
@@ -153,12 +153,12 @@ class CheckedWalk {
       damaged("lists row " + rowName(e.row) + ", which is no live row of the table");
     }
     const TableDef& def = table_.def();
-    Bytes bytes = resolveRow(file_, f_, e.row, hold);
-    const RawRow raw = splitRow(f_, def, bytes);
+    Bytes bytes = resolveRow(file_, f_, e.row, rowPage_);
+    raw_ = splitRow(f_, def, bytes);
     values_.assign(def.columns.size(), Value());
     for (const IndexColumn& ic : index_.columns) {
       const size_t at = columnPosition(def, ic.columnNumber);
-      values_[at] = decodeField(file_, f_, def.columns[at], raw, at);
+      values_[at] = decodeField(file_, f_, def.columns[at], raw_, at);
     }
     std::optional<std::string> key;
     try {
@@ -178,7 +178,9 @@ class CheckedWalk {
   PageFile& file_;
   const Format& f_;
   const std::string& from_;
-  const std::function<bool(const IndexEntry&)>& visit_;
+  const std::function<bool(const IndexEntry&, const RawRow&)>& visit_;
+  PageRef rowPage_;  // holds the bytes of raw_, the row last checked
+  RawRow raw_;
   std::string names_;
   std::set<uint32_t> seen_;
   std::set<uint32_t> rows_;
@@ -191,7 +193,7 @@ class CheckedWalk {
 }  // namespace
 
 void walkIndexChecked(Table& table, const RealIndex& index, const std::string& from,
-                      const std::function<bool(const IndexEntry&)>& visit) {
+                      const std::function<bool(const IndexEntry&, const RawRow&)>& visit) {
   CheckedWalk(table, index, from, visit).run();
 }
 

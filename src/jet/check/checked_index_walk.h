@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "jet/format/row_codec.h"
 #include "jet/index/index_page.h"
 
 namespace jet {
@@ -19,8 +20,9 @@ struct RealIndex;
 // to the leaf read before it, the walk ends at the last leaf of the index, and each of those
 // entries, the two neighbours of the range included, names a live row of the table, no row
 // twice, whose values give its key. An entry removed from the file without a trace is beyond
-// this check: it needs a scan of the table (`jet check`).
+// this check: it needs a scan of the table (`jet check`). `visit` is given the fields of the
+// entry's row as the check read them, valid during the call.
 void walkIndexChecked(Table& table, const RealIndex& index, const std::string& from,
-                      const std::function<bool(const IndexEntry&)>& visit);
+                      const std::function<bool(const IndexEntry&, const RawRow&)>& visit);
 
 }  // namespace jet

@@ -12,10 +12,11 @@ namespace jet {
 
 namespace {
 
-// Offsets of the variable fields, from the row's own offset table; the last one marks the end.
-std::vector<uint32_t> varOffsets(const Format& f, const TableDef& def, Bytes row, size_t maskSize) {
-  std::vector<uint32_t> offs;
-  if (def.varColumns == 0) return offs;
+// Offsets of the variable fields, from the row's own offset table, into `offs`; the last one
+// marks the end. `offs` is the caller's, so that a row read costs no allocation once it has grown.
+void varOffsets(const Format& f, const TableDef& def, Bytes row, size_t maskSize, std::vector<uint32_t>& offs) {
+  offs.clear();
+  if (def.varColumns == 0) return;
   size_t len = row.size();
   if (f.jet4) {
     if (len < maskSize + 2) corrupt("a row is too short for its offset table");
@@ -42,7 +43,6 @@ std::vector<uint32_t> varOffsets(const Format& f, const TableDef& def, Bytes row
   for (size_t i = 0; i < offs.size(); ++i) {
     if (offs[i] > len || (i > 0 && offs[i] < offs[i - 1])) corrupt("a row's variable fields overlap");
   }
-  return offs;
 }
 
 std::string hex2(uint8_t v) {
@@ -55,35 +55,35 @@ std::string hex2(uint8_t v) {
 RawRow splitRow(const Format& f, const TableDef& def, Bytes row) {
   RawRow raw;
   size_t n = def.columns.size();
-  raw.present.assign(n, false);
-  raw.fields.assign(n, Bytes());
-  raw.boolValue.assign(n, false);
+  raw.fields.resize(n);
   if (row.size() < f.rowColumnCountSize) corrupt("a row is empty");
   size_t rowCols = f.jet4 ? row.u16(0) : row.u8(0);
   size_t maskSize = (rowCols + 7) / 8;
   if (maskSize > row.size()) corrupt("a row's null mask is larger than the row");
   Bytes mask = row.sub(row.size() - maskSize, maskSize);
-  std::vector<uint32_t> offs = varOffsets(f, def, row, maskSize);
+  thread_local std::vector<uint32_t> offs;
+  varOffsets(f, def, row, maskSize, offs);
   size_t varCount = offs.empty() ? 0 : offs.size() - 1;
   for (size_t i = 0; i < n; ++i) {
     const Column& c = def.columns[i];
+    RawField& out = raw.fields[i];
     if (c.number >= rowCols) continue;  // added after this row was written
     bool bit = (mask.u8(c.number / 8) >> (c.number % 8)) & 1;
     if (c.type == ColumnType::Boolean) {
-      raw.present[i] = true;
-      raw.boolValue[i] = bit;
+      out.present = true;
+      out.boolValue = bit;
       continue;
     }
     if (!bit) continue;
     if (c.fixed()) {
       size_t w = fixedWidth(c);
-      raw.fields[i] = row.sub(f.rowColumnCountSize + c.fixedOffset, w);
-      raw.present[i] = true;
+      out.bytes = row.sub(f.rowColumnCountSize + c.fixedOffset, w);
+      out.present = true;
     } else {
       if (c.varIndex >= varCount) continue;
       uint32_t a = offs[c.varIndex], b = offs[c.varIndex + 1];
-      raw.fields[i] = row.sub(a, b - a);
-      raw.present[i] = true;
+      out.bytes = row.sub(a, b - a);
+      out.present = true;
     }
   }
   return raw;
@@ -175,11 +175,12 @@ std::string encodeDecimal(const Column& c, const std::string& text) {
 }
 
 Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow& raw, size_t i) {
-  if (!raw.present[i]) return Value::null();
-  Bytes v = raw.fields[i];
+  const RawField& field = raw.fields[i];
+  if (!field.present) return Value::null();
+  Bytes v = field.bytes;
   auto needSize = [&](size_t n) { if (v.size() < n) corrupt("a field is shorter than its type"); };
   switch (c.type) {
-    case ColumnType::Boolean: return Value::boolean(raw.boolValue[i]);
+    case ColumnType::Boolean: return Value::boolean(field.boolValue);
     case ColumnType::Byte: needSize(1); return Value::byte(v.u8(0));
     case ColumnType::Integer: needSize(2); return Value::integer(int16_t(v.u16(0)));
     case ColumnType::Long: needSize(4); return Value::long_(int32_t(v.u32(0)));
@@ -388,7 +389,7 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
       if (c.type == ColumnType::Text) {
         bytes = encodeText(f, c, v.s);
         // Compressed text counts as the UTF-16 it stands for.
-        const size_t units = f.textBytesPerChar == 2 ? utf8ToUtf16le(v.s).size() : bytes.size();
+        const size_t units = f.textBytesPerChar == 2 ? 2 * utf16Length(v.s) : bytes.size();
         if (units > c.size) throw Error(err::kTooSmall, tooLong(f, c));
       }
       if (c.type == ColumnType::Binary && bytes.size() > c.size) {

@@ -15,10 +15,15 @@ namespace jet {
 class PageFile;
 
 // The bytes of each column of a stored row, before interpretation; absent columns are null.
+// One field of a stored row, by position in def.columns.
+struct RawField {
+  Bytes bytes;             // the field's bytes (fixed or variable part)
+  bool present = false;    // false: Null, or a column added after the row was written
+  bool boolValue = false;  // Yes/No columns: their value lives in the null mask
+};
+
 struct RawRow {
-  std::vector<bool> present;       // by position in def.columns
-  std::vector<Bytes> fields;       // the field's bytes (fixed or variable part)
-  std::vector<bool> boolValue;     // Yes/No columns: their value lives in the null mask
+  std::vector<RawField> fields;
 };
 
 RawRow splitRow(const Format& f, const TableDef& def, Bytes row);

@@ -77,6 +77,16 @@ std::string utf32ToUtf8(const std::u32string& s) {
   return out;
 }
 
+size_t utf16Length(const std::string& utf8) {
+  // One unit a character, two past U+FFFF: every byte but the continuations, and the four-byte leads again.
+  size_t n = 0;
+  for (char ch : utf8) {
+    const auto c = static_cast<unsigned char>(ch);
+    n += size_t((c & 0xC0) != 0x80) + size_t(c >= 0xF0);
+  }
+  return n;
+}
+
 bool isStorableText(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
@@ -141,6 +151,14 @@ std::string decodeJet4Text(Bytes b) {
         continue;
       }
       if (compressed) {
+        // ASCII, nearly all stored text, is its own UTF-8: a run of it is copied whole.
+        size_t end = i;
+        while (end < b.size() && b.data()[end] != 0 && b.data()[end] < 0x80) ++end;
+        if (end > i) {
+          out.append(reinterpret_cast<const char*>(b.data() + i), end - i);
+          i = end;
+          continue;
+        }
         appendUtf8(out, b.u8(i));
         ++i;
       } else {

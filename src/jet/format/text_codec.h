@@ -13,6 +13,8 @@ namespace jet {
 std::string utf16leToUtf8(Bytes b);
 // Converts UTF-8 to UTF-16LE; broken sequences become U+FFFD.
 std::string utf8ToUtf16le(const std::string& s);
+// The UTF-16 units that storable text (isStorableText) takes.
+size_t utf16Length(const std::string& utf8);
 // Whether `s` is text a row can store: well-formed UTF-8 (no overlong forms, no code points past
 // U+10FFFF), where the three-byte forms of surrogates stand for the lone units read back.
 bool isStorableText(const std::string& s);

@@ -24,6 +24,12 @@ struct IndexEntry {
   std::string sortBytes() const;
 };
 
+// A node's entries shift by their bytes when one comes or goes: an entry holds no pointer into
+// itself (its key is inline or on the heap), so its bytes moved elsewhere are the entry, and a
+// leaf of one repeated key holds hundreds of entries to shift at each change.
+void insertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry entry);
+IndexEntry eraseEntry(std::vector<IndexEntry>& entries, size_t at);
+
 // How a node's entries fill its page: their common prefix (stored once, in the first entry;
 // each entry keeps at least one byte of its own), their bytes before and after compression.
 struct NodeSpace {

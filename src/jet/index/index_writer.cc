@@ -25,6 +25,7 @@ IndexEntry separator(const IndexEntry& last, uint32_t child) {
 
 std::vector<IndexWriter::Step> IndexWriter::descend(const IndexEntry& target) {
   std::vector<Step> path;
+  path.reserve(4);  // real trees are rarely deeper
   uint32_t page = index_.rootPage;
   for (int depth = 0; depth < 32; ++depth) {
     Step s;
@@ -259,11 +260,11 @@ void IndexWriter::add(const IndexEntry& entry) {
   const size_t at = size_t(pos - leaf.entries.begin());
   if (step.kept) {
     file_.onRollback([n = step.own, at, before] {
-      n->entries.erase(n->entries.begin() + long(at));
+      eraseEntry(n->entries, at);
       n->space = before;
     });
   }
-  leaf.entries.insert(pos, entry);
+  insertEntry(leaf.entries, at, entry);
   leaf.space = before ? std::optional(spaceAfterInsert(f_, leaf, at, *before)) : std::nullopt;
   settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
 }
@@ -283,12 +284,11 @@ void IndexWriter::remove(const IndexEntry& entry) {
   const size_t at = size_t(it - leaf.entries.begin());
   if (step.kept) {
     file_.onRollback([n = step.own, at, gone = *it, before] {
-      n->entries.insert(n->entries.begin() + long(at), gone);
+      insertEntry(n->entries, at, gone);
       n->space = before;
     });
   }
-  IndexEntry gone = std::move(*it);
-  leaf.entries.erase(it);
+  IndexEntry gone = eraseEntry(leaf.entries, at);
   leaf.space = before ? spaceAfterRemove(f_, leaf, at, gone, *before) : std::nullopt;
   if (leaf.entries.empty()) {
     detach(path, path.size() - 1);

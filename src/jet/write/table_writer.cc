@@ -221,8 +221,16 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     std::string oldCopy = oldBytes.str(0, oldBytes.size());
     Bytes old(oldCopy);
     RawRow raw = splitRow(f, def, old);
-    std::vector<Value> oldValues;
-    for (size_t i = 0; i < def.columns.size(); ++i) oldValues.push_back(decodeField(file, f, def.columns[i], raw, i));
+    // What follows reads the old values of the columns that indexes key (relationships included)
+    // and of long values only: the others are not decoded.
+    std::vector<Value> oldValues(def.columns.size());
+    std::vector<bool> needed(def.columns.size(), false);
+    for (const RealIndex& ri : def.realIndexes) {
+      for (const IndexColumn& ic : ri.columns) needed[columnPosition(def, ic.columnNumber)] = true;
+    }
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (needed[i] || def.columns[i].isLongValue()) oldValues[i] = decodeField(file, f, def.columns[i], raw, i);
+    }
 
     // Keys of indexes whose columns keep their values are not computed.
     RowKeys oldKeys(def.realIndexes.size()), newKeys(def.realIndexes.size());
@@ -243,11 +251,11 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
       const Column& c = def.columns[i];
       if (!c.isLongValue()) continue;
       bool same = values[i] == oldValues[i];
-      if (same && raw.present[i]) {
-        stored[i] = Value::binary(raw.fields[i].str(0, raw.fields[i].size()));
+      if (same && raw.fields[i].present) {
+        stored[i] = Value::binary(raw.fields[i].bytes.str(0, raw.fields[i].bytes.size()));
         continue;
       }
-      if (raw.present[i]) freeLongValue(file, f, raw.fields[i]);
+      if (raw.fields[i].present) freeLongValue(file, f, raw.fields[i].bytes);
       if (values[i].isNull()) continue;
       std::string data = c.type == ColumnType::Memo ? encodeText(f, c, values[i].s) : values[i].s;
       stored[i] = Value::binary(writeLongValue(file, f, def.page, data, kInlineLongValue));
@@ -305,7 +313,7 @@ void TableWriter::remove(RowId id) {
     for (size_t i = 0; i < def.columns.size(); ++i) values.push_back(decodeField(file, f, def.columns[i], raw, i));
     refuseWhileReferenced(db_, def, values, nullptr);
     for (size_t i = 0; i < def.columns.size(); ++i) {
-      if (def.columns[i].isLongValue() && raw.present[i]) freeLongValue(file, f, raw.fields[i]);
+      if (def.columns[i].isLongValue() && raw.fields[i].present) freeLongValue(file, f, raw.fields[i].bytes);
     }
     if (homeSlot.lookup) {
       // The moved bytes go too, or readers that meet them at their new place would list them.
