@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <new>
 
 #include "jet/base/bytes.h"
 #include "jet/base/error.h"
@@ -48,29 +47,6 @@ std::string IndexEntry::sortBytes() const {
   std::string s = key.str();
   appendRowId(s, row);
   return s;
-}
-
-void insertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry entry) {
-  if (at > entries.size()) internalFault("an index entry is inserted past the end of its node");
-  entries.emplace_back();  // an empty entry: its bytes are overwritten below, never destroyed
-  IndexEntry* p = entries.data();
-  const size_t after = entries.size() - 1 - at;
-  std::memmove(static_cast<void*>(p + at + 1), static_cast<const void*>(p + at), after * sizeof(IndexEntry));
-  // p[at] now repeats the bytes of p[at + 1], which owns them.
-  new (static_cast<void*>(p + at)) IndexEntry(std::move(entry));
-}
-
-IndexEntry eraseEntry(std::vector<IndexEntry>& entries, size_t at) {
-  if (at >= entries.size()) internalFault("an index entry is erased past the end of its node");
-  IndexEntry gone = std::move(entries[at]);
-  IndexEntry* p = entries.data();
-  const size_t n = entries.size();
-  p[at].~IndexEntry();  // moved from: it owns nothing
-  std::memmove(static_cast<void*>(p + at), static_cast<const void*>(p + at + 1), (n - 1 - at) * sizeof(IndexEntry));
-  // The last slot repeats the bytes of the one before it: it becomes an empty entry to drop.
-  new (static_cast<void*>(p + n - 1)) IndexEntry();
-  entries.pop_back();
-  return gone;
 }
 
 int compareEntries(const IndexEntry& a, const IndexEntry& b) {

@@ -9,26 +9,12 @@
 #include <vector>
 
 #include "jet/format/data_page.h"
-#include "jet/index/entry_key.h"
+#include "jet/index/index_entry.h"
 #include "jet/format/format.h"
 
 namespace jet {
 
 class PageFile;
-
-struct IndexEntry {
-  EntryKey key;       // the encoded key
-  RowId row;
-  uint32_t child = 0; // node entries: the page below
-  // Entries sort by key bytes, then by row address.
-  std::string sortBytes() const;
-};
-
-// A node's entries shift by their bytes when one comes or goes: an entry holds no pointer into
-// itself (its key is inline or on the heap), so its bytes moved elsewhere are the entry, and a
-// leaf of one repeated key holds hundreds of entries to shift at each change.
-void insertEntry(std::vector<IndexEntry>& entries, size_t at, IndexEntry entry);
-IndexEntry eraseEntry(std::vector<IndexEntry>& entries, size_t at);
 
 // How a node's entries fill its page: their common prefix (stored once, in the first entry;
 // each entry keeps at least one byte of its own), their bytes before and after compression.
@@ -46,7 +32,7 @@ struct IndexNode {
   uint32_t owner = 0;   // the table definition page
   uint32_t prev = 0, next = 0;  // neighbours on the same level
   uint32_t tail = 0;            // nodes: the last child, which has no entry of its own
-  std::vector<IndexEntry> entries;
+  EntryList entries;
   // The entries' space as last measured (a cache, filled in when a page is written); whoever
   // changes the entries resets it, or keeps it up to date with spaceAfterInsert/Remove.
   mutable std::optional<NodeSpace> space;

@@ -260,11 +260,11 @@ void IndexWriter::add(const IndexEntry& entry) {
   const size_t at = size_t(pos - leaf.entries.begin());
   if (step.kept) {
     file_.onRollback([n = step.own, at, before] {
-      eraseEntry(n->entries, at);
+      n->entries.erase(n->entries.begin() + at);
       n->space = before;
     });
   }
-  insertEntry(leaf.entries, at, entry);
+  leaf.entries.insert(leaf.entries.begin() + at, entry);
   leaf.space = before ? std::optional(spaceAfterInsert(f_, leaf, at, *before)) : std::nullopt;
   settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
 }
@@ -284,11 +284,11 @@ void IndexWriter::remove(const IndexEntry& entry) {
   const size_t at = size_t(it - leaf.entries.begin());
   if (step.kept) {
     file_.onRollback([n = step.own, at, gone = *it, before] {
-      insertEntry(n->entries, at, gone);
+      n->entries.insert(n->entries.begin() + at, gone);
       n->space = before;
     });
   }
-  IndexEntry gone = eraseEntry(leaf.entries, at);
+  IndexEntry gone = leaf.entries.take(leaf.entries.begin() + at);
   leaf.space = before ? spaceAfterRemove(f_, leaf, at, gone, *before) : std::nullopt;
   if (leaf.entries.empty()) {
     detach(path, path.size() - 1);
