@@ -93,6 +93,7 @@ void PageFile::close() {
 }
 
 void PageFile::setPageSize(size_t size) {
+  if (size != pageSize_) spare_.clear();
   pageSize_ = size;
   log_.setPageSize(size);
   committedPages_ = std::max(committedPages_, uint32_t(fileSize_ / size));
@@ -119,7 +120,7 @@ PageRef PageFile::read(uint32_t page) {
   }
   if (auto c = cache_.find(page); c != cache_.end()) return c->second;
   if (page >= pageCount()) corrupt("a reference points to page " + std::to_string(page) + ", past the end of the file");
-  auto buf = std::make_shared<Page>(pageSize_);
+  std::shared_ptr<Page> buf = blankPage();
   if (auto at = log_.find(page)) {
     log_.readPage(*at, buf->data());
   } else {
@@ -138,8 +139,29 @@ void PageFile::makeRoom() {
   if (cache_.size() < kCachePages) return;
   bool drop = false;
   for (auto it = cache_.begin(); it != cache_.end();) {
-    it = (drop = !drop) ? cache_.erase(it) : std::next(it);
+    if (!(drop = !drop)) {
+      ++it;
+      continue;
+    }
+    // A page nobody else holds is kept for the next read: no allocation, no freeing.
+    if (it->second.use_count() == 1 && spare_.size() < kCachePages / 2) {
+      spare_.push_back(std::const_pointer_cast<Page>(std::move(it->second)));
+    }
+    it = cache_.erase(it);
   }
+}
+
+std::shared_ptr<Page> PageFile::blankPage() {
+  if (spare_.empty()) return std::make_shared<Page>(pageSize_);
+  std::shared_ptr<Page> p = std::move(spare_.back());
+  spare_.pop_back();
+  return p;
+}
+
+std::shared_ptr<Page> PageFile::copyOf(const Page& page) {
+  std::shared_ptr<Page> p = blankPage();
+  std::memcpy(p->data(), page.data(), pageSize_);
+  return p;
 }
 
 void PageFile::requireWritable() const {
@@ -162,7 +184,7 @@ bool PageFile::saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool c
   const bool stale = image == nullptr;
   if (!opSaved_.count(page)) {
     opSaved_.emplace(page, Saved{true, image});
-    if (copyImage && !stale) image = std::make_shared<Page>(*image);
+    if (copyImage && !stale) image = copyOf(*image);
   }
   return stale;
 }
@@ -170,7 +192,7 @@ bool PageFile::saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool c
 // The page's image, asked of the keeper when stale: a new one, as the old may be saved for a rollback.
 Page& PageFile::imageOf(uint32_t page, std::shared_ptr<Page>& image) {
   if (!image) {
-    image = std::make_shared<Page>(pageSize_);
+    image = blankPage();
     keeper_->writeOut(page, image->data());
   }
   return *image;
@@ -180,12 +202,12 @@ uint8_t* PageFile::modify(uint32_t page) {
   requireWritable();
   if (auto d = dirty_.find(page); d != dirty_.end()) {
     const bool stale = saveDirtyPage(page, d->second, true);
-    if (stale) d->second = std::make_shared<Page>(pageSize_);
+    if (stale) d->second = blankPage();  // the keeper writes the whole page into it
     if (keeper_) keeper_->changing(page, stale ? d->second->data() : nullptr);
     return d->second->data();
   }
   if (keeper_) keeper_->changing(page, nullptr);
-  auto copy = std::make_shared<Page>(*firstChange(page));
+  auto copy = copyOf(*firstChange(page));
   dirty_[page] = copy;
   return copy->data();
 }
@@ -206,7 +228,7 @@ void PageFile::prepareChange(uint32_t page) {
   requireWritable();
   auto d = dirty_.find(page);
   if (d == dirty_.end()) {
-    dirty_[page] = std::make_shared<Page>(*firstChange(page));
+    dirty_[page] = copyOf(*firstChange(page));
     return;
   }
   // The rollback keeps the image, never the form the keeper changes.

@@ -117,6 +117,9 @@ class PageFile {
  private:
   void requireWritable() const;
   void makeRoom();
+  // A page buffer of the page size, its bytes undefined: one the cache let go of, or a new one.
+  std::shared_ptr<Page> blankPage();
+  std::shared_ptr<Page> copyOf(const Page& page);
   PageRef firstChange(uint32_t page);
   bool saveDirtyPage(uint32_t page, std::shared_ptr<Page>& image, bool copyImage);
   void openForWriting();
@@ -132,6 +135,7 @@ class PageFile {
   size_t pageSize_ = 0;
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PageRef> cache_;
+  std::vector<std::shared_ptr<Page>> spare_;  // buffers the cache let go of, for its next reads
   // Changed pages not yet in the log; a null image is stale: the keeper holds the page's newest form.
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
   // The operation under way: pages' state before it.
