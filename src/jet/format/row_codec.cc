@@ -365,11 +365,24 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
   if (numCols >= (size_t(1) << (8 * f.rowColumnCountSize))) corrupt("a column number is out of range");
   size_t maskSize = (numCols + 7) / 8;
   std::string mask(maskSize, '\0');
-  std::string fixed(def.fixedSize, '\0');
   size_t varSlots = 0;
   for (auto& c : def.columns) if (!c.fixed()) varSlots = std::max<size_t>(varSlots, size_t(c.varIndex) + 1);
-  std::vector<std::string> var(varSlots);
-  std::vector<bool> varPresent(varSlots, false);
+  // The row's start: the column count and the fixed area, whose fields are written in place.
+  std::string row;
+  row.reserve(f.rowColumnCountSize + def.fixedSize + 256);
+  if (f.rowColumnCountSize == 1) row.push_back(char(numCols));
+  else append16(row, uint16_t(numCols));
+  row.append(def.fixedSize, '\0');
+  // The variable fields' bytes, one after another in column order, and where each slot's lie:
+  // kept between rows, so that a row costs no allocation for them.
+  struct Span {
+    size_t at = 0, length = 0;
+    bool present = false;
+  };
+  thread_local std::string varData;
+  thread_local std::vector<Span> spans;
+  varData.clear();
+  spans.assign(varSlots, Span{});
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const Column& c = def.columns[i];
     const Value& v = values[i];
@@ -381,35 +394,42 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
     if (v.isNull()) continue;
     setBit();
     if (c.fixed()) {
-      std::string bytes = encodeFixed(f, c, v);
-      std::memcpy(fixed.data() + c.fixedOffset, bytes.data(), bytes.size());
-    } else {
-      // Numbers too may be kept as variable-length fields (Access 97 does so in system tables).
-      std::string bytes = hasFixedForm(c.type) ? encodeFixed(f, c, v) : v.s;
-      if (c.type == ColumnType::Text) {
-        bytes = encodeText(f, c, v.s);
+      const std::string bytes = encodeFixed(f, c, v);
+      if (size_t(c.fixedOffset) + bytes.size() > def.fixedSize) corrupt("a column lies past the fixed area of its rows");
+      std::memcpy(row.data() + f.rowColumnCountSize + c.fixedOffset, bytes.data(), bytes.size());
+      continue;
+    }
+    const size_t at = varData.size();
+    if (c.type == ColumnType::Text) {
+      if (f.textBytesPerChar == 2) {
+        requireUtf8(c, v.s);
         // Compressed text counts as the UTF-16 it stands for.
-        const size_t units = f.textBytesPerChar == 2 ? 2 * utf16Length(v.s) : bytes.size();
-        if (units > c.size) throw Error(err::kTooSmall, tooLong(f, c));
+        if (2 * utf16Length(v.s) > c.size) throw Error(err::kTooSmall, tooLong(f, c));
+        appendJet4Text(varData, v.s, c.compressedText);
+      } else {
+        const std::string bytes = encodeText(f, c, v.s);
+        if (bytes.size() > c.size) throw Error(err::kTooSmall, tooLong(f, c));
+        varData += bytes;
       }
-      if (c.type == ColumnType::Binary && bytes.size() > c.size) {
+    } else if (hasFixedForm(c.type)) {
+      // Numbers too may be kept as variable-length fields (Access 97 does so in system tables).
+      varData += encodeFixed(f, c, v);
+    } else {
+      if (c.type == ColumnType::Binary && v.s.size() > c.size) {
         throw Error(err::kTooSmall, "The value is too long for the field '" + c.name + "'.");
       }
-      var[c.varIndex] = std::move(bytes);
-      varPresent[c.varIndex] = true;
+      varData += v.s;
     }
+    spans[c.varIndex] = Span{at, varData.size() - at, true};
   }
   // Access 2000 gives trailing absent variable fields no offsets; Access 97 lists every one.
   size_t varCount = varSlots;
-  while (!f.rowListsEveryOffset && varCount > 0 && !varPresent[varCount - 1]) --varCount;
-  std::string row;
-  if (f.rowColumnCountSize == 1) row.push_back(char(numCols));
-  else append16(row, uint16_t(numCols));
-  row += fixed;
-  std::vector<uint32_t> offs;
+  while (!f.rowListsEveryOffset && varCount > 0 && !spans[varCount - 1].present) --varCount;
+  thread_local std::vector<uint32_t> offs;
+  offs.clear();
   for (size_t i = 0; i < varCount; ++i) {
     offs.push_back(uint32_t(row.size()));
-    row += var[i];
+    row.append(varData, spans[i].at, spans[i].length);
   }
   offs.push_back(uint32_t(row.size()));
   if (def.varColumns > 0) appendOffsetTable(f, row, offs, mask);

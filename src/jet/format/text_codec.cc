@@ -172,25 +172,29 @@ std::string decodeJet4Text(Bytes b) {
   return utf16leToUtf8(b);
 }
 
-std::string encodeJet4Text(const std::string& utf8, bool compress) {
+void appendJet4Text(std::string& out, const std::string& utf8, bool compress) {
   // ASCII without NULs, nearly all text, is its own compressed form.
   if (compress && !utf8.empty() &&
       std::all_of(utf8.begin(), utf8.end(), [](char c) { return c > 0 && static_cast<unsigned char>(c) < 0x80; })) {
-    std::string out;
-    out.reserve(utf8.size() + 2);
     out.append("\xFF\xFE", 2);
     out += utf8;
-    return out;
+    return;
   }
   std::u32string cps = utf8ToUtf32(utf8);
   bool compressible = compress && !cps.empty();
   for (char32_t c : cps) if (c == 0 || c > 0xFF) { compressible = false; break; }
   if (compressible) {
-    std::string out("\xFF\xFE", 2);
+    out.append("\xFF\xFE", 2);
     for (char32_t c : cps) out.push_back(char(c));
-    return out;
+    return;
   }
-  return utf8ToUtf16le(utf8);
+  out += utf8ToUtf16le(utf8);
+}
+
+std::string encodeJet4Text(const std::string& utf8, bool compress) {
+  std::string out;
+  appendJet4Text(out, utf8, compress);
+  return out;
 }
 
 std::string foldCase(const std::string& utf8) {

@@ -28,6 +28,7 @@ std::string utf32ToUtf8(const std::u32string& s);
 std::string decodeJet4Text(Bytes b);
 // Encodes a text value for a Jet 4 column; compresses when asked and every character allows it.
 std::string encodeJet4Text(const std::string& utf8, bool compress);
+void appendJet4Text(std::string& out, const std::string& utf8, bool compress);
 
 // Letter case folded the way Jet compares names and text (Latin-1 letters and ASCII).
 std::string foldCase(const std::string& utf8);
