@@ -12,6 +12,7 @@ class RealFile : public File {
   OsResult<size_t> readAt(uint64_t offset, void* buf, size_t len) const override { return f_.readAt(offset, buf, len); }
   OsResult<size_t> writeAt(uint64_t offset, const void* buf, size_t len) override { return f_.writeAt(offset, buf, len); }
   OsStatus sync() override { return f_.sync(); }
+  void startWriteBack(uint64_t offset, uint64_t length) override { f_.startWriteBack(offset, length); }
   OsStatus truncate(uint64_t size) override { return f_.truncate(size); }
   OsStatus reserve(uint64_t size) override { return f_.reserve(size); }
   int64_t size() const override { return f_.size(); }

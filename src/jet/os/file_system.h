@@ -18,6 +18,8 @@ class File {
   virtual OsResult<size_t> readAt(uint64_t offset, void* buf, size_t len) const = 0;
   virtual OsResult<size_t> writeAt(uint64_t offset, const void* buf, size_t len) = 0;
   virtual OsStatus sync() = 0;
+  // A hint; files that take none ignore it.
+  virtual void startWriteBack(uint64_t offset, uint64_t length) { (void)offset, (void)length; }
   virtual OsStatus truncate(uint64_t size) = 0;
   virtual OsStatus reserve(uint64_t size) = 0;
   virtual int64_t size() const = 0;

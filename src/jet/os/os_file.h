@@ -133,6 +133,9 @@ class OsFile {
   OsResult<size_t> writeAt(uint64_t offset, const void* buf, size_t len);
   // Makes what was written durable.
   OsStatus sync();
+  // Asks the system to start writing these bytes to the disk without waiting, so that a later
+  // sync() has less left to do. Only a hint: nothing is durable before sync().
+  void startWriteBack(uint64_t offset, uint64_t length);
   OsStatus truncate(uint64_t size);
   // Makes the file at least `size` bytes long with its space allocated, so that later writes
   // below `size` cannot fail for lack of room.

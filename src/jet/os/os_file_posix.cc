@@ -171,6 +171,16 @@ OsResult<size_t> OsFile::writeAt(uint64_t offset, const void* buf, size_t len) {
 
 OsStatus OsFile::sync() { return statusOf(::fsync(int(handle_)) == 0); }
 
+void OsFile::startWriteBack(uint64_t offset, uint64_t length) {
+#if defined(__linux__)
+  // A failure only means that the sync to come does all of the work.
+  (void)::sync_file_range(int(handle_), off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset;
+  (void)length;
+#endif
+}
+
 OsStatus OsFile::truncate(uint64_t size) { return statusOf(::ftruncate(int(handle_), off_t(size)) == 0); }
 
 OsStatus OsFile::reserve(uint64_t size) {

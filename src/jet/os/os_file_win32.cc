@@ -209,6 +209,9 @@ OsResult<size_t> OsFile::writeAt(uint64_t offset, const void* buf, size_t len) {
 
 OsStatus OsFile::sync() { return statusOf(FlushFileBuffers(asHandle(handle_)) != 0); }
 
+// Windows writes a file's cached bytes back on its own schedule; FlushFileBuffers does the rest.
+void OsFile::startWriteBack(uint64_t, uint64_t) {}
+
 OsStatus OsFile::truncate(uint64_t size) {
   FILE_END_OF_FILE_INFO info{};
   info.EndOfFile.QuadPart = LONGLONG(size);
