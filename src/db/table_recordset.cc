@@ -128,8 +128,12 @@ void TableRecordset::FindFirst(const std::string& criteria) {
 }
 
 size_t TableRecordset::fieldPosition(const std::string& name) const {
+  for (auto& [spelling, f] : spelled_) if (spelling == name) return f;
   for (size_t f : fields_) {
-    if (jet::sameName(table_.def().columns[f].name, name)) return f;
+    if (jet::sameName(table_.def().columns[f].name, name)) {
+      if (spelled_.size() < 64) spelled_.emplace_back(name, f);
+      return f;
+    }
   }
   throw jet::Error(jet::err::kItemNotFound, "Item not found in this collection. (Field '" + name + "'.)");
 }

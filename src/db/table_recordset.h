@@ -61,6 +61,9 @@ class TableRecordset : public Recordset {
   bool noMatch_ = false;
   EditMode mode_ = EditMode::None;
   std::vector<jet::Value> buffer_;  // the whole row being added or edited
+  // Field names as callers spelled them, with their positions: a loop over the rows asks by the
+  // same few names again and again.
+  mutable std::vector<std::pair<std::string, size_t>> spelled_;
 };
 
 // Opens a record set over a table name or a SELECT statement: 3078 when the table is missing,
