@@ -241,6 +241,18 @@ NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, co
   return s;
 }
 
+NodeSpace spaceWithAppended(const Format& f, const IndexNode& node, const IndexEntry& e, const NodeSpace& before) {
+  const size_t n = node.entries.size();
+  if (n < 2) internalFault("the space of an entry added to a node of fewer than two is asked for");
+  const size_t len = e.key.size() + (node.leaf ? 4 : 8);
+  NodeSpace s;
+  s.prefix = commonBytes(e, node.entries[0], node.leaf, std::min(before.prefix, len - 1));
+  s.raw = before.raw + len;
+  s.total = s.raw - n * s.prefix;
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
 std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,
                                           const NodeSpace& before) {
   const size_t n = node.entries.size();

@@ -50,6 +50,9 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node);
 NodeSpace measureIndexNode(const Format& f, const IndexNode& node);
 // The space after entries[at] was inserted into a node whose space before was `before`.
 NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, const NodeSpace& before);
+// The space `node` (of at least two entries, whose space is `before`) would take with `e` added
+// after its last entry.
+NodeSpace spaceWithAppended(const Format& f, const IndexNode& node, const IndexEntry& e, const NodeSpace& before);
 // The space after `gone`, once entries[at], was removed from a node whose space was `before`;
 // nothing when only measuring again can tell.
 std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,

@@ -110,6 +110,15 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
   return fillFromTheLeft(all, leaf);
 }
 
+std::vector<std::vector<IndexEntry>> IndexWriter::splitAfter(std::vector<IndexEntry>& all, size_t at, bool leaf) {
+  PageFit left(f_, leaf), right(f_, leaf);
+  for (size_t i = 0; i < all.size(); ++i) (i <= at ? left : right).add(all[i]);
+  if (!left.fits() || !right.fits()) return {};
+  std::vector<std::vector<IndexEntry>> pieces(2);
+  for (size_t i = 0; i < all.size(); ++i) pieces[i <= at ? 0 : 1].push_back(std::move(all[i]));
+  return pieces;
+}
+
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
   // The space is measured in place: an undo that restores the entries restores it too.
   IndexNode* measured = &path[level].take(nodes_);
@@ -127,8 +136,18 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   // share long prefixes take far more room apart than together. The last piece keeps this page.
   std::vector<IndexEntry> all = std::move(node.entries);
   node.space.reset();
-  std::vector<std::vector<IndexEntry>> pieces =
-      node.next == 0 && newMax ? fillFromTheLeft(all, node.leaf) : evenPieces(all, node.leaf);
+  std::vector<std::vector<IndexEntry>> pieces;
+  if (node.next == 0 && newMax) {
+    pieces = fillFromTheLeft(all, node.leaf);
+  } else if (const std::optional<size_t> at = node.leaf ? added_ : std::nullopt;
+             at && *at > 0 && *at + 1 < all.size() && all[*at - 1].key == all[*at].key && all[*at + 1].key != all[*at].key) {
+    // The entry went in at the end of its key's run, as the entries of rows added later do
+    // (their addresses come last): the leaf splits right after it, so that the part before
+    // is left full and the key's next entries go on at the start of the part after. An even
+    // split would leave behind a half that no later entry of the key reaches.
+    pieces = splitAfter(all, *at, node.leaf);
+  }
+  if (pieces.empty()) pieces = evenPieces(all, node.leaf);
   if (!node.leaf && pieces.back().empty()) corrupt("an index node split left nothing for its page");
 
   // Only the last page of a level may keep a tail (its last child, without an entry): the
@@ -250,8 +269,52 @@ void IndexWriter::detach(std::vector<Step>& path, size_t level) {
   settle(path, level - 1, newMax);
 }
 
+bool IndexWriter::appendToLeafBefore(std::vector<Step>& path, const IndexEntry& entry) {
+  if (path.size() < 2) return false;
+  const IndexNode& here = path.back().view();
+  if (here.entries.empty() || !sortsBefore(entry, here.entries.front())) return false;
+  Step& parent = path[path.size() - 2];
+  const auto& pes = parent.view().entries;
+  size_t slot;
+  if (parent.slot > 0) slot = size_t(parent.slot) - 1;
+  else if (parent.slot < 0 && !pes.empty()) slot = pes.size() - 1;  // the leaf is the node's tail
+  else return false;
+  Step left;
+  left.seen = readIndexNodeShared(file_, f_, pes[slot].child);
+  const IndexNode& lv = left.view();
+  if (!lv.leaf || lv.next != here.page || lv.page == here.page || lv.entries.size() < 2) return false;
+  if (!sortsBefore(lv.entries.back(), entry)) return false;
+  if (!lv.space) lv.space = measureIndexNode(f_, lv);
+  const NodeSpace space = spaceWithAppended(f_, lv, entry, *lv.space);
+  if (!space.fits) return false;
+  for (auto& p : path) if (p.view().page == lv.page) return false;  // a tree that is no tree
+
+  IndexNode& node = left.take(nodes_);
+  const std::optional<NodeSpace> before = node.space;
+  const size_t at = node.entries.size();
+  if (left.kept) {
+    file_.onRollback([n = left.own, at, before] {
+      n->entries.erase(n->entries.begin() + at);
+      n->space = before;
+    });
+  }
+  node.entries.push_back(entry);
+  node.space = space;
+  put(left.own);
+  // The node's entry for that leaf now carries its new last key. It is not the node's last
+  // entry (the leaf after it is under the same node), so nothing above changes with it.
+  IndexEntry& pe = parent.node(nodes_).entries[slot];
+  pe.key = entry.key;
+  pe.row = entry.row;
+  settle(path, path.size() - 2, std::nullopt);
+  return true;
+}
+
 void IndexWriter::add(const IndexEntry& entry) {
   std::vector<Step> path = descend(entry);
+  // Rows added later come last in their key: entries that fall between two leaves fill the
+  // leaf before, so that it is left full.
+  if (appendToLeafBefore(path, entry)) return;
   Step& step = path.back();
   IndexNode& leaf = step.take(nodes_);
   const std::optional<NodeSpace> before = leaf.space;
@@ -266,6 +329,10 @@ void IndexWriter::add(const IndexEntry& entry) {
   }
   leaf.entries.insert(leaf.entries.begin() + at, entry);
   leaf.space = before ? std::optional(spaceAfterInsert(f_, leaf, at, *before)) : std::nullopt;
+  struct Forget {
+    std::optional<size_t>& added;
+    ~Forget() { added.reset(); }
+  } forget{added_ = at};
   settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
 }
 
