@@ -11,6 +11,7 @@
 #include <random>
 
 #include "jet/format/code_page.h"
+#include "jet/write/add_index.h"
 #include "jet/write/create_table.h"
 #include "jet/base/error.h"
 #include "jet/index/index_key.h"
@@ -556,6 +557,38 @@ TEST(TableWriter, ManyEqualKeysThenOthers) {
     Database again(path, Database::Mode::ReadOnly);
     EXPECT_EQ(checkDatabase(again), std::vector<std::string>{});
   }
+}
+
+size_t leafCount(PageFile& file, const Format& f, uint32_t page) {
+  const IndexNode n = readIndexNode(file, f, page);
+  if (n.leaf) return 1;
+  size_t leaves = n.tail != 0 ? leafCount(file, f, n.tail) : 0;
+  for (const IndexEntry& e : n.entries) leaves += leafCount(file, f, e.child);
+  return leaves;
+}
+
+// A logbook grows one contact at a time, each row at a later address than the ones before: an
+// index on a column of few values takes every new entry at the end of its value's run. Those
+// leaves must be left about as full as an index built in one pass over the same rows, not a
+// fraction of a page each (which a leaf split evenly at the end of a run leaves behind).
+TEST(TableWriter, RowsAddedOneByOneLeaveTheirIndexAsFullAsOneBuiltAtOnce) {
+  ScratchDir dir;
+  const std::string path = dir.copy(fixturePath("jet4/bandplan.mdb"));
+  Database db(path, Database::Mode::ReadWrite);
+  createTable(db, {"log", {{"ID", ColumnType::Long, 0, true}, {"Country", ColumnType::Text, 50}}, {{"Country", {{"Country"}}}}});
+  const char* const countries[] = {"Germany", "Japan", "United States", "Curacao", "Bonaire", "Spain", "Italy", "Brazil"};
+  std::mt19937 rng(5);
+  Table& t = db.table("log");
+  TableWriter w(db, t);
+  db.beginBatch();
+  for (int i = 0; i < 20000; ++i) w.insert({Value::null(), Value::text(countries[rng() % 8])});
+  db.endBatch();
+  EXPECT_EQ(checkDatabase(db), std::vector<std::string>{});
+  const size_t grown = leafCount(db.file(), db.format(), t.def().realIndexes.back().rootPage);
+  // The same index built in one pass over the rows.
+  addIndex(db, "log", {"again", {{"Country"}}});
+  const size_t packed = leafCount(db.file(), db.format(), db.table("log").def().realIndexes.back().rootPage);
+  EXPECT_LE(grown, packed + packed / 4 + 2) << "grown " << grown << " leaves, built at once " << packed;
 }
 
 // 0 and -0 are equal numbers, but an index keeps them under different keys: a change from one to

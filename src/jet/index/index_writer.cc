@@ -110,13 +110,26 @@ std::vector<std::vector<IndexEntry>> IndexWriter::evenPieces(std::vector<IndexEn
   return fillFromTheLeft(all, leaf);
 }
 
-std::vector<std::vector<IndexEntry>> IndexWriter::splitAfter(std::vector<IndexEntry>& all, size_t at, bool leaf) {
-  PageFit left(f_, leaf), right(f_, leaf);
-  for (size_t i = 0; i < all.size(); ++i) (i <= at ? left : right).add(all[i]);
-  if (!left.fits() || !right.fits()) return {};
-  std::vector<std::vector<IndexEntry>> pieces(2);
-  for (size_t i = 0; i < all.size(); ++i) pieces[i <= at ? 0 : 1].push_back(std::move(all[i]));
-  return pieces;
+// Rows come with ever later addresses, so each key takes its new entries at the end of its
+// run: a leaf split inside a run leaves the part before with no entry to come, as empty as the
+// split made it. Split between two keys instead, both parts go on filling. The cut nearest the
+// middle whose two parts fit is taken; none when the leaf holds one key (or no cut near enough
+// fits), and the caller splits evenly.
+std::vector<std::vector<IndexEntry>> IndexWriter::splitBetweenKeys(std::vector<IndexEntry>& all) {
+  const size_t n = all.size();
+  std::vector<size_t> cuts;
+  for (size_t i = 1; i < n; ++i) if (all[i - 1].key != all[i].key) cuts.push_back(i);
+  auto off = [&](size_t i) { return i > n / 2 ? i - n / 2 : n / 2 - i; };
+  std::sort(cuts.begin(), cuts.end(), [&](size_t a, size_t b) { return off(a) < off(b); });
+  for (size_t k = 0; k < cuts.size() && k < 8; ++k) {
+    PageFit left(f_, true), right(f_, true);
+    for (size_t i = 0; i < n; ++i) (i < cuts[k] ? left : right).add(all[i]);
+    if (!left.fits() || !right.fits()) continue;
+    std::vector<std::vector<IndexEntry>> pieces(2);
+    for (size_t i = 0; i < n; ++i) pieces[i < cuts[k] ? 0 : 1].push_back(std::move(all[i]));
+    return pieces;
+  }
+  return {};
 }
 
 void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
@@ -139,13 +152,8 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   std::vector<std::vector<IndexEntry>> pieces;
   if (node.next == 0 && newMax) {
     pieces = fillFromTheLeft(all, node.leaf);
-  } else if (const std::optional<size_t> at = node.leaf ? added_ : std::nullopt;
-             at && *at > 0 && *at + 1 < all.size() && all[*at - 1].key == all[*at].key && all[*at + 1].key != all[*at].key) {
-    // The entry went in at the end of its key's run, as the entries of rows added later do
-    // (their addresses come last): the leaf splits right after it, so that the part before
-    // is left full and the key's next entries go on at the start of the part after. An even
-    // split would leave behind a half that no later entry of the key reaches.
-    pieces = splitAfter(all, *at, node.leaf);
+  } else if (node.leaf) {
+    pieces = splitBetweenKeys(all);
   }
   if (pieces.empty()) pieces = evenPieces(all, node.leaf);
   if (!node.leaf && pieces.back().empty()) corrupt("an index node split left nothing for its page");
@@ -282,11 +290,18 @@ bool IndexWriter::appendToLeafBefore(std::vector<Step>& path, const IndexEntry& 
   Step left;
   left.seen = readIndexNodeShared(file_, f_, pes[slot].child);
   const IndexNode& lv = left.view();
-  if (!lv.leaf || lv.next != here.page || lv.page == here.page || lv.entries.size() < 2) return false;
+  if (!lv.leaf || lv.next != here.page || lv.page == here.page || lv.entries.empty()) return false;
   if (!sortsBefore(lv.entries.back(), entry)) return false;
   if (!lv.space) lv.space = measureIndexNode(f_, lv);
-  const NodeSpace space = spaceWithAppended(f_, lv, entry, *lv.space);
-  if (!space.fits) return false;
+  std::optional<NodeSpace> space;
+  if (lv.entries.size() >= 2) {
+    space = spaceWithAppended(f_, lv, entry, *lv.space);
+  } else {
+    IndexNode two = lv;
+    two.entries.push_back(entry);
+    space = measureIndexNode(f_, two);
+  }
+  if (!space->fits) return false;
   for (auto& p : path) if (p.view().page == lv.page) return false;  // a tree that is no tree
 
   IndexNode& node = left.take(nodes_);
@@ -329,10 +344,6 @@ void IndexWriter::add(const IndexEntry& entry) {
   }
   leaf.entries.insert(leaf.entries.begin() + at, entry);
   leaf.space = before ? std::optional(spaceAfterInsert(f_, leaf, at, *before)) : std::nullopt;
-  struct Forget {
-    std::optional<size_t>& added;
-    ~Forget() { added.reset(); }
-  } forget{added_ = at};
   settle(path, path.size() - 1, last ? std::optional<IndexEntry>(entry) : std::nullopt);
 }
 

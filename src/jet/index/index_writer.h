@@ -75,8 +75,8 @@ class IndexWriter {
   // Puts `entry`, which would come first in the leaf path.back(), at the end of the leaf before
   // it under the same node instead, when it fits there; false when it does not go there.
   bool appendToLeafBefore(std::vector<Step>& path, const IndexEntry& entry);
-  // Two pieces split right after `at`, or none when either would not fit a page.
-  std::vector<std::vector<IndexEntry>> splitAfter(std::vector<IndexEntry>& all, size_t at, bool leaf);
+  // A leaf's entries in two pieces cut between two keys, or none.
+  std::vector<std::vector<IndexEntry>> splitBetweenKeys(std::vector<IndexEntry>& all);
   uint32_t newPage();
   void relink(uint32_t page, bool prev, uint32_t value);
   // Stores path[level] and carries the change upwards: splits, and a new last key.
@@ -90,8 +90,6 @@ class IndexWriter {
   IndexNodeCache& nodes_;
   const Format& f_;
   const RealIndex& index_;
-  // The leaf entry add() has just put in, by position, while its leaf settles.
-  std::optional<size_t> added_;
 };
 
 }  // namespace jet
