@@ -225,6 +225,22 @@ void IndexWriter::settle(std::vector<Step>& path, size_t level, std::optional<In
   }
 }
 
+void IndexWriter::setSeparator(Step& parent, size_t slot, const IndexEntry& last) {
+  IndexNode& n = parent.take(nodes_);
+  IndexEntry& e = n.entries[slot];
+  if (parent.kept && !parent.copied) {
+    // The undo of this one change, not a copy of the whole node.
+    file_.onRollback([own = parent.own, slot, key = e.key, row = e.row, space = n.space] {
+      own->entries[slot].key = key;
+      own->entries[slot].row = row;
+      own->space = space;
+    });
+  }
+  e.key = last.key;
+  e.row = last.row;
+  n.space.reset();  // about to change
+}
+
 void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
   // path[level] itself is unchanged; only its last key moved, which its parent records.
   if (level == 0 || !newMax) return;
@@ -233,10 +249,8 @@ void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::option
     settleClean(path, level - 1, newMax);
     return;
   }
-  IndexEntry& pe = parent.node(nodes_).entries[size_t(parent.slot)];
-  pe.key = newMax->key;
-  pe.row = newMax->row;
-  bool parentLast = parent.node(nodes_).tail == 0 && size_t(parent.slot) + 1 == parent.node(nodes_).entries.size();
+  setSeparator(parent, size_t(parent.slot), *newMax);
+  bool parentLast = parent.view().tail == 0 && size_t(parent.slot) + 1 == parent.view().entries.size();
   settle(path, level - 1, parentLast ? newMax : std::nullopt);
 }
 
@@ -318,9 +332,7 @@ bool IndexWriter::appendToLeafBefore(std::vector<Step>& path, const IndexEntry& 
   put(left.own);
   // The node's entry for that leaf now carries its new last key. It is not the node's last
   // entry (the leaf after it is under the same node), so nothing above changes with it.
-  IndexEntry& pe = parent.node(nodes_).entries[slot];
-  pe.key = entry.key;
-  pe.row = entry.row;
+  setSeparator(parent, slot, entry);
   settle(path, path.size() - 2, std::nullopt);
   return true;
 }

@@ -83,6 +83,8 @@ class IndexWriter {
   void settle(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
   // Takes the empty path[level] out of the tree.
   void detach(std::vector<Step>& path, size_t level);
+  // The entry of `parent` at `slot` now carries `last`'s key and row.
+  void setSeparator(Step& parent, size_t slot, const IndexEntry& last);
   // path[level] is unchanged, but its last key moved: its parent records the new one.
   void settleClean(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax);
 
