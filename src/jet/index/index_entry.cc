@@ -59,7 +59,7 @@ EntryList::iterator EntryList::insert(const_iterator pos, IndexEntry e) {
   const size_t n = size();
   if (i < n / 2) {
     // The front half moves down one: into an empty slot, made when there is none.
-    if (head_ == 0) growFront(std::max<size_t>(8, n / 2));
+    if (head_ == 0) growFront(std::max<size_t>(8, n / 8));
     IndexEntry* p = slots_.data() + head_;
     p[-1].~IndexEntry();  // empty
     shift(p - 1, p, i);
