@@ -18,8 +18,9 @@
 #     it changed in both files (a page-by-page comparison), and written / changed;
 #   - the update's I/O floor, measured in the same run: its changed pages written to a fresh
 #     file and synced, then in place into a copy of each file and synced; and the update's
-#     time against it.
-# Usage: [BENCH_LAYOUTS="packed grown"] bench/run.sh [CONTACTS...]
+#     time against it. The update and the floor are each timed $BENCH_TRIES times (default 3)
+#     and the fastest of each is printed: the disk's own speed moves from one sync to the next.
+# Usage: [BENCH_LAYOUTS="packed grown"] [BENCH_TRIES=3] bench/run.sh [CONTACTS...]
 # Work files go to $BENCH_DIR (default build/bench-work).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -74,18 +75,27 @@ for n in "${sizes[@]}"; do
     row "$n" "check: jet check" "$s" "$((kb / 1024))" "$(rate "$n" "$s")" "$rd" "$wr" \
       "$(awk -v a="$s" -v b="$mdb" 'BEGIN { printf "%.2f", a / b }') x mdb-export's time; $(head -1 "$work/out")"
 
-    cp "$book" "$work/copy.mdb"
-    rm -f "$work/bandplan.mdb"
-    "$gen" bandplan "$work/bandplan.mdb"
-    chmod u+w "$work/copy.mdb" "$work/bandplan.mdb"
-    cp "$work/bandplan.mdb" "$work/bandplan-before.mdb"
-    read -r s kb rd wr reads < <(measure "$update" --bandplan "$work/bandplan.mdb" --logbook "$work/copy.mdb" --yes)
-    changed=$(grep -o '^[0-9]* PJ logbook records' "$work/out" | cut -d' ' -f1)
-    sync
-    read -r p1 _ f1 < <("$pagediff" "$book" "$work/copy.mdb" 4096 "$work")
-    read -r p2 _ f2 < <("$pagediff" "$work/bandplan-before.mdb" "$work/bandplan.mdb" 4096 "$work")
-    pages=$((p1 + p2))
-    floor=$(awk -v a="$f1" -v b="$f2" 'BEGIN { printf "%.2f", a + b }')
+    # The update and its floor are each measured $BENCH_TRIES times (default 3), on fresh
+    # copies: the fastest update and the least floor are printed, as the disk lets them be.
+    best="" floor=""
+    for try in $(seq "${BENCH_TRIES:-3}"); do
+      cp "$book" "$work/copy.mdb"
+      rm -f "$work/bandplan.mdb"
+      "$gen" bandplan "$work/bandplan.mdb"
+      chmod u+w "$work/copy.mdb" "$work/bandplan.mdb"
+      cp "$work/bandplan.mdb" "$work/bandplan-before.mdb"
+      read -r t tkb trd twr treads < <(measure "$update" --bandplan "$work/bandplan.mdb" --logbook "$work/copy.mdb" --yes)
+      if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+        best=$t s=$t kb=$tkb rd=$trd wr=$twr reads=$treads
+        changed=$(grep -o '^[0-9]* PJ logbook records' "$work/out" | cut -d' ' -f1)
+      fi
+      sync
+      read -r p1 _ f1 < <("$pagediff" "$book" "$work/copy.mdb" 4096 "$work")
+      read -r p2 _ f2 < <("$pagediff" "$work/bandplan-before.mdb" "$work/bandplan.mdb" 4096 "$work")
+      pages=$((p1 + p2))
+      f=$(awk -v a="$f1" -v b="$f2" 'BEGIN { printf "%.2f", a + b }')
+      if [ -z "$floor" ] || awk -v a="$f" -v b="$floor" 'BEGIN { exit !(a < b) }'; then floor=$f; fi
+    done
     row "$n" "update (console, whole run)" "$s" "$((kb / 1024))" "-" "$rd" "$wr" \
       "${changed:-0} rows changed; $(awk -v a="$s" -v b="$mdb" 'BEGIN { printf "%.2f", a / b }') x mdb-export's time; jet check: $("$jet" check "$work/copy.mdb" | head -1)"
     row "$n" "update: pages" "" "" "" "" "" \
