@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/database_locations.h"
@@ -105,6 +106,17 @@ std::string copyForPreview(const std::string& original, const fs::path& copy) {
   return textOf(copy);
 }
 
+// `text` with each copy's path replaced by its original's.
+std::string namingOriginals(std::string text, const std::vector<std::pair<std::string, std::string>>& copies) {
+  for (const auto& [copy, original] : copies) {
+    if (copy.empty()) continue;
+    for (size_t at = text.find(copy); at != std::string::npos; at = text.find(copy, at + original.size())) {
+      text.replace(at, copy.size(), original);
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 void previewRun(const std::string& bandPlanPath, const updates::GetAppSettingFn& GetAppSetting, std::ostream& out,
@@ -128,13 +140,16 @@ void previewRun(const std::string& bandPlanPath, const updates::GetAppSettingFn&
     messages.push_back(prompt);
     return vbOK;
   };
-  {
+  try {
     db::DataSource BandPlan, Logbook;
     BandPlan.setDatabaseName(bandPlanCopy);
     BandPlan.Refresh();
     runUpdates(BandPlan, Logbook, collect, Updates::real(), settings, beforeWriting);
     BandPlan.close();
     Logbook.close();
+  } catch (const jet::Error& e) {
+    // What the run met in a copy it says of the file itself, as the real run would.
+    throw jet::Error(e.number(), namingOriginals(e.what(), {{bandPlanCopy, bandPlanPath}, {logbookCopy, logbookPath}}));
   }
   out << "Band plan " << bandPlanPath << ":\n";
   writeDatabaseChanges(bandPlanPath, bandPlanCopy, out);

@@ -264,6 +264,34 @@ TEST_F(ConsoleTest, DryRunFailsWhereTheRealRunWould) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "Run-time error 3024: Could not find file '" + (dir / "none.mdb").string() + "'.\n");
 
+  // A contact whose DXCC no longer gives the key its index lists it under: both runs end in 3049
+  // naming the logbook itself (the preview works on a copy of it), and neither writes it.
+  restore();
+  uint64_t dxccAt = 0;
+  {
+    jet::Database db(logbook.string(), jet::Database::Mode::ReadOnly);
+    jet::Table& t = db.table("MainLog");
+    const size_t dxcc = size_t(t.columnIndex("DXCC"));
+    for (jet::RowId id : t.rowIds()) {
+      if (t.readField(id, dxcc).i != 85) continue;
+      jet::PageRef hold;
+      const jet::Bytes row = t.rowBytes(id, hold);
+      dxccAt = uint64_t(id.page) * db.format().pageSize + size_t(row.data() - hold->data()) + db.format().rowColumnCountSize +
+               t.def().columns[dxcc].fixedOffset;
+      break;
+    }
+  }
+  ASSERT_NE(dxccAt, 0u);
+  jet::testing::patchFile(logbook.string(), dxccAt, std::string("\x56\0\0\0", 4));  // 86
+  const std::string damaged = readBytes(logbook.string());
+  for (const char* how : {"--dry-run", "--yes"}) {
+    Result r = run(with({how}));
+    EXPECT_EQ(r.status, 1) << how;
+    EXPECT_EQ(r.err.rfind("Run-time error 3049: The database file '" + logbook.string() + "' is damaged: index 'DXCC'", 0), 0u)
+        << how << ": " << r.err;
+    EXPECT_TRUE(readBytes(logbook.string()) == damaged) << how;
+  }
+
   // A folder where this user may not create the log (tests run as root: the runs drop to nobody).
   restore();
   for (const fs::path& f : {bandPlan, logbook}) fs::permissions(f, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
