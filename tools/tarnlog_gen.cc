@@ -85,31 +85,49 @@ jet::ColumnSpec typed(const char* n, ColumnType t) { return {n, t}; }
 jet::IndexSpec primaryKey() { return {"PrimaryKey", {{"ID"}}, true, true}; }
 jet::IndexSpec plainIndex(const char* name, const char* column) { return {name, {{column}}}; }
 
-// Inserts rows in large batches: one commit for each batch instead of one for each row.
-class BulkInsert {
+// Inserts rows through the row writer, committing every so many rows rather than each one: in
+// unlogged batches of 20,000 (a new file), or in transactions of 50,000, one row at a time as a
+// logging program adds them. Each commit of a transaction writes every page it changed, and rows
+// in time order spread their index entries over most leaves of the Call, DXCC and Country
+// indexes, so fewer, larger transactions write far less (a 300,000-contact logbook wrote 2.4 GB
+// in transactions of 1,000, 0.25 GB in these).
+class RowInserter {
  public:
-  BulkInsert(jet::Database& db, const std::string& table) : db_(db), table_(db.table(table)) { db_.beginBatch(); }
-  // Left open by a failure: forget the unfinished batch rather than store half of it.
-  ~BulkInsert() {
+  enum class How { Batches, Transactions };
+  RowInserter(jet::Database& db, const std::string& table, How how = How::Batches)
+      : db_(db), table_(db.table(table)), how_(how), every_(how == How::Batches ? 20000 : 50000) {
+    begin();
+  }
+  // Left open by a failure: the unfinished batch or transaction is forgotten, not half stored.
+  ~RowInserter() {
     if (!open_) return;
+    if (how_ == How::Transactions) {
+      db_.rollback();
+      return;
+    }
     db_.reload();
     db_.endBatch();
   }
   void add(std::vector<Value> values) {
     jet::TableWriter(db_, table_).insert(std::move(values));
-    if (++count_ % 20000 == 0) {
-      db_.endBatch();
-      db_.beginBatch();
+    if (++count_ % every_ == 0) {
+      end();
+      begin();
     }
   }
   void finish() {
     open_ = false;
-    db_.endBatch();
+    end();
   }
 
  private:
+  void begin() { how_ == How::Batches ? db_.beginBatch() : db_.beginTransaction(); }
+  void end() { how_ == How::Batches ? db_.endBatch() : db_.commitTransaction(); }
+
   jet::Database& db_;
   jet::Table& table_;
+  How how_;
+  long every_;
   long count_ = 0;
   bool open_ = true;
 };
@@ -158,7 +176,7 @@ void buildBandPlan(const std::string& path, const jet::Format& format) {
     if (r.main) mainId[r.e->dxcc] = id;
   }
   {
-    BulkInsert out(db, "prefixes");
+    RowInserter out(db, "prefixes");
     for (auto& [id, r] : byId) {
       const Entity& e = *r->e;
       std::string notes = e.note;
@@ -177,7 +195,7 @@ void buildBandPlan(const std::string& path, const jet::Format& format) {
     out.finish();
   }
   {
-    BulkInsert out(db, "plink");
+    RowInserter out(db, "plink");
     for (auto& e : kEntities) {
       // The main prefix and at most ten others, as the program's own band plan keeps them.
       std::vector<std::string> prefixes{e.prefix};
@@ -195,7 +213,7 @@ void buildBandPlan(const std::string& path, const jet::Format& format) {
   }
   {
     // Old links: the second prefix of the first twenty entities that have one, as they were before 1990.
-    BulkInsert out(db, "plinkold");
+    RowInserter out(db, "plinkold");
     int n = 0;
     for (auto& e : kEntities) {
       auto alts = words(e.alts);
@@ -331,35 +349,6 @@ std::vector<Value> mainLogRow(const Contact& c) {
           Value::text(e.cq), Value::text(e.itu), Value::boolean(c.qslSent), Value::boolean(c.qslRcvd), textOrNull(c.comment)};
 }
 
-// Inserts rows one at a time, as a logging program does, in transactions of 50,000 rows: each
-// commit writes every page its transaction changed, and rows in time order spread their index
-// entries over most leaves of the Call, DXCC and Country indexes, so fewer, larger transactions
-// write far less (a 300,000-contact logbook wrote 2.4 GB in transactions of 1,000, 0.25 GB in these).
-class LoggedInsert {
- public:
-  LoggedInsert(jet::Database& db, const std::string& table) : db_(db), table_(db.table(table)) { db_.beginTransaction(); }
-  // Left open by a failure: the unfinished transaction is forgotten.
-  ~LoggedInsert() {
-    if (open_) db_.rollback();
-  }
-  void add(std::vector<Value> values) {
-    jet::TableWriter(db_, table_).insert(std::move(values));
-    if (++count_ % 50000 == 0) {
-      db_.commitTransaction();
-      db_.beginTransaction();
-    }
-  }
-  void finish() {
-    open_ = false;
-    db_.commitTransaction();
-  }
-
- private:
-  jet::Database& db_;
-  jet::Table& table_;
-  long count_ = 0;
-  bool open_ = true;
-};
 
 // Two layouts of the same contacts. Packed: rows in the generator's random time order, each index
 // built afterwards in one sorted pass (full index pages). Grown: the contacts in order of
@@ -393,14 +382,14 @@ void buildLogbook(const std::string& path, long contacts, uint64_t seed, bool gr
       starts.push_back({source.next(r).start, state});
     }
     std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.time < b.time; });
-    LoggedInsert out(db, "MainLog");
+    RowInserter out(db, "MainLog", RowInserter::How::Transactions);
     for (const Start& s : starts) {
       Random again(s.state);
       out.add(mainLogRow(source.next(again)));
     }
     out.finish();
   } else {
-    BulkInsert out(db, "MainLog");
+    RowInserter out(db, "MainLog");
     for (long i = 0; i < contacts; ++i) out.add(mainLogRow(source.next(r)));
     out.finish();
     for (auto& ix : indexes) jet::addIndex(db, "MainLog", ix);
