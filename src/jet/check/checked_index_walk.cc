@@ -153,7 +153,8 @@ class CheckedWalk {
     if (twice != rows_.end()) damaged("lists row " + rowName(RowId::unpack(*twice)) + " twice");
   }
 
-  // The entry names a live row of this table, not named before, whose values give its key.
+  // The entry names a live row of this table whose values give its key; the row is noted for
+  // checkEachRowOnce.
   void checkAgainstRow(const IndexEntry& e, bool count = true) {
     if (count) rows_.push_back(e.row.packed());
     if (e.row.page == 0 || e.row.page >= file_.pageCount()) damaged("lists row " + rowName(e.row) + ", outside the file");
