@@ -241,6 +241,28 @@ NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, co
   return s;
 }
 
+std::optional<NodeSpace> spaceAfterReplace(const Format& f, const IndexNode& node, size_t at, const IndexEntry& old,
+                                           const NodeSpace& before) {
+  const size_t n = node.entries.size();
+  if (n < 3) return std::nullopt;
+  const size_t extra = node.leaf ? 4 : 8;
+  const size_t oldLen = old.key.size() + extra, newLen = node.entries[at].key.size() + extra;
+  // Without the old entry the prefix stays when it shared more than the prefix with one that
+  // stays (as for a removal); the new one then cuts it to what it shares with that one.
+  // The same key with another row (a child's new last entry, mostly): where the prefix ends
+  // within the key, every entry shares with the new one what it shared with the old one.
+  if (old.key == node.entries[at].key && before.prefix < old.key.size()) return before;
+  const IndexEntry& stays = node.entries[at == 0 ? 1 : 0];
+  if (oldLen - 1 <= before.prefix) return std::nullopt;
+  if (commonBytes(old, stays, node.leaf, before.prefix + 1) <= before.prefix) return std::nullopt;
+  NodeSpace s;
+  s.prefix = commonBytes(node.entries[at], stays, node.leaf, std::min(before.prefix, newLen - 1));
+  s.raw = before.raw - oldLen + newLen;
+  s.total = s.raw - (n - 1) * s.prefix;
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
 NodeSpace spaceWithAppended(const Format& f, const IndexNode& node, const IndexEntry& e, const NodeSpace& before) {
   const size_t n = node.entries.size();
   if (n < 2) internalFault("the space of an entry added to a node of fewer than two is asked for");

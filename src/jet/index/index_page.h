@@ -50,6 +50,10 @@ bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node);
 NodeSpace measureIndexNode(const Format& f, const IndexNode& node);
 // The space after entries[at] was inserted into a node whose space before was `before`.
 NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, const NodeSpace& before);
+// The space after entries[at], which was `old`, took another key and row; none when only a
+// measure can tell.
+std::optional<NodeSpace> spaceAfterReplace(const Format& f, const IndexNode& node, size_t at, const IndexEntry& old,
+                                           const NodeSpace& before);
 // The space `node` (of at least two entries, whose space is `before`) would take with `e` added
 // after its last entry.
 NodeSpace spaceWithAppended(const Format& f, const IndexNode& node, const IndexEntry& e, const NodeSpace& before);

@@ -236,9 +236,10 @@ void IndexWriter::setSeparator(Step& parent, size_t slot, const IndexEntry& last
       own->space = space;
     });
   }
+  const IndexEntry old = e;
   e.key = last.key;
   e.row = last.row;
-  n.space.reset();  // about to change
+  n.space = n.space ? spaceAfterReplace(f_, n, slot, old, *n.space) : std::nullopt;
 }
 
 void IndexWriter::settleClean(std::vector<Step>& path, size_t level, std::optional<IndexEntry> newMax) {
