@@ -225,72 +225,72 @@ NodeSpace measureIndexNode(const Format& f, const IndexNode& node) {
   return s;
 }
 
+namespace {
+
+size_t entryLength(const IndexEntry& e, bool leaf) { return e.key.size() + (leaf ? 4 : 8); }
+
+// A node of `entries` entries of `raw` bytes in all, sharing `prefix`: the first keeps it, the
+// others leave it out.
+NodeSpace spaceOf(const Format& f, size_t entries, size_t raw, size_t prefix) {
+  NodeSpace s;
+  s.prefix = prefix;
+  s.raw = raw;
+  s.total = raw - (entries > 1 ? (entries - 1) * prefix : 0);
+  s.fits = fitsPage(f, s.total);
+  return s;
+}
+
+// Whether the common prefix outlives `gone`: it does when `gone` shared more than the prefix
+// with an entry that stays (and was longer), for then the entries that bound it are still there.
+bool prefixOutlives(const IndexEntry& gone, const IndexEntry& stays, bool leaf, const NodeSpace& before) {
+  return entryLength(gone, leaf) - 1 > before.prefix && commonBytes(gone, stays, leaf, before.prefix + 1) > before.prefix;
+}
+
+}  // namespace
+
 NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, const NodeSpace& before) {
   const size_t n = node.entries.size();
   // Below three entries the prefix of one entry alone (none) says nothing of two.
   if (n < 3) return measureIndexNode(f, node);
   const IndexEntry& e = node.entries[at];
-  const size_t len = e.key.size() + (node.leaf ? 4 : 8);
-  NodeSpace s;
+  const size_t len = entryLength(e, node.leaf);
   // The common prefix of a set grown by one: the old one, cut to what the new entry shares
   // with any old one.
-  s.prefix = commonBytes(e, node.entries[at == 0 ? 1 : 0], node.leaf, std::min(before.prefix, len - 1));
-  s.raw = before.raw + len;
-  s.total = s.raw - (n - 1) * s.prefix;
-  s.fits = fitsPage(f, s.total);
-  return s;
+  const size_t prefix = commonBytes(e, node.entries[at == 0 ? 1 : 0], node.leaf, std::min(before.prefix, len - 1));
+  return spaceOf(f, n, before.raw + len, prefix);
 }
 
 std::optional<NodeSpace> spaceAfterReplace(const Format& f, const IndexNode& node, size_t at, const IndexEntry& old,
                                            const NodeSpace& before) {
   const size_t n = node.entries.size();
   if (n < 3) return std::nullopt;
-  const size_t extra = node.leaf ? 4 : 8;
-  const size_t oldLen = old.key.size() + extra, newLen = node.entries[at].key.size() + extra;
-  // Without the old entry the prefix stays when it shared more than the prefix with one that
-  // stays (as for a removal); the new one then cuts it to what it shares with that one.
+  const IndexEntry& now = node.entries[at];
   // The same key with another row (a child's new last entry, mostly): where the prefix ends
   // within the key, every entry shares with the new one what it shared with the old one.
-  if (old.key == node.entries[at].key && before.prefix < old.key.size()) return before;
+  if (old.key == now.key && before.prefix < old.key.size()) return before;
+  // Otherwise the old one goes as in a removal, and the new one cuts the prefix to what it
+  // shares with an entry that stays.
   const IndexEntry& stays = node.entries[at == 0 ? 1 : 0];
-  if (oldLen - 1 <= before.prefix) return std::nullopt;
-  if (commonBytes(old, stays, node.leaf, before.prefix + 1) <= before.prefix) return std::nullopt;
-  NodeSpace s;
-  s.prefix = commonBytes(node.entries[at], stays, node.leaf, std::min(before.prefix, newLen - 1));
-  s.raw = before.raw - oldLen + newLen;
-  s.total = s.raw - (n - 1) * s.prefix;
-  s.fits = fitsPage(f, s.total);
-  return s;
+  if (!prefixOutlives(old, stays, node.leaf, before)) return std::nullopt;
+  const size_t len = entryLength(now, node.leaf);
+  const size_t prefix = commonBytes(now, stays, node.leaf, std::min(before.prefix, len - 1));
+  return spaceOf(f, n, before.raw - entryLength(old, node.leaf) + len, prefix);
 }
 
 NodeSpace spaceWithAppended(const Format& f, const IndexNode& node, const IndexEntry& e, const NodeSpace& before) {
   const size_t n = node.entries.size();
   if (n < 2) internalFault("the space of an entry added to a node of fewer than two is asked for");
-  const size_t len = e.key.size() + (node.leaf ? 4 : 8);
-  NodeSpace s;
-  s.prefix = commonBytes(e, node.entries[0], node.leaf, std::min(before.prefix, len - 1));
-  s.raw = before.raw + len;
-  s.total = s.raw - n * s.prefix;
-  s.fits = fitsPage(f, s.total);
-  return s;
+  const size_t len = entryLength(e, node.leaf);
+  const size_t prefix = commonBytes(e, node.entries[0], node.leaf, std::min(before.prefix, len - 1));
+  return spaceOf(f, n + 1, before.raw + len, prefix);
 }
 
 std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,
                                           const NodeSpace& before) {
   const size_t n = node.entries.size();
   if (n < 2) return std::nullopt;
-  const size_t len = gone.key.size() + (node.leaf ? 4 : 8);
-  // The prefix stays when the entry that went shared more than it with one that stays (and
-  // was longer): then the entries that bound it are still there.
-  const IndexEntry& stays = node.entries[at < n ? at : n - 1];
-  if (len - 1 <= before.prefix) return std::nullopt;
-  if (commonBytes(gone, stays, node.leaf, before.prefix + 1) <= before.prefix) return std::nullopt;
-  NodeSpace s;
-  s.prefix = before.prefix;
-  s.raw = before.raw - len;
-  s.total = s.raw - (n - 1) * s.prefix;
-  s.fits = fitsPage(f, s.total);
-  return s;
+  if (!prefixOutlives(gone, node.entries[at < n ? at : n - 1], node.leaf, before)) return std::nullopt;
+  return spaceOf(f, n, before.raw - entryLength(gone, node.leaf), before.prefix);
 }
 
 bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node) {
