@@ -82,12 +82,12 @@ long runUpdate(jet::Database& db, const sql::Update& st) {
   jet::Batch batch(db);
   for (jet::RowId id : rows) {
     const std::vector<jet::Value> old = table.readRow(id);
-    std::vector<jet::Value> row = old;
+    std::vector<std::optional<jet::Value>> changes(def.columns.size());
     // Every SET expression sees the row as it was before the statement.
     for (size_t k = 0; k < targets.size(); ++k) {
-      row[targets[k]] = convertForColumn(sql::eval(st.set[k].value, rowLookup(def, old)), def.columns[targets[k]]);
+      changes[targets[k]] = convertForColumn(sql::eval(st.set[k].value, rowLookup(def, old)), def.columns[targets[k]]);
     }
-    writer.update(id, std::move(row));
+    writer.update(id, std::move(changes));
   }
   batch.commit();
   return long(rows.size());

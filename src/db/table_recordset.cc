@@ -145,18 +145,21 @@ void TableRecordset::requireCurrent() const {
 
 jet::Value TableRecordset::getField(const std::string& name) const {
   const size_t f = fieldPosition(name);
-  if (mode_ != EditMode::None) return buffer_[f];
+  if (mode_ == EditMode::Adding) return *buffer_[f];
+  if (mode_ == EditMode::Editing && buffer_[f]) return *buffer_[f];
   requireCurrent();
   return table_.readField(rows_[pos_], f);
 }
 
 std::vector<jet::Value> TableRecordset::currentValues() const {
   std::vector<jet::Value> row;
-  if (mode_ != EditMode::None) {
-    row = buffer_;
-  } else {
+  if (mode_ != EditMode::Adding) {
     requireCurrent();
     row = table_.readRow(rows_[pos_]);
+  }
+  if (mode_ != EditMode::None) {
+    row.resize(buffer_.size());
+    for (size_t i = 0; i < buffer_.size(); ++i) if (buffer_[i]) row[i] = *buffer_[i];
   }
   std::vector<jet::Value> out;
   out.reserve(fields_.size());
@@ -176,7 +179,7 @@ void TableRecordset::setField(const std::string& name, const jet::Value& value) 
 
 void TableRecordset::AddNew() {
   const jet::TableDef& def = table_.def();
-  std::vector<jet::Value> row(def.columns.size());
+  std::vector<std::optional<jet::Value>> row(def.columns.size(), jet::Value());
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet::Column& c = def.columns[i];
     if (c.autoNumber() && c.type == jet::ColumnType::Long) {
@@ -189,7 +192,9 @@ void TableRecordset::AddNew() {
 
 void TableRecordset::Edit() {
   requireCurrent();
-  buffer_ = table_.readRow(rows_[pos_]);
+  jet::PageRef hold;
+  table_.rowBytes(rows_[pos_], hold);  // the row is still there (3021 when it is not)
+  buffer_.assign(table_.def().columns.size(), std::nullopt);
   mode_ = EditMode::Editing;
 }
 
@@ -197,11 +202,13 @@ void TableRecordset::Update() {
   if (mode_ == EditMode::None) noAddNewOrEdit();
   jet::TableWriter writer(db_, table_);
   if (mode_ == EditMode::Adding) {
-    const jet::RowId id = writer.insert(buffer_);
+    std::vector<jet::Value> row(buffer_.size());
+    for (size_t i = 0; i < buffer_.size(); ++i) row[i] = std::move(*buffer_[i]);
+    const jet::RowId id = writer.insert(std::move(row));
     rows_.push_back(id);
     deleted_.push_back(false);
   } else {
-    writer.update(rows_[pos_], buffer_);
+    writer.update(rows_[pos_], std::move(buffer_));
   }
   mode_ = EditMode::None;
   buffer_.clear();

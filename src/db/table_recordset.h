@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,9 @@ class TableRecordset : public Recordset {
   bool eof_ = true;
   bool noMatch_ = false;
   EditMode mode_ = EditMode::None;
-  std::vector<jet::Value> buffer_;  // the whole row being added or edited
+  // The row being added (every column has a value), or the values set since Edit (the other
+  // columns keep what the row holds, read from it when asked for).
+  std::vector<std::optional<jet::Value>> buffer_;
   // Field names as callers spelled them, with their positions: a loop over the rows asks by the
   // same few names again and again.
   mutable std::vector<std::pair<std::string, size_t>> spelled_;

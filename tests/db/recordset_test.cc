@@ -215,8 +215,13 @@ TEST(RecordsetTest, AddNewEditAndDeleteReachTheFile) {
 
     // An edit that takes the row out of the WHERE keeps it in the set.
     rs->MoveFirst();
+    const jet::Value prefix = rs->getField("prefix");
     rs->Edit();
     rs->setField("DXCC", jet::Value::integer(520));
+    // Before Update, the edit shows the value set and the row's own for the others.
+    EXPECT_EQ(rs->getField("DXCC").i, 520);
+    EXPECT_EQ(rs->getField("prefix"), prefix);
+    EXPECT_EQ(rs->currentValues()[1], prefix);
     rs->Update();
     EXPECT_EQ(rs->getField("DXCC").i, 520);
     rs->MoveNext();

@@ -316,10 +316,8 @@ std::string encodeText(const Format& f, const Column& c, const std::string& utf8
   return encodeJet4Text(utf8, c.compressedText);
 }
 
-void requireStorableText(const Format& f, const TableDef& def, const std::vector<Value>& values) {
-  for (size_t i = 0; i < def.columns.size() && i < values.size(); ++i) {
-    if (def.columns[i].isTextual() && values[i].kind == Value::Kind::Text) encodeText(f, def.columns[i], values[i].s);
-  }
+void requireStorableText(const Format& f, const Column& c, const Value& v) {
+  if (c.isTextual() && v.kind == Value::Kind::Text) encodeText(f, c, v.s);
 }
 
 namespace {
@@ -357,9 +355,10 @@ void appendOffsetTable(const Format& f, std::string& row, const std::vector<uint
   row += mask;
 }
 
-}  // namespace
-
-std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values) {
+// Builds a row from `valueOf(i)`, the value of column i, or null: the field's bytes in `kept`
+// are taken as they stand.
+template <typename ValueOf>
+std::string encodeFields(const Format& f, const TableDef& def, ValueOf valueOf, const RawRow* kept) {
   size_t numCols = 0;
   for (auto& c : def.columns) numCols = std::max<size_t>(numCols, size_t(c.number) + 1);
   if (numCols >= (size_t(1) << (8 * f.rowColumnCountSize))) corrupt("a column number is out of range");
@@ -385,8 +384,27 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
   spans.assign(varSlots, Span{});
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const Column& c = def.columns[i];
-    const Value& v = values[i];
     auto setBit = [&] { mask[c.number / 8] = char(mask[c.number / 8] | (1 << (c.number % 8))); };
+    const Value* given = valueOf(i);
+    if (!given) {
+      const RawField& r = kept->fields[i];
+      if (c.type == ColumnType::Boolean) {
+        if (r.boolValue) setBit();
+        continue;
+      }
+      if (!r.present) continue;
+      setBit();
+      if (c.fixed()) {
+        if (size_t(c.fixedOffset) + r.bytes.size() > def.fixedSize) corrupt("a column lies past the fixed area of its rows");
+        std::memcpy(row.data() + f.rowColumnCountSize + c.fixedOffset, r.bytes.data(), r.bytes.size());
+      } else {
+        const size_t at = varData.size();
+        varData.append(reinterpret_cast<const char*>(r.bytes.data()), r.bytes.size());
+        spans[c.varIndex] = Span{at, varData.size() - at, true};
+      }
+      continue;
+    }
+    const Value& v = *given;
     if (c.type == ColumnType::Boolean) {
       if (!v.isNull() && v.b) setBit();
       continue;
@@ -435,6 +453,20 @@ std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Va
   if (def.varColumns > 0) appendOffsetTable(f, row, offs, mask);
   else row += mask;
   return row;
+}
+
+}  // namespace
+
+std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values) {
+  return encodeFields(f, def, [&](size_t i) { return &values[i]; }, nullptr);
+}
+
+std::string encodeRow(const Format& f, const TableDef& def, const std::vector<std::optional<Value>>& values,
+                      const RawRow& kept) {
+  if (values.size() != def.columns.size() || kept.fields.size() != def.columns.size()) {
+    internalFault("a row has the wrong number of values");
+  }
+  return encodeFields(f, def, [&](size_t i) { return values[i] ? &*values[i] : nullptr; }, &kept);
 }
 
 }  // namespace jet

@@ -2,6 +2,7 @@
 // Decodes stored bytes to values and encodes values to the bytes of a row.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,15 +36,19 @@ std::vector<Value> decodeRow(PageFile& file, const Format& f, const TableDef& de
 // Builds the bytes of a row from values already converted to the columns' types. Memo and OLE
 // fields are given as the bytes the row keeps for them (see writeLongValue), as Binary values.
 std::string encodeRow(const Format& f, const TableDef& def, const std::vector<Value>& values);
+// The same for a changed row: a column without a value keeps the bytes its field has in `kept`
+// (the row as stored) as they stand, undecoded.
+std::string encodeRow(const Format& f, const TableDef& def, const std::vector<std::optional<Value>>& values,
+                      const RawRow& kept);
 
 // The plain bytes of a fixed-size value as the row stores it.
 std::string encodeFixed(const Format& f, const Column& c, const Value& v);
 // Text as the column stores it: UTF-16 in Jet 4 (compressed when the column asks for it), code
 // page 1252 in Jet 3, where a character that code page lacks is refused (kConversion).
 std::string encodeText(const Format& f, const Column& c, const std::string& utf8);
-// Refuses a row whose text cannot be stored at all (broken UTF-8, characters the code page
-// lacks), before anything else judges its values.
-void requireStorableText(const Format& f, const TableDef& def, const std::vector<Value>& values);
+// Refuses text that cannot be stored at all (broken UTF-8, characters the code page lacks),
+// before anything else judges a row's values.
+void requireStorableText(const Format& f, const Column& c, const Value& v);
 
 // Formats a GUID's 16 bytes as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
 std::string formatGuid(Bytes b);

@@ -165,7 +165,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     PageFile& file = db_.file();
     const Format& f = db_.format();
     if (values.size() != def.columns.size()) internalFault("a row has the wrong number of values");
-    requireStorableText(f, def, values);
+    for (size_t i = 0; i < def.columns.size(); ++i) requireStorableText(f, def.columns[i], values[i]);
     for (size_t i = 0; i < def.columns.size(); ++i) {
       const Column& c = def.columns[i];
       if (!c.autoNumber() || c.type != ColumnType::Long) continue;
@@ -198,12 +198,21 @@ RowId TableWriter::insert(std::vector<Value> values) {
 }
 
 void TableWriter::update(RowId id, std::vector<Value> values) {
+  std::vector<std::optional<Value>> changes(values.size());
+  for (size_t i = 0; i < values.size(); ++i) changes[i] = std::move(values[i]);
+  update(id, std::move(changes));
+}
+
+void TableWriter::update(RowId id, std::vector<std::optional<Value>> changes) {
   atomically(db_, [&] {
     TableDef& def = table_.mutableDef();
     PageFile& file = db_.file();
     const Format& f = db_.format();
-    if (values.size() != def.columns.size()) internalFault("a row has the wrong number of values");
-    requireStorableText(f, def, values);
+    const size_t n = def.columns.size();
+    if (changes.size() != n) internalFault("a row has the wrong number of values");
+    for (size_t i = 0; i < n; ++i) {
+      if (changes[i]) requireStorableText(f, def.columns[i], *changes[i]);
+    }
     // Where the row's bytes live now: at home, or where its forwarding address points.
     PageRef homePage = file.read(id.page);
     DataPage home(Bytes(homePage->data(), homePage->size()), f);
@@ -221,15 +230,24 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     std::string oldCopy = oldBytes.str(0, oldBytes.size());
     Bytes old(oldCopy);
     RawRow raw = splitRow(f, def, old);
-    // What follows reads the old values of the columns that indexes key (relationships included)
-    // and of long values only: the others are not decoded.
-    std::vector<Value> oldValues(def.columns.size());
-    std::vector<bool> needed(def.columns.size(), false);
+    // Only the old values of the columns that indexes key (relationships included) and of the
+    // long values given anew are decoded; the other fields kept go into the new row as they are.
+    std::vector<bool> keyed(n, false);
     for (const RealIndex& ri : def.realIndexes) {
-      for (const IndexColumn& ic : ri.columns) needed[columnPosition(def, ic.columnNumber)] = true;
+      for (const IndexColumn& ic : ri.columns) keyed[columnPosition(def, ic.columnNumber)] = true;
     }
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      if (needed[i] || def.columns[i].isLongValue()) oldValues[i] = decodeField(file, f, def.columns[i], raw, i);
+    std::vector<Value> oldValues(n);
+    for (size_t i = 0; i < n; ++i) {
+      const bool longGiven = changes[i] && def.columns[i].isLongValue();
+      if (keyed[i] || longGiven) oldValues[i] = decodeField(file, f, def.columns[i], raw, i);
+      // A long value given as it stands stays where it is.
+      if (longGiven && raw.fields[i].present && *changes[i] == oldValues[i]) changes[i].reset();
+    }
+    // The row's new values, as far as the checks and keys below read them.
+    std::vector<Value> values(n);
+    for (size_t i = 0; i < n; ++i) {
+      if (changes[i]) values[i] = *changes[i];
+      else if (keyed[i]) values[i] = oldValues[i];
     }
 
     // Keys of indexes whose columns keep their values are not computed.
@@ -246,21 +264,16 @@ void TableWriter::update(RowId id, std::vector<Value> values) {
     checkIndexRules(file, f, def, values, newKeys, id, unchanged);
     requireReferencedRows(db_, def, values, &oldValues);
     refuseWhileReferenced(db_, def, oldValues, &values);
-    std::vector<Value> stored = values;
-    for (size_t i = 0; i < def.columns.size(); ++i) {
+    for (size_t i = 0; i < n; ++i) {
       const Column& c = def.columns[i];
-      if (!c.isLongValue()) continue;
-      bool same = values[i] == oldValues[i];
-      if (same && raw.fields[i].present) {
-        stored[i] = Value::binary(raw.fields[i].bytes.str(0, raw.fields[i].bytes.size()));
-        continue;
-      }
+      if (!c.isLongValue() || !changes[i]) continue;
       if (raw.fields[i].present) freeLongValue(file, f, raw.fields[i].bytes);
-      if (values[i].isNull()) continue;
-      std::string data = c.type == ColumnType::Memo ? encodeText(f, c, values[i].s) : values[i].s;
-      stored[i] = Value::binary(writeLongValue(file, f, def.page, data, kInlineLongValue));
+      const Value& v = *changes[i];
+      if (v.isNull()) continue;
+      std::string data = c.type == ColumnType::Memo ? encodeText(f, c, v.s) : v.s;
+      changes[i] = Value::binary(writeLongValue(file, f, def.page, data, kInlineLongValue));
     }
-    std::string bytes = encodeRow(f, def, stored);
+    std::string bytes = encodeRow(f, def, changes, raw);
     if (rowSpaceNeeded(bytes.size()) > f.pageSize - f.dataRowOffsets) {
       throw Error(err::kTooSmall, "The record is too large for table '" + def.name + "'.");
     }

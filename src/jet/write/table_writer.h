@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "jet/format/data_page.h"
@@ -23,6 +24,8 @@ class TableWriter {
   RowId insert(std::vector<Value> values);
   // Replaces a row's values; the row may move, but keeps its address.
   void update(RowId id, std::vector<Value> values);
+  // Changes some of a row's values: a column without a value keeps its stored bytes as they are.
+  void update(RowId id, std::vector<std::optional<Value>> changes);
   void remove(RowId id);
 
  private:
