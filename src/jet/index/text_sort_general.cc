@@ -178,7 +178,9 @@ bool hasSortExpansion(std::string_view utf8) {
   return false;
 }
 
-void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending, Expansions expansions) {
+namespace {
+
+void computeGeneralTextKey(std::string& out, std::string_view utf8, bool ascending, Expansions expansions) {
   const std::u16string units = keyUnits(utf8);
   const size_t start = out.size();
 
@@ -265,6 +267,36 @@ void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascendin
     }
   }
   finish(out, start, ascending);
+}
+
+}  // namespace
+
+// One change of many rows asks for the keys of the same few texts again and again (each row's
+// old country and its new one): the keys of the last few short texts are kept.
+void appendGeneralTextKey(std::string& out, std::string_view utf8, bool ascending, Expansions expansions) {
+  struct Kept {
+    std::string text, key;
+    bool ascending = true;
+    Expansions expansions = Expansions::kEachLetter;
+  };
+  constexpr size_t kKept = 4, kLongestKept = 64;
+  thread_local std::array<Kept, kKept> kept;
+  thread_local size_t next = 0;
+  if (utf8.size() > kLongestKept) return computeGeneralTextKey(out, utf8, ascending, expansions);
+  for (const Kept& k : kept) {
+    if (k.ascending == ascending && k.expansions == expansions && k.text == utf8 && !k.key.empty()) {
+      out += k.key;
+      return;
+    }
+  }
+  const size_t start = out.size();
+  computeGeneralTextKey(out, utf8, ascending, expansions);
+  Kept& k = kept[next];
+  next = (next + 1) % kKept;
+  k.text.assign(utf8);
+  k.key.assign(out, start);
+  k.ascending = ascending;
+  k.expansions = expansions;
 }
 
 void appendGeneral97TextKey(std::string& out, std::string_view utf8, bool ascending) {
