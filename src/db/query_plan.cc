@@ -438,8 +438,9 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   }
   for (size_t c : orderColumns) needed[c] = true;
   jet::Database& db = table.database();
-  auto decodeNeeded = [&](const jet::RawRow& raw) {
-    std::vector<jet::Value> row(def.columns.size());
+  // One row's values, the same room for each row: the columns not needed stay Null.
+  std::vector<jet::Value> row(def.columns.size());
+  auto decodeNeeded = [&](const jet::RawRow& raw) -> const std::vector<jet::Value>& {
     for (size_t i = 0; i < def.columns.size(); ++i) {
       if (needed[i]) row[i] = jet::decodeField(db.file(), db.format(), def.columns[i], raw, i);
     }
@@ -448,8 +449,10 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   if (walk) {
     walkRows(table, *walk, [&](jet::RowId id, const jet::RawRow& raw) { consider(id, decodeNeeded(raw)); });
   } else {
+    jet::RawRow raw;
     table.scan([&](jet::RowId id, jet::Bytes bytes) {
-      consider(id, decodeNeeded(jet::splitRow(db.format(), def, bytes)));
+      jet::splitRow(db.format(), def, bytes, raw);
+      consider(id, decodeNeeded(raw));
       return true;
     });
   }

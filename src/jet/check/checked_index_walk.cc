@@ -165,7 +165,7 @@ class CheckedWalk {
     }
     const TableDef& def = table_.def();
     Bytes bytes = resolveRow(file_, f_, e.row, rowPage_);
-    raw_ = splitRow(f_, def, bytes);
+    splitRow(f_, def, bytes, raw_);
     values_.assign(def.columns.size(), Value());
     for (const IndexColumn& ic : index_.columns) {
       const size_t at = columnPosition(def, ic.columnNumber);

@@ -66,7 +66,8 @@ std::vector<Value> Table::readRow(RowId id) {
 
 Value Table::readField(RowId id, size_t column) {
   PageRef hold;
-  const RawRow raw = splitRow(db_.format(), def_, rowBytes(id, hold));
+  thread_local RawRow raw;  // its room serves every call
+  splitRow(db_.format(), def_, rowBytes(id, hold), raw);
   return decodeField(db_.file(), db_.format(), def_.columns[column], raw, column);
 }
 

@@ -54,8 +54,13 @@ std::string hex2(uint8_t v) {
 
 RawRow splitRow(const Format& f, const TableDef& def, Bytes row) {
   RawRow raw;
+  splitRow(f, def, row, raw);
+  return raw;
+}
+
+void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw) {
   size_t n = def.columns.size();
-  raw.fields.resize(n);
+  raw.fields.assign(n, RawField{});
   if (row.size() < f.rowColumnCountSize) corrupt("a row is empty");
   size_t rowCols = f.jet4 ? row.u16(0) : row.u8(0);
   size_t maskSize = (rowCols + 7) / 8;
@@ -86,7 +91,6 @@ RawRow splitRow(const Format& f, const TableDef& def, Bytes row) {
       out.present = true;
     }
   }
-  return raw;
 }
 
 std::string formatGuid(Bytes b) {

@@ -28,6 +28,8 @@ struct RawRow {
 };
 
 RawRow splitRow(const Format& f, const TableDef& def, Bytes row);
+// The same into `raw`, whose room serves again: a loop over many rows allocates nothing.
+void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw);
 
 // Interprets one field; long values are read through the file.
 Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow& raw, size_t index);
