@@ -102,7 +102,7 @@ void PageFile::setPageSize(size_t size) {
 
 uint32_t PageFile::pageCount() const {
   uint32_t n = std::max(committedPages_, txnPages_);
-  if (!dirty_.empty()) n = std::max(n, dirty_.rbegin()->first + 1);
+  if (!appended_.empty()) n = std::max(n, *appended_.rbegin() + 1);
   return n;
 }
 
@@ -248,6 +248,7 @@ uint32_t PageFile::append() {
   if (keeper_) keeper_->changing(page, nullptr);
   cache_.erase(page);
   dirty_[page] = std::make_shared<Page>(pageSize_, 0);
+  appended_.insert(page);
   before_[page] = 0;
   opSaved_.emplace(page, Saved{});
   return page;
@@ -260,8 +261,12 @@ void PageFile::rollback() {
   }
   if (keeper_) keeper_->operationEnded(true);
   for (auto& [page, saved] : opSaved_) {
-    if (saved.dirty) dirty_[page] = saved.image;
-    else dirty_.erase(page);
+    if (saved.dirty) {
+      dirty_[page] = saved.image;
+    } else {
+      dirty_.erase(page);
+      appended_.erase(page);
+    }
   }
   opSaved_.clear();
   undo_.clear();
@@ -281,6 +286,7 @@ void PageFile::writePagesToLog(bool all) {
   pages.reserve(dirty_.size());
   if (all) {
     for (auto& [page, data] : dirty_) pages.push_back(page);
+    std::sort(pages.begin(), pages.end());
   } else {
     std::vector<std::pair<uint64_t, uint32_t>> byAge;
     byAge.reserve(dirty_.size());
@@ -302,6 +308,7 @@ void PageFile::writePagesToLog(bool all) {
     makeRoom();
     cache_[page] = std::move(d->second);
     dirty_.erase(d);
+    appended_.erase(page);
     lastChanged_.erase(page);
   }
   log_.flush();
@@ -310,6 +317,7 @@ void PageFile::writePagesToLog(bool all) {
 // A failed commit leaves nothing of the transaction behind, in memory or in the log.
 void PageFile::dropOperationState() {
   dirty_.clear();
+  appended_.clear();
   lastChanged_.clear();
   opSaved_.clear();
   undo_.clear();

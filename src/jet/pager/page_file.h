@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -137,7 +138,8 @@ class PageFile {
   std::unordered_map<uint32_t, PageRef> cache_;
   std::vector<std::shared_ptr<Page>> spare_;  // buffers the cache let go of, for its next reads
   // Changed pages not yet in the log; a null image is stale: the keeper holds the page's newest form.
-  std::map<uint32_t, std::shared_ptr<Page>> dirty_;
+  std::unordered_map<uint32_t, std::shared_ptr<Page>> dirty_;
+  std::set<uint32_t> appended_;  // the pages among them added at the end of the file
   // The operation under way: pages' state before it.
   struct Saved {
     bool dirty = false;  // the page was changed before this operation
