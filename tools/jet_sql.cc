@@ -8,6 +8,7 @@
 #include "db/sql_parser.h"
 #include "db/table_recordset.h"
 #include "jet/base/csv_format.h"
+#include "jet/base/error.h"
 #include "jet/database/database.h"
 
 namespace {
@@ -40,15 +41,31 @@ int runSqlCommand(const std::vector<std::string>& args) {
     writes = writes || !std::holds_alternative<db::sql::Select>(statements.back());
   }
   jet::Database db(args[0], writes ? jet::Database::Mode::ReadWrite : jet::Database::Mode::ReadOnly);
-  for (auto& st : statements) {
-    if (auto* select = std::get_if<db::sql::Select>(&st)) {
-      printSelect(db, *select);
-    } else {
-      const long n = db::executeStatement(db, st);
-      std::fflush(stdout);
-      std::cout << n << "\n";
+  size_t done = 0;
+  try {
+    for (auto& st : statements) {
+      if (auto* select = std::get_if<db::sql::Select>(&st)) {
+        printSelect(db, *select);
+      } else {
+        const long n = db::executeStatement(db, st);
+        std::fflush(stdout);
+        std::cout << n << "\n";
+      }
+      std::cout << std::flush;
+      ++done;
     }
+  } catch (const jet::Error&) {
+    // Each statement is stored as it ends: those before the failing one are carried into the
+    // file now, so that every reader finds them and no log is left beside it.
     std::cout << std::flush;
+    std::cerr << "jet sql: statement " << done + 1 << " of " << statements.size() << " failed; "
+              << (done == 0 ? "nothing was stored" : "the statements before it are stored") << "\n";
+    try {
+      db.close();
+    } catch (const jet::Error&) {
+      // The log stays; the next open carries it in. The statement's own error is the one told.
+    }
+    throw;
   }
   db.close();
   std::fflush(stdout);
