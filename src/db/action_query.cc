@@ -17,6 +17,7 @@ namespace {
 
 long runDelete(jet::Database& db, const sql::Delete& st) {
   jet::Table& table = db.table(st.table);
+  refuseSystemTable(db, table);
   const std::vector<jet::RowId> rows = selectRows(table, st.hasWhere ? &st.where : nullptr, {});
   if (rows.empty()) return 0;
   jet::TableWriter writer(db, table);
@@ -35,6 +36,7 @@ jet::Value evalConstant(const sql::Expr& e) {
 
 long runInsert(jet::Database& db, const sql::Insert& st) {
   jet::Table& table = db.table(st.table);
+  refuseSystemTable(db, table);
   const jet::TableDef& def = table.def();
   std::vector<size_t> targets;
   if (st.columns.empty()) {
@@ -62,6 +64,7 @@ long runInsert(jet::Database& db, const sql::Insert& st) {
 
 long runUpdate(jet::Database& db, const sql::Update& st) {
   jet::Table& table = db.table(st.table);
+  refuseSystemTable(db, table);
   const jet::TableDef& def = table.def();
   std::vector<size_t> targets;
   for (auto& a : st.set) {
@@ -131,6 +134,7 @@ long runCreateTable(jet::Database& db, const sql::CreateTable& st) {
 }
 
 long runCreateIndex(jet::Database& db, const sql::CreateIndex& st) {
+  refuseSystemTable(db, db.table(st.table));
   jet::IndexSpec ix;
   ix.name = st.name;
   for (auto& c : st.columns) ix.columns.push_back({c.column, !c.descending});

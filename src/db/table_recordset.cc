@@ -177,7 +177,15 @@ void TableRecordset::setField(const std::string& name, const jet::Value& value) 
   buffer_[f] = convertForColumn(value, c);
 }
 
+void refuseSystemTable(jet::Database& db, const jet::Table& table) {
+  if (db.isSystemTable(table.def().name)) {
+    throw jet::Error(err::kReadOnly, "Cannot update. Database or object is read-only. ('" + table.def().name +
+                                         "' is a system table.)");
+  }
+}
+
 void TableRecordset::AddNew() {
+  refuseSystemTable(db_, table_);
   const jet::TableDef& def = table_.def();
   std::vector<std::optional<jet::Value>> row(def.columns.size(), jet::Value());
   for (size_t i = 0; i < def.columns.size(); ++i) {
@@ -191,6 +199,7 @@ void TableRecordset::AddNew() {
 }
 
 void TableRecordset::Edit() {
+  refuseSystemTable(db_, table_);
   requireCurrent();
   jet::PageRef hold;
   table_.rowBytes(rows_[pos_], hold);  // the row is still there (3021 when it is not)
@@ -215,6 +224,7 @@ void TableRecordset::Update() {
 }
 
 void TableRecordset::Delete() {
+  refuseSystemTable(db_, table_);
   requireCurrent();
   mode_ = EditMode::None;
   jet::TableWriter(db_, table_).remove(rows_[pos_]);

@@ -69,6 +69,9 @@ class TableRecordset : public Recordset {
   mutable std::vector<std::pair<std::string, size_t>> spelled_;
 };
 
+// Programs read Access's system tables but do not change them: 3027 for a write to one.
+void refuseSystemTable(jet::Database& db, const jet::Table& table);
+
 // Opens a record set over a table name or a SELECT statement: 3078 when the table is missing,
 // 3061 for names in the query that the table lacks, 3219 for other statements.
 std::unique_ptr<TableRecordset> openRecordset(jet::Database& db, const std::string& source);

@@ -42,6 +42,11 @@ bool Database::hasTable(const std::string& name) const {
   return false;
 }
 
+bool Database::isSystemTable(const std::string& name) const {
+  for (auto& e : catalog_) if (e.isTable() && sameName(e.name, name)) return e.isSystem();
+  return false;
+}
+
 Table& Database::table(const std::string& name) {
   std::string key = foldCase(name);
   if (auto it = tables_.find(key); it != tables_.end()) return *it->second;

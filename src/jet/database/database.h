@@ -32,6 +32,8 @@ class Database {
   const std::vector<CatalogEntry>& catalog() const { return catalog_; }
   std::vector<std::string> tableNames(bool includeSystem = false) const;
   bool hasTable(const std::string& name) const;
+  // Access's own tables (MSysObjects and the others the catalog flags as the system's).
+  bool isSystemTable(const std::string& name) const;
   // Fails with "table not found" (3078).
   Table& table(const std::string& name);
   // The table whose definition starts at page `tdefPage`; a file that has none there is damaged.
