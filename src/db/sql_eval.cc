@@ -8,6 +8,7 @@
 #include "db/jet_date.h"
 #include "db/value_convert.h"
 #include "jet/base/error.h"
+#include "jet/index/text_sort_general.h"
 
 namespace db::sql {
 namespace {
@@ -60,9 +61,23 @@ std::u32string folded(std::string_view s) {
   return out;
 }
 
+// Text that differs in more than letter case orders as its index keys do (the General sort
+// order: accented letters among their base letters, a hyphen or apostrophe counting only after
+// the letters), and by folded code points where the keys cannot tell (past the indexed length,
+// broken UTF-8).
 int compareText(std::string_view a, std::string_view b) {
   const std::u32string fa = folded(a), fb = folded(b);
-  return fa < fb ? -1 : fa > fb ? 1 : 0;
+  if (fa == fb) return 0;
+  std::string ka, kb;
+  try {
+    jet::appendGeneralTextKey(ka, a, true);
+    jet::appendGeneralTextKey(kb, b, true);
+  } catch (const jet::Error&) {
+    ka.clear();
+    kb.clear();
+  }
+  if (ka != kb) return ka < kb ? -1 : 1;
+  return fa < fb ? -1 : 1;
 }
 
 // ---- comparisons ----
