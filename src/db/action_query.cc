@@ -1,5 +1,6 @@
 #include "db/action_query.h"
 
+#include "db/default_values.h"
 #include "db/query_plan.h"
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
@@ -54,7 +55,8 @@ long runInsert(jet::Database& db, const sql::Insert& st) {
   if (targets.size() != st.values.size()) {
     throw jet::Error(sql::err::kValueCount, "Number of query values and destination fields are not the same.");
   }
-  std::vector<jet::Value> row(def.columns.size());
+  // The columns the statement leaves out take their default values.
+  std::vector<jet::Value> row = defaultRow(def);
   for (size_t k = 0; k < targets.size(); ++k) {
     row[targets[k]] = convertForColumn(evalConstant(st.values[k]), def.columns[targets[k]]);
   }

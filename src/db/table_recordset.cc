@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "db/default_values.h"
 #include "db/query_plan.h"
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
@@ -187,7 +188,10 @@ void refuseSystemTable(jet::Database& db, const jet::Table& table) {
 void TableRecordset::AddNew() {
   refuseSystemTable(db_, table_);
   const jet::TableDef& def = table_.def();
-  std::vector<std::optional<jet::Value>> row(def.columns.size(), jet::Value());
+  // A new row starts with its columns' default values.
+  std::vector<jet::Value> defaults = defaultRow(def);
+  std::vector<std::optional<jet::Value>> row(def.columns.size());
+  for (size_t i = 0; i < def.columns.size(); ++i) row[i] = std::move(defaults[i]);
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet::Column& c = def.columns[i];
     if (c.autoNumber() && c.type == jet::ColumnType::Long) {

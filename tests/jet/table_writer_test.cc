@@ -72,6 +72,17 @@ bool fitsCodePage(const std::vector<Column>& cols, const std::vector<Value>& val
   return true;
 }
 
+// Whether a value given for a column breaks a rule of its properties: a Null where a value is
+// Required, "" where AllowZeroLength is No. Autonumbers get their number before the rules count.
+bool breaksColumnRules(const std::vector<Column>& cols, const std::vector<Value>& values, const std::vector<bool>& given) {
+  for (size_t i = 0; i < cols.size() && i < values.size(); ++i) {
+    if (!given[i] || cols[i].autoNumber()) continue;
+    if (cols[i].required && values[i].isNull() && cols[i].type != ColumnType::Boolean) return true;
+    if (cols[i].noZeroLength && cols[i].isTextual() && values[i].kind == Value::Kind::Text && values[i].s.empty()) return true;
+  }
+  return false;
+}
+
 // Whether the table has an index whose keys are not built here (text in another sort order or an
 // Access 97 code page other than 1252, decimals): changes to its rows are refused.
 bool keysNotBuilt(const TableDef& def) {
@@ -230,6 +241,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
   int lookalikesRefused = 0;
   int keysRefused = 0;
   int conversionsRefused = 0;
+  int rulesRefused = 0;
   {
     Database db(path, Database::Mode::ReadWrite);
     problemsBefore = checkDatabase(db);  // what Access itself left (kept, not made worse)
@@ -266,6 +278,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
       int op = int(rng() % 10);
       bool lookalikeOfOther = false;
       std::vector<Value> v, old;
+      std::vector<bool> given(cols.size(), true);  // the columns the operation gives values for
       try {
         if (op < 5 || model.size() < 5) {
           v = fresh({});
@@ -278,6 +291,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           const bool repeats = repeatsUniqueKey(def, model, v, nullptr);
           RowId id = w.insert(v);
           ASSERT_FALSE(repeats) << "a repeated key in a unique index was accepted";
+          ASSERT_FALSE(breaksColumnRules(cols, v, given)) << "a value its column's properties refuse was stored";
           ASSERT_TRUE(fitsCodePage(cols, v)) << "text outside the code page was stored";
           model[id] = t.readRow(id);
           const std::vector<Value> stored = asStored(cols, v);
@@ -296,11 +310,13 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
             std::vector<std::optional<Value>> changes(cols.size());
             for (size_t k = 0; k < cols.size(); ++k) {
               if (!(v[k] == old[k]) || rng() % 4 == 0) changes[k] = v[k];
+              given[k] = changes[k].has_value();
             }
             w.update(it->first, std::move(changes));
           } else {
             w.update(it->first, v);
           }
+          ASSERT_FALSE(breaksColumnRules(cols, v, given)) << "a value its column's properties refuse was stored";
           ASSERT_FALSE(repeats) << "a repeated key in a unique index was accepted";
           ASSERT_TRUE(fitsCodePage(cols, v)) << "text outside the code page was stored";
           it->second = asStored(cols, v);
@@ -325,6 +341,9 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
           ++conversionsRefused;
         } else if (!fitsCodePage(cols, v)) {
           FAIL() << "text outside the code page was refused with " << e.number() << " instead: " << e.what();
+        } else if (e.number() == err::kValueRequired || e.number() == err::kZeroLengthString) {
+          ASSERT_TRUE(breaksColumnRules(cols, v, given)) << e.what();
+          ++rulesRefused;
         } else if (e.number() == err::kDuplicateKey) {
           ASSERT_TRUE(repeatsUniqueKey(def, model, v, nullptr)) << e.what();
           lookalikesRefused += lookalikeOfOther;
@@ -358,6 +377,11 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
     EXPECT_TRUE(referencesRefused > 0 || (refers.empty() && referred.empty()));
     EXPECT_TRUE(lookalikesRefused > 0 || !uniqueOnValues || keysRefused > 0);
     EXPECT_TRUE(conversionsRefused > 0 || !codePageText || keysRefused > 0);
+    // A column whose properties refuse Null or "" met such a value.
+    const bool rules = std::any_of(cols.begin(), cols.end(), [](const Column& c) {
+      return !c.autoNumber() && ((c.required && c.type != ColumnType::Boolean) || (c.noZeroLength && c.isTextual()));
+    });
+    EXPECT_TRUE(rulesRefused > 0 || !rules || keysRefused > 0);
   }
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(checkDatabase(db), problemsBefore);

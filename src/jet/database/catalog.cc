@@ -22,6 +22,8 @@ std::vector<CatalogEntry> readCatalog(PageFile& file, const Format& f) {
     corrupt(std::string("the catalog has no column ") + n);
   };
   int cName = col("Name"), cId = col("Id"), cParent = col("ParentId"), cType = col("Type"), cFlags = col("Flags");
+  int cProps = -1;  // a catalog may lack it
+  for (size_t i = 0; i < def.columns.size(); ++i) if (sameName(def.columns[i].name, "LvProp")) cProps = int(i);
   std::vector<CatalogEntry> out;
   for (uint32_t page : readUsageMap(file, f, def.usedPagesMap)) {
     PageRef pg = file.read(page);
@@ -40,6 +42,10 @@ std::vector<CatalogEntry> readCatalog(PageFile& file, const Format& f) {
       e.parentId = int32_t(decodeField(file, f, def.columns[cParent], raw, cParent).i);
       e.type = int16_t(decodeField(file, f, def.columns[cType], raw, cType).i);
       e.flags = uint32_t(decodeField(file, f, def.columns[cFlags], raw, cFlags).i);
+      if (e.isTable() && cProps >= 0) {
+        const Value props = decodeField(file, f, def.columns[cProps], raw, cProps);
+        if (props.kind == Value::Kind::Binary) e.properties = props.s;
+      }
       out.push_back(std::move(e));
     }
   }

@@ -14,6 +14,7 @@ struct CatalogEntry {
   int32_t parentId = 0;
   int16_t type = 0;     // 1: local table
   uint32_t flags = 0;
+  std::string properties;  // a table's property block (LvProp), as stored; empty when it has none
   uint32_t tdefPage() const { return uint32_t(id) & 0x00FFFFFFu; }
   bool isTable() const { return type == 1; }
   bool isSystem() const { return (flags & 0x80000002u) != 0 || name.rfind("MSys", 0) == 0 || name.rfind("~", 0) == 0; }

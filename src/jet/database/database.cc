@@ -1,5 +1,7 @@
 #include "jet/database/database.h"
 
+#include "jet/format/column_properties.h"
+
 #include "jet/base/error.h"
 #include "jet/os/lock_file.h"
 #include "jet/os/os_file.h"
@@ -54,6 +56,7 @@ Table& Database::table(const std::string& name) {
     if (e.isTable() && sameName(e.name, name)) {
       TableDef def = readTableDef(*file_, format(), e.tdefPage());
       def.name = e.name;
+      applyColumnRules(def);
       auto t = std::make_unique<Table>(*this, std::move(def));
       Table& ref = *t;
       tables_[key] = std::move(t);
@@ -61,6 +64,21 @@ Table& Database::table(const std::string& name) {
     }
   }
   throw Error(err::kTableNotFound, "The database engine cannot find the input table or query '" + name + "'.");
+}
+
+void Database::applyColumnRules(TableDef& def) const {
+  for (auto& e : catalog_) {
+    if (!e.isTable() || e.tdefPage() != def.page) continue;
+    const std::map<std::string, ColumnRules> rules =
+        readColumnRules(Bytes(std::string_view(e.properties)), format(), header_.codePage);
+    for (Column& c : def.columns) {
+      auto r = rules.find(foldCase(c.name));
+      c.required = r != rules.end() && r->second.required;
+      c.noZeroLength = r != rules.end() && r->second.noZeroLength;
+      c.defaultValue = r != rules.end() ? r->second.defaultValue : std::nullopt;
+    }
+    return;
+  }
 }
 
 Table& Database::tableAt(uint32_t tdefPage) {
@@ -108,6 +126,7 @@ void Database::reload() {
   for (auto& [key, t] : tables_) {
     TableDef def = readTableDef(*file_, format(), t->def().page);
     def.name = t->def().name;
+    applyColumnRules(def);
     t->mutableDef() = std::move(def);
     t->insertHint = 0;
   }

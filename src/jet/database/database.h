@@ -36,6 +36,8 @@ class Database {
   bool isSystemTable(const std::string& name) const;
   // Fails with "table not found" (3078).
   Table& table(const std::string& name);
+  // Gives the columns of a definition read from its pages the rules its table's properties set.
+  void applyColumnRules(TableDef& def) const;
   // The table whose definition starts at page `tdefPage`; a file that has none there is damaged.
   Table& tableAt(uint32_t tdefPage);
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace jet {
@@ -44,6 +45,10 @@ struct Column {
   uint16_t codePage = 0;
   bool compressedText = false;  // Jet 4 text stored with Unicode compression
   bool access97 = false;        // of an Access 97 file: code page text, Access 97 text keys
+  // From the table's properties (column_properties.h): rules for the values stored.
+  bool required = false;
+  bool noZeroLength = false;
+  std::optional<std::string> defaultValue;
 
   bool fixed() const { return (flags & 0x01) != 0; }
   bool autoNumber() const { return (flags & 0x04) != 0; }

@@ -94,6 +94,7 @@ void addIndex(Database& db, const std::string& tableName, const IndexSpec& ix) {
   Table& grown = db.table(tableName);
   grown.mutableDef() = readTableDef(file, f, def.page);
   grown.mutableDef().name = def.name;
+  db.applyColumnRules(grown.mutableDef());
   const TableDef& now = grown.def();
   const RealIndex& tree = now.realIndexes.back();
   const bool primary = layout.type == 0x01;

@@ -40,6 +40,18 @@ std::optional<std::string> heldKey(PageFile& file, const Format& f, const TableD
   return held ? other : key;
 }
 
+// The rules a table's properties set for a value it stores: Required and AllowZeroLength.
+void requireColumnRules(const TableDef& def, const Column& c, const Value& v) {
+  if (c.required && v.isNull() && c.type != ColumnType::Boolean) {
+    throw Error(err::kValueRequired, "The field '" + def.name + "." + c.name +
+                                         "' cannot contain a Null value because the Required property for this field is set to "
+                                         "True. Enter a value in this field.");
+  }
+  if (c.noZeroLength && c.isTextual() && v.kind == Value::Kind::Text && v.s.empty()) {
+    throw Error(err::kZeroLengthString, "Field '" + def.name + "." + c.name + "' cannot be a zero-length string.");
+  }
+}
+
 std::string indexName(const TableDef& def, const RealIndex& ri) {
   for (auto& li : def.indexes) if (li.realIndex == ri.number) return li.name;
   return "index " + std::to_string(ri.number);
@@ -172,6 +184,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
       if (values[i].isNull()) values[i] = Value::long_(takeAutoNumber());
       else if (values[i].i > int64_t(def.nextAutoNumber)) def.nextAutoNumber = uint32_t(values[i].i);
     }
+    for (size_t i = 0; i < def.columns.size(); ++i) requireColumnRules(def, def.columns[i], values[i]);
     const RowKeys keys = keysOf(def, values);
     checkIndexRules(file, f, def, values, keys, RowId{0xFFFFFFu, 0xFF});
     requireReferencedRows(db_, def, values, nullptr);
@@ -212,6 +225,9 @@ void TableWriter::update(RowId id, std::vector<std::optional<Value>> changes) {
     if (changes.size() != n) internalFault("a row has the wrong number of values");
     for (size_t i = 0; i < n; ++i) {
       if (changes[i]) requireStorableText(f, def.columns[i], *changes[i]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (changes[i]) requireColumnRules(def, def.columns[i], *changes[i]);
     }
     // Where the row's bytes live now: at home, or where its forwarding address points.
     PageRef homePage = file.read(id.page);
