@@ -350,7 +350,7 @@ void exercise(const std::string& path, const std::string& tableName, int ops, un
         } else if (e.number() == err::kRelatedRecordRequired) {
           ASSERT_TRUE(refersToNothing(v)) << e.what();
           ++referencesRefused;
-        } else if (e.number() == err::kTooSmall) {
+        } else if (e.number() == err::kRecordTooLarge) {
           // A row too large for a page (tables of many text columns).
           size_t bytes = 0;
           for (const auto& value : v) bytes += value.kind == Value::Kind::Text ? utf8ToUtf16le(value.s).size() : 8;

@@ -35,6 +35,7 @@ inline constexpr int kDiskFull = 3035;             // out of disk space / system
 inline constexpr int kDiskIo = 3043;               // disk or network error
 inline constexpr int kInvalidPath = 3044;          // a path that no file can have (a NUL inside)
 inline constexpr int kAlreadyInUse = 3045;         // file held by another program
+inline constexpr int kRecordTooLarge = 3047;       // a row larger than a data page holds
 inline constexpr int kNotDatabase = 3049;          // damaged, or not a database at all
 inline constexpr int kLogNotCreated = 3050;        // no permission to create the log beside the file
 inline constexpr int kCannotOpen = 3051;           // permission denied

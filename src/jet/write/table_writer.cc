@@ -197,7 +197,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     }
     std::string bytes = encodeRow(f, def, stored);
     if (rowSpaceNeeded(bytes.size()) > f.pageSize - f.dataRowOffsets) {
-      throw Error(err::kTooSmall, "The record is too large for table '" + def.name + "'.");
+      throw Error(err::kRecordTooLarge, "Record is too large. (A row of table '" + def.name + "' that no page holds.)");
     }
     uint32_t page = pageWithRoom(db_, table_, bytes.size());
     RowId id{page, uint8_t(addRowToPage(file.modify(page), f, bytes))};
@@ -291,7 +291,7 @@ void TableWriter::update(RowId id, std::vector<std::optional<Value>> changes) {
     }
     std::string bytes = encodeRow(f, def, changes, raw);
     if (rowSpaceNeeded(bytes.size()) > f.pageSize - f.dataRowOffsets) {
-      throw Error(err::kTooSmall, "The record is too large for table '" + def.name + "'.");
+      throw Error(err::kRecordTooLarge, "Record is too large. (A row of table '" + def.name + "' that no page holds.)");
     }
     // In place when the page has room; otherwise the row moves and its home keeps its new address.
     PageRef atPage = file.read(at.page);
