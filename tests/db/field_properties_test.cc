@@ -3,9 +3,11 @@
 // program that writes; SQL and record sets start a new row with the defaults.
 #include <gtest/gtest.h>
 
+#include "db/action_query.h"
 #include "db/connection.h"
 #include "db/default_values.h"
 #include "db/recordset.h"
+#include "db/table_recordset.h"
 #include "jet/database/database.h"
 #include "../jet/jet_test_support.h"
 #include "../error_number.h"
@@ -13,11 +15,7 @@
 namespace jet {
 namespace {
 
-using testing::shellQuote;
-
-std::string jetSql(const std::string& path, const std::string& statements, int* status) {
-  return testing::runCommand(std::string(TARNLOG_JET_TOOL) + " sql " + shellQuote(path) + " " + statements + " 2>&1", status);
-}
+using testing_support::errorNumber;
 
 // linq2db's file (Jet 4): Person's FirstName, LastName and Gender are Required; DataTypeTest's
 // number and money columns have DefaultValue 0.
@@ -25,21 +23,21 @@ TEST(FieldProperties, RequiredAndDefaultValueApplyToAddedRows) {
   testing::ScratchDir dir;
   const std::string path = dir.copy(testing::fixturePath("access-made/linq2db--linq2db--TestData.mdb"), "l.mdb");
   const std::string before = testing::readFile(path);
-  int status = 0;
-  std::string out = jetSql(path, "\"INSERT INTO Person (LastName, Gender) VALUES ('NoFirst', 'M')\"", &status);
-  EXPECT_NE(status, 0);
-  EXPECT_NE(out.find("error 3314"), std::string::npos) << out;
-  out = jetSql(path, "\"UPDATE Person SET FirstName = Null\"", &status);
-  EXPECT_NE(out.find("error 3314"), std::string::npos) << out;
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    EXPECT_EQ(errorNumber([&] { db::executeStatement(db, "INSERT INTO Person (LastName, Gender) VALUES ('NoFirst', 'M')"); }),
+              err::kValueRequired);
+    EXPECT_EQ(errorNumber([&] { db::executeStatement(db, "UPDATE Person SET FirstName = Null"); }), err::kValueRequired);
+    db.close();
+  }
   EXPECT_TRUE(testing::readFile(path) == before);
 
-  out = jetSql(path, "\"INSERT INTO DataTypeTest (String_) VALUES ('d')\" \"SELECT Int32_, Money_ FROM DataTypeTest WHERE String_ = 'd'\"",
-               &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(out, "1\nInt32_,Money_\n0,0.0000\n");
-
-  // A record set's new row shows the defaults before it is stored; a column set to Null stays Null.
   db::Connection c(path);
+  db::executeStatement(c.engine(), "INSERT INTO DataTypeTest (String_) VALUES ('d')");
+  auto d = c.OpenRecordset("SELECT Int32_, Money_ FROM DataTypeTest WHERE String_ = 'd'");
+  EXPECT_EQ(d->getField("Int32_"), Value::long_(0));
+  EXPECT_EQ(d->getField("Money_"), Value::currency(0));
+  // A record set's new row shows the defaults before it is stored; a column set to Null stays Null.
   auto rs = c.OpenRecordset("DataTypeTest");
   rs->AddNew();
   EXPECT_EQ(rs->getField("Int32_"), Value::long_(0));
@@ -56,14 +54,18 @@ TEST(FieldProperties, Access97BlocksAndZeroLengthText) {
   testing::ScratchDir dir;
   const std::string path = dir.copy(testing::fixturePath("access-made/testV1997.mdb"), "v.mdb");
   const std::string before = testing::readFile(path);
-  int status = 0;
-  std::string out = jetSql(path, "\"INSERT INTO Table1 (A, B) VALUES ('zy', '')\"", &status);
-  EXPECT_NE(out.find("error 3315"), std::string::npos) << out;
-  out = jetSql(path, "\"UPDATE Table1 SET A = ''\"", &status);
-  EXPECT_NE(out.find("error 3315"), std::string::npos) << out;
+  {
+    Database db(path, Database::Mode::ReadWrite);
+    EXPECT_EQ(errorNumber([&] { db::executeStatement(db, "INSERT INTO Table1 (A, B) VALUES ('zy', '')"); }), err::kZeroLengthString);
+    EXPECT_EQ(errorNumber([&] { db::executeStatement(db, "UPDATE Table1 SET A = ''"); }), err::kZeroLengthString);
+    db.close();
+  }
   EXPECT_TRUE(testing::readFile(path) == before);
-  out = jetSql(path, "\"INSERT INTO Table1 (A) VALUES ('zz')\" \"SELECT * FROM Table1 WHERE A = 'zz'\"", &status);
-  EXPECT_EQ(out, "1\nA,B,C,D,E,F,G,H,I\n\"zz\",,0,0,0,0,,0.0000,0\n");
+  Database db(path, Database::Mode::ReadWrite);
+  db::executeStatement(db, "INSERT INTO Table1 (A) VALUES ('zz')");
+  const std::vector<Value> row = db::openRecordset(db, "SELECT * FROM Table1 WHERE A = 'zz'")->currentValues();
+  EXPECT_EQ(row, (std::vector<Value>{Value::text("zz"), Value::null(), Value::byte(0), Value::integer(0), Value::long_(0),
+                                     Value::double_(0), Value::null(), Value::currency(0), Value::boolean(false)}));
 }
 
 // The default expressions Access files hold, worked out for the column's type, or none.
