@@ -47,7 +47,8 @@ bool isStatementWord(const std::string& w) {
 
 TableRecordset::TableRecordset(jet::Database& db, jet::Table& table, std::vector<size_t> fields,
                                std::vector<jet::RowId> rows)
-    : db_(db), table_(table), fields_(std::move(fields)), rows_(std::move(rows)), deleted_(rows_.size(), false) {
+    : db_(db), table_(table), fields_(std::move(fields)), rows_(std::move(rows)), deleted_(rows_.size(), false),
+      systemTable_(db.isSystemTable(table.def().name)) {
   if (!rows_.empty()) settle(0);
 }
 
@@ -186,7 +187,7 @@ void refuseSystemTable(jet::Database& db, const jet::Table& table) {
 }
 
 void TableRecordset::AddNew() {
-  refuseSystemTable(db_, table_);
+  if (systemTable_) refuseSystemTable(db_, table_);
   const jet::TableDef& def = table_.def();
   // A new row starts with its columns' default values.
   std::vector<jet::Value> defaults = defaultRow(def);
@@ -203,7 +204,7 @@ void TableRecordset::AddNew() {
 }
 
 void TableRecordset::Edit() {
-  refuseSystemTable(db_, table_);
+  if (systemTable_) refuseSystemTable(db_, table_);
   requireCurrent();
   jet::PageRef hold;
   table_.rowBytes(rows_[pos_], hold);  // the row is still there (3021 when it is not)
@@ -228,7 +229,7 @@ void TableRecordset::Update() {
 }
 
 void TableRecordset::Delete() {
-  refuseSystemTable(db_, table_);
+  if (systemTable_) refuseSystemTable(db_, table_);
   requireCurrent();
   mode_ = EditMode::None;
   jet::TableWriter(db_, table_).remove(rows_[pos_]);

@@ -61,6 +61,7 @@ class TableRecordset : public Recordset {
   bool eof_ = true;
   bool noMatch_ = false;
   EditMode mode_ = EditMode::None;
+  bool systemTable_ = false;  // one of Access's own tables: read, never changed
   // The row being added (every column has a value), or the values set since Edit (the other
   // columns keep what the row holds, read from it when asked for).
   std::vector<std::optional<jet::Value>> buffer_;
