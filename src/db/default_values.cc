@@ -1,6 +1,5 @@
 #include "db/default_values.h"
 
-#include <cctype>
 #include <ctime>
 #include <string>
 
@@ -13,18 +12,6 @@
 namespace db {
 
 namespace {
-
-std::string trimmed(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return std::string(s.substr(b, e - b));
-}
-
-std::string lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The local date and time now, as a date serial; the date alone for Date().
 double now(bool withTime) {
@@ -49,14 +36,14 @@ std::optional<jet::Value> defaultValueOf(const jet::Column& c) {
   std::string text = trimmed(*c.defaultValue);
   if (!text.empty() && text[0] == '=') text = trimmed(std::string_view(text).substr(1));
   if (text.empty()) return std::nullopt;
-  const std::string word = lower(text);
+  auto is = [&](const char* word) { return jet::sameName(text, word); };
   jet::Value v;
-  if (word == "yes" || word == "true" || word == "on") {
+  if (is("Yes") || is("True") || is("On")) {
     v = jet::Value::boolean(true);
-  } else if (word == "no" || word == "false" || word == "off") {
+  } else if (is("No") || is("False") || is("Off")) {
     v = jet::Value::boolean(false);
-  } else if (word == "date()" || word == "now()") {
-    v = jet::Value::date(now(word == "now()"));
+  } else if (is("Date()") || is("Now()")) {
+    v = jet::Value::date(now(is("Now()")));
   } else {
     try {
       v = sql::eval(sql::parseExpression(text), [](const std::string& name) -> jet::Value {

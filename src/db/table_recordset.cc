@@ -20,13 +20,6 @@ namespace {
   throw jet::Error(err::kNoAddNewOrEdit, "Update or CancelUpdate without AddNew or Edit.");
 }
 
-std::string trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
 std::string firstWord(const std::string& s) {
   std::string w;
   for (char c : s) {
@@ -262,7 +255,7 @@ std::unique_ptr<TableRecordset> openSelect(jet::Database& db, const sql::Select&
 }
 
 std::unique_ptr<TableRecordset> openRecordset(jet::Database& db, const std::string& source) {
-  std::string text = trim(source);
+  std::string text = trimmed(source);
   if (isStatementWord(firstWord(text))) {
     sql::Statement st = sql::parseStatement(text);
     if (auto* select = std::get_if<sql::Select>(&st)) return openSelect(db, *select);

@@ -160,6 +160,13 @@ size_t utf8Length(std::string_view text) {
   return n;
 }
 
+std::string trimmed(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+  return std::string(text.substr(b, e - b));
+}
+
 std::optional<double> parseNumber(std::string_view text) {
   const std::string_view s = trim(text);
   size_t i = 0;

@@ -25,6 +25,9 @@ jet::Value convertForColumn(const jet::Value& v, const jet::Column& c);
 // them ("12.17", "-69", "1E+15"), dates as formatVbDate. Null fails with 94.
 std::string textOf(const jet::Value& v);
 
+// The text without the blanks (spaces, tabs, line ends) around it.
+std::string trimmed(std::string_view text);
+
 // A number written as text the way VB reads it: surrounding blanks, sign, digits, point and
 // exponent ("-69", " 12.17 ", "1E3", ".5"). nullopt when the text is not entirely a number.
 std::optional<double> parseNumber(std::string_view text);
