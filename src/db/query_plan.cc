@@ -339,25 +339,23 @@ bool walkGivesOrder(const std::optional<Walk>& w, const std::vector<sql::OrderTe
   return jet::sameName(w->column->name, orderBy[0].column);
 }
 
-// Calls `onRow` for each row the walk finds, with its fields as the check read them.
-void walkRows(jet::Table& table, const Walk& w, const std::function<void(jet::RowId, const jet::RawRow&)>& onRow) {
+// Calls `onRow` for each row the walk finds, with its place in the index's order and its fields
+// as the check read them; the rows come in the order of their addresses.
+void walkRows(jet::Table& table, const Walk& w,
+              const std::function<void(size_t, jet::RowId, const jet::RawRow&)>& onRow) {
   if (w.nothing) return;
-  // The rows found are only as good as the index: the stretch walked is checked against them.
+  std::vector<jet::IndexStretch> stretches;
   if (w.equality) {
-    for (auto& key : w.keys) {
-      jet::walkIndexChecked(table, *w.real, key, [&](const jet::IndexEntry& e, const jet::RawRow& raw) {
-        if (e.key.compare(0, key.size(), key) != 0) return false;
-        onRow(e.row, raw);
-        return true;
-      });
+    for (const std::string& key : w.keys) {
+      stretches.push_back({key, [&key](const jet::IndexEntry& e) { return e.key.compare(0, key.size(), key) == 0; }});
     }
-    return;
+  } else {
+    stretches.push_back({w.from, [&w](const jet::IndexEntry& e) {
+                           return !w.high || e.key.compare(0, w.high->size(), *w.high) <= 0;
+                         }});
   }
-  jet::walkIndexChecked(table, *w.real, w.from, [&](const jet::IndexEntry& e, const jet::RawRow& raw) {
-    if (w.high && e.key.compare(0, w.high->size(), *w.high) > 0) return false;
-    onRow(e.row, raw);
-    return true;
-  });
+  // The rows found are only as good as the index: the stretches walked are checked against them.
+  jet::readIndexStretchesChecked(table, *w.real, stretches, onRow);
 }
 
 }  // namespace
@@ -406,6 +404,7 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   for (auto& t : orderBy) orderColumns.push_back(size_t(table.columnIndex(t.column)));
   struct Selected {
     jet::RowId id;
+    size_t place = 0;  // in the index walked
     std::vector<jet::Value> sortValues;
   };
   std::vector<Selected> selected;
@@ -418,13 +417,13 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
     collectNames(*where, names);
     for (auto& n : names) spelled.emplace_back(n, size_t(table.columnIndex(n)));
   }
-  auto consider = [&](jet::RowId id, const std::vector<jet::Value>& row) {
+  auto consider = [&](jet::RowId id, size_t place, const std::vector<jet::Value>& row) {
     const sql::FieldLookup lookup = [&](const std::string& name) -> jet::Value {
       for (auto& [n, at] : spelled) if (n == name) return row[at];
       return rowLookup(def, row)(name);
     };
     if (where && !sql::matches(*where, lookup)) return;
-    Selected s{id, {}};
+    Selected s{id, place, {}};
     if (sort) for (size_t c : orderColumns) s.sortValues.push_back(row[c]);
     selected.push_back(std::move(s));
   };
@@ -447,12 +446,15 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
     return row;
   };
   if (walk) {
-    walkRows(table, *walk, [&](jet::RowId id, const jet::RawRow& raw) { consider(id, decodeNeeded(raw)); });
+    // The walk reads the rows page by page; they are kept in the index's order.
+    walkRows(table, *walk,
+             [&](size_t place, jet::RowId id, const jet::RawRow& raw) { consider(id, place, decodeNeeded(raw)); });
+    std::sort(selected.begin(), selected.end(), [](const Selected& a, const Selected& b) { return a.place < b.place; });
   } else {
     jet::RawRow raw;
     table.scan([&](jet::RowId id, jet::Bytes bytes) {
       jet::splitRow(db.format(), def, bytes, raw);
-      consider(id, decodeNeeded(raw));
+      consider(id, 0, decodeNeeded(raw));
       return true;
     });
   }
