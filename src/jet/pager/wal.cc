@@ -247,8 +247,7 @@ void LogWriter::create(uint64_t identity) {
   sealRecord(h, identity);
   sealRecord(h, chainSum(0, bytesOf(h) + kSlotSize, 24));
   writeRecord(0, h);
-  syncAll(*file_, path_);
-  fs_.syncFolderOf(path_);
+  folderSynced_ = false;
   end_ = committedEnd_ = kHeaderSize;
   lastTxn_ = 0;
   nextTxn_ = 1;
@@ -259,6 +258,7 @@ void LogWriter::create(uint64_t identity) {
 
 void LogWriter::adopt(std::unique_ptr<File> file, const LogScan& scan) {
   file_ = std::move(file);
+  folderSynced_ = false;  // the process that wrote it may have stopped before it synced its folder
   pageSize_ = scan.pageSize;
   salt_ = scan.salt;
   end_ = committedEnd_ = scan.end;
@@ -328,7 +328,7 @@ void LogWriter::commit(uint32_t pagesAfter) {
   for (auto& [at, check] : txnChecks_) sum = chainWord(sum, check);
   sealRecord(c, sum);
   writeRecord(end_, c);
-  syncAll(*file_, path_);
+  syncLog();
   end_ += kRecordSize;
   committedEnd_ = end_;
   lastTxn_ = nextTxn_++;
@@ -353,7 +353,15 @@ void LogWriter::markCheckpoint() {
   std::string m = record(kMark, lastTxn_, salt_, uint32_t(committedEnd_), uint32_t(committedEnd_ >> 32), 0);
   sealRecord(m, chainSum(seed(salt_), bytesOf(m), 24));
   writeRecord(0, m);
+  syncLog();
+}
+
+// The log's bytes, and the first time its folder, so that the log is found after a power cut.
+void LogWriter::syncLog() {
   syncAll(*file_, path_);
+  if (folderSynced_) return;
+  fs_.syncFolderOf(path_);
+  folderSynced_ = true;
 }
 
 void LogWriter::remove() {

@@ -140,7 +140,8 @@ class LogWriter {
   bool exists() const { return file_ != nullptr; }
   void setPageSize(size_t size) { pageSize_ = size; }
 
-  // Starts a new log: header written and synced, its folder entry synced.
+  // Starts a new log: its header written. It is synced, and its folder entry, by the first
+  // commit: a log that never committed is as good as none.
   void create(uint64_t identity);
   // Takes over a log found at open (step 3 begins here): its committed pages become this log's.
   void adopt(std::unique_ptr<File> file, const LogScan& scan);
@@ -166,7 +167,7 @@ class LogWriter {
   // Writes the frames gathered so far.
   void flush();
   bool transactionOpen() const { return !txn_.empty(); }
-  // Ends the transaction: commit record, then sync.
+  // Ends the transaction: commit record, then sync (and the log's folder entry, once).
   void commit(uint32_t pagesAfter);
   // Forgets the frames of the transaction under way.
   void rollback();
@@ -175,7 +176,8 @@ class LogWriter {
   const std::unordered_map<uint32_t, uint64_t>& committed() const { return committed_; }
   uint32_t pagesAfter() const { return pagesAfter_; }
   uint64_t size() const { return end_; }
-  // The checkpoint slot, written and synced before a checkpoint writes into the database file.
+  // The checkpoint slot, written and synced (the log's folder entry too, once) before a
+  // checkpoint writes into the database file.
   void markCheckpoint();
   // The log has been carried in: it goes.
   void remove();
@@ -192,6 +194,7 @@ class LogWriter {
 
  private:
   void writeRecord(uint64_t offset, const std::string& bytes);
+  void syncLog();
   [[noreturn]] void setAside(const std::string& databasePath, const std::string& why);
   // The log's own name must not be a symbolic link (even one that leads nowhere).
   void refuseLink() const;
@@ -202,6 +205,7 @@ class LogWriter {
   std::unique_ptr<File> file_;
   size_t pageSize_ = 0;
   uint32_t salt_ = 0;
+  bool folderSynced_ = false;  // the log's entry in its folder survives a power cut
   uint64_t end_ = 0;           // where the next record goes
   uint64_t committedEnd_ = 0;  // end of the last commit
   uint32_t lastTxn_ = 0;  // the last committed transaction
