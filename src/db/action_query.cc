@@ -5,6 +5,7 @@
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
 #include "db/table_recordset.h"
+#include "db/validation_rules.h"
 #include "db/value_convert.h"
 #include "jet/write/add_index.h"
 #include "jet/write/create_table.h"
@@ -60,6 +61,8 @@ long runInsert(jet::Database& db, const sql::Insert& st) {
   for (size_t k = 0; k < targets.size(); ++k) {
     row[targets[k]] = convertForColumn(evalConstant(st.values[k]), def.columns[targets[k]]);
   }
+  checkValidationRules(def, std::vector<std::optional<jet::Value>>(row.begin(), row.end()),
+                       [&](size_t i) { return row[i]; });
   jet::TableWriter(db, table).insert(std::move(row));
   return 1;
 }
@@ -92,6 +95,7 @@ long runUpdate(jet::Database& db, const sql::Update& st) {
     for (size_t k = 0; k < targets.size(); ++k) {
       changes[targets[k]] = convertForColumn(sql::eval(st.set[k].value, rowLookup(def, old)), def.columns[targets[k]]);
     }
+    checkValidationRules(def, changes, [&](size_t i) { return changes[i] ? *changes[i] : old[i]; });
     writer.update(id, std::move(changes));
   }
   batch.commit();

@@ -1,35 +1,16 @@
 #include "db/default_values.h"
 
-#include <ctime>
 #include <string>
 
 #include "db/jet_date.h"
 #include "db/sql_eval.h"
+#include "db/sql_functions.h"
 #include "db/sql_parser.h"
 #include "db/value_convert.h"
 #include "jet/base/error.h"
 
 namespace db {
 
-namespace {
-
-// The local date and time now, as a date serial; the date alone for Date().
-double now(bool withTime) {
-  const std::time_t t = std::time(nullptr);
-  const std::tm* local = std::localtime(&t);
-  jet::DateParts p;
-  p.year = local->tm_year + 1900;
-  p.month = local->tm_mon + 1;
-  p.day = local->tm_mday;
-  if (withTime) {
-    p.hour = local->tm_hour;
-    p.minute = local->tm_min;
-    p.second = local->tm_sec;
-  }
-  return jet::toJetDate(p);
-}
-
-}  // namespace
 
 std::optional<jet::Value> defaultValueOf(const jet::Column& c) {
   if (!c.defaultValue) return std::nullopt;
@@ -43,7 +24,7 @@ std::optional<jet::Value> defaultValueOf(const jet::Column& c) {
   } else if (is("No") || is("False") || is("Off")) {
     v = jet::Value::boolean(false);
   } else if (is("Date()") || is("Now()")) {
-    v = jet::Value::date(now(is("Now()")));
+    v = jet::Value::date(sql::localNow(is("Now()")));
   } else {
     try {
       v = sql::eval(sql::parseExpression(text), [](const std::string& name) -> jet::Value {

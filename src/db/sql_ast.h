@@ -17,6 +17,7 @@ namespace db::sql {
 //   Not, Negate: args[0].  And, Or, comparisons, arithmetic, Concat: args[0] op args[1].
 //   IsNull: args[0] IS [NOT] NULL.  Like: args[0] [NOT] LIKE args[1].
 //   Between: args[0] [NOT] BETWEEN args[1] AND args[2].  In: args[0] [NOT] IN (args[1..]).
+//   Call: the function `name` of args (sql_functions.h).
 // negated is set for the NOT forms of IsNull, Like, Between and In.
 struct Expr {
   enum class Op {
@@ -26,6 +27,7 @@ struct Expr {
     Eq, Ne, Lt, Le, Gt, Ge,
     IsNull, Like, Between, In,
     Add, Sub, Mul, Div, IntDiv, Mod, Concat,
+    Call,
   };
 
   Op op = Op::Literal;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "db/jet_date.h"
+#include "db/sql_functions.h"
 #include "db/value_convert.h"
 #include "jet/base/error.h"
 #include "jet/index/text_sort_general.h"
@@ -351,6 +352,12 @@ Value eval(const Expr& e, const FieldLookup& field) {
       std::optional<bool> r = false;
       for (size_t i = 1; i < e.args.size() && r != true; ++i) r = or3(r, compare3(Op::Eq, x, eval(e.args[i], field)));
       return logical(e.negated ? not3(r) : r);
+    }
+    case Op::Call: {
+      std::vector<Value> args;
+      args.reserve(e.args.size());
+      for (const Expr& a : e.args) args.push_back(eval(a, field));
+      return callFunction(e.name, args);
     }
     case Op::Concat: {
       const Value a = eval(e.args[0], field), b = eval(e.args[1], field);

@@ -88,6 +88,16 @@ class Parser {
     return e;
   }
 
+  // A column's validation rule: its parts at the top are about `column` (see parseValidationRule).
+  Expr rule(const std::string& column) {
+    ruleColumn_ = &column;
+    exprStart_ = peek().offset;
+    Expr e = expression();
+    acceptSymbol(";");
+    if (peek().kind != Kind::End) exprFail();
+    return e;
+  }
+
  private:
   // ---- tokens ----
   const Token& peek(size_t ahead = 0) const {
@@ -212,7 +222,26 @@ class Parser {
 
   Expr expression() {
     Nesting in(nesting_);
-    return orExpr();
+    ++expressionDepth_;
+    Expr e = orExpr();
+    --expressionDepth_;
+    return e;
+  }
+
+  // Whether a part of a column's validation rule is being read: the operands of its outermost
+  // And, Or and Not, not those inside parentheses, lists or function calls.
+  bool rulePart() const { return ruleColumn_ && expressionDepth_ == 1; }
+  bool startsWithOperator() const {
+    for (const char* sym : {"=", "<>", "<", "<=", ">", ">="}) if (peek().isSymbol(sym)) return true;
+    if (peek().isKeyword("IS") || peek().isKeyword("LIKE") || peek().isKeyword("BETWEEN") || peek().isKeyword("IN")) return true;
+    return peek().isKeyword("NOT") &&
+           (peek(1).isKeyword("LIKE") || peek(1).isKeyword("BETWEEN") || peek(1).isKeyword("IN"));
+  }
+  Expr ruleColumn() {
+    Expr e;
+    e.op = Expr::Op::Column;
+    e.name = *ruleColumn_;
+    return e;
   }
 
   Expr orExpr() {
@@ -238,7 +267,12 @@ class Parser {
   }
 
   Expr comparison() {
-    Expr left = concat();
+    // In a validation rule, a part that opens with an operator has the column before it, and a
+    // part that is a value alone is the column equal to it: ">0 And <10", "0 Or >100".
+    const bool part = rulePart();
+    const bool implicit = part && startsWithOperator();
+    Expr left = implicit ? ruleColumn() : concat();
+    if (part && !implicit && !startsWithOperator()) return binary(Expr::Op::Eq, ruleColumn(), std::move(left));
     static const std::pair<const char*, Expr::Op> kOps[] = {{"=", Expr::Op::Eq},  {"<>", Expr::Op::Ne},
                                                              {"<", Expr::Op::Lt},  {"<=", Expr::Op::Le},
                                                              {">", Expr::Op::Gt},  {">=", Expr::Op::Ge}};
@@ -397,15 +431,31 @@ class Parser {
         Expr e;
         e.op = Expr::Op::Column;
         e.name = next().text;
+        if (acceptSymbol("(")) return call(std::move(e.name));
         while (peek().isSymbol(".") && peek(1).kind == Kind::Name) {
           next();
           e.name = next().text;
         }
-        if (peek().isSymbol("(")) exprFail();  // functions are not supported
+        if (peek().isSymbol("(")) exprFail();  // a qualified name calls nothing
         return e;
       }
       default: exprFail();
     }
+  }
+
+  // A function's arguments, its '(' read.
+  Expr call(std::string name) {
+    Nesting in(nesting_);
+    std::vector<Expr> args;
+    if (!acceptSymbol(")")) {
+      do {
+        args.push_back(expression());
+      } while (acceptSymbol(","));
+      if (!acceptSymbol(")")) exprFail();
+    }
+    Expr e = node(Expr::Op::Call, std::move(args));
+    e.name = std::move(name);
+    return e;
   }
 
   // WHERE criteria of SELECT, DELETE and UPDATE.
@@ -694,6 +744,8 @@ class Parser {
   std::vector<Token> toks_;
   size_t pos_ = 0;
   int nesting_ = 0;
+  int expressionDepth_ = 0;
+  const std::string* ruleColumn_ = nullptr;  // reading the validation rule of this column
   size_t operators_ = 0;
   size_t exprStart_ = 0;
 };
@@ -703,5 +755,9 @@ class Parser {
 Statement parseStatement(std::string_view text) { return Parser(text).statement(); }
 
 Expr parseExpression(std::string_view text) { return Parser(text).criterion(); }
+
+Expr parseValidationRule(std::string_view text, const std::string& column) {
+  return column.empty() ? Parser(text).criterion() : Parser(text).rule(column);
+}
 
 }  // namespace db::sql

@@ -6,6 +6,7 @@
 #include "db/query_plan.h"
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
+#include "db/validation_rules.h"
 #include "db/value_convert.h"
 #include "jet/base/error.h"
 #include "jet/write/table_writer.h"
@@ -207,8 +208,13 @@ void TableRecordset::Edit() {
 
 void TableRecordset::Update() {
   if (mode_ == EditMode::None) noAddNewOrEdit();
+  const bool adding = mode_ == EditMode::Adding;
+  checkValidationRules(table_.def(), buffer_, [&](size_t i) {
+    if (buffer_[i] || adding) return buffer_[i] ? *buffer_[i] : jet::Value::null();
+    return table_.readField(rows_[pos_], i);
+  });
   jet::TableWriter writer(db_, table_);
-  if (mode_ == EditMode::Adding) {
+  if (adding) {
     std::vector<jet::Value> row(buffer_.size());
     for (size_t i = 0; i < buffer_.size(); ++i) row[i] = std::move(*buffer_[i]);
     const jet::RowId id = writer.insert(std::move(row));

@@ -92,7 +92,7 @@ TEST(SqlParser, ErrorNumbers) {
   };
   for (const auto& [sql, number] : cases) EXPECT_EQ(errorOf(sql), number) << sql;
   // A criterion alone (FindFirst) is refused the same way as a WHERE clause.
-  for (const char* bad : {"DXCC = 1)", "a IS 5", "a BETWEEN 1 OR 2", "Len(a) = 1", "a = 12abc", "a = #2010-10-10",
+  for (const char* bad : {"DXCC = 1)", "a IS 5", "a BETWEEN 1 OR 2", "t.Len(a) = 1", "Len(a = 1", "a = 12abc", "a = #2010-10-10",
                           "a = 1 ; b", "from = 1"}) {
     EXPECT_EQ(testing_support::errorNumber([&] { parseExpression(bad); }), 3075) << bad;
   }

@@ -73,10 +73,17 @@ void Database::applyColumnRules(TableDef& def) const {
         readColumnRules(Bytes(std::string_view(e.properties)), format(), header_.codePage);
     for (Column& c : def.columns) {
       auto r = rules.find(foldCase(c.name));
-      c.required = r != rules.end() && r->second.required;
-      c.noZeroLength = r != rules.end() && r->second.noZeroLength;
-      c.defaultValue = r != rules.end() ? r->second.defaultValue : std::nullopt;
+      const ColumnRules none;
+      const ColumnRules& got = r != rules.end() ? r->second : none;
+      c.required = got.required;
+      c.noZeroLength = got.noZeroLength;
+      c.defaultValue = got.defaultValue;
+      c.validationRule = got.validationRule;
+      c.validationText = got.validationText;
     }
+    auto own = rules.find(std::string());
+    def.validationRule = own != rules.end() ? own->second.validationRule : std::nullopt;
+    def.validationText = own != rules.end() ? own->second.validationText : std::nullopt;
     return;
   }
 }

@@ -49,6 +49,7 @@ struct Column {
   bool required = false;
   bool noZeroLength = false;
   std::optional<std::string> defaultValue;
+  std::optional<std::string> validationRule, validationText;
 
   bool fixed() const { return (flags & 0x01) != 0; }
   bool autoNumber() const { return (flags & 0x04) != 0; }

@@ -11,6 +11,7 @@ namespace jet {
 namespace {
 
 constexpr uint16_t kNames = 0x80;
+constexpr uint16_t kTable = 0x00;
 constexpr uint16_t kColumn = 0x01;
 constexpr uint8_t kYesNo = 1;
 
@@ -29,12 +30,19 @@ std::string textOf(Span s, const Format& f, uint16_t codePage) {
   return codePageToUtf8(std::string_view(reinterpret_cast<const char*>(s.p), s.n), codePage);
 }
 
-void readColumn(Span body, const std::vector<std::string>& names, const Format& f, uint16_t codePage,
-                std::map<std::string, ColumnRules>& out) {
+// Text as a property holds it, without the NULs that some writers leave at its end.
+std::string propertyText(Span s, const Format& f, uint16_t codePage) {
+  std::string t = textOf(s, f, codePage);
+  while (!t.empty() && t.back() == '\0') t.pop_back();
+  return t;
+}
+
+void readOwner(Span body, bool table, const std::vector<std::string>& names, const Format& f, uint16_t codePage,
+               std::map<std::string, ColumnRules>& out) {
   if (!body.has(0, 6)) return;
   const size_t owner = body.u32(0), nameBytes = body.u16(4);
   if (!body.has(6, nameBytes) || owner < 6 + nameBytes || !body.has(0, owner)) return;
-  ColumnRules& rules = out[foldCase(textOf(body.sub(6, nameBytes), f, codePage))];
+  ColumnRules& rules = out[table ? std::string() : foldCase(textOf(body.sub(6, nameBytes), f, codePage))];
   for (size_t at = owner; body.has(at, 8);) {
     const size_t length = body.u16(at);
     const uint8_t type = body.p[at + 3];
@@ -44,8 +52,17 @@ void readColumn(Span body, const std::vector<std::string>& names, const Format& 
     at += length;
     if (name >= names.size()) continue;
     static const std::string required = foldCase("Required"), allowZeroLength = foldCase("AllowZeroLength"),
-                             defaultValue = foldCase("DefaultValue");
+                             defaultValue = foldCase("DefaultValue"), validationRule = foldCase("ValidationRule"),
+                             validationText = foldCase("ValidationText");
     const std::string& property = names[name];
+    if (property == validationRule && type != kYesNo) {
+      std::string rule = propertyText(value, f, codePage);
+      if (!rule.empty()) rules.validationRule = std::move(rule);
+    } else if (property == validationText && type != kYesNo) {
+      std::string text = propertyText(value, f, codePage);
+      if (!text.empty()) rules.validationText = std::move(text);
+    }
+    if (table) continue;  // the rest are a column's
     if (property == required && type == kYesNo && size >= 1) rules.required = value.p[0] != 0;
     else if (property == allowZeroLength && type == kYesNo && size >= 1) rules.noZeroLength = value.p[0] == 0;
     else if (property == defaultValue && type != kYesNo) rules.defaultValue = textOf(value, f, codePage);
@@ -70,8 +87,8 @@ std::map<std::string, ColumnRules> readColumnRules(Bytes block, const Format& f,
       for (size_t q = 0; body.has(q, 2) && body.has(q + 2, body.u16(q)); q += 2 + body.u16(q)) {
         names.push_back(foldCase(textOf(body.sub(q + 2, body.u16(q)), f, codePage)));
       }
-    } else if (kind == kColumn) {
-      readColumn(body, names, f, codePage, out);
+    } else if (kind == kColumn || kind == kTable) {
+      readOwner(body, kind == kTable, names, f, codePage, out);
     }
   }
   return out;

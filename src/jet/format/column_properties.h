@@ -1,5 +1,6 @@
 // The properties Access keeps for a table's columns (MSysObjects.LvProp), as far as the engine
-// applies them to the rows it stores: Required, AllowZeroLength and DefaultValue.
+// applies them to the rows it stores: Required, AllowZeroLength, DefaultValue, ValidationRule and
+// ValidationText (a column's, and the table's own).
 //
 // A property block starts with "MR2\0" (Jet 4) or "KKD\0" (Jet 3), then chunks:
 //   u32 length (the chunk's, with these six bytes), u16 kind;
@@ -25,9 +26,12 @@ struct ColumnRules {
   bool required = false;      // Null is refused
   bool noZeroLength = false;  // AllowZeroLength is No: "" is refused in a text or memo column
   std::optional<std::string> defaultValue;  // the expression, as Access keeps it ("0", "=No", ...)
+  std::optional<std::string> validationRule;  // an expression ("<Date()", ">=0", "Between 0 And 1")
+  std::optional<std::string> validationText;  // the message of a value the rule refuses
 };
 
-// The rules of each column named in a property block, by its name as foldCase gives it. A block
+// The rules of each column named in a property block, by its name as foldCase gives it, and the
+// table's own (its ValidationRule and ValidationText) under the empty name. A block
 // cut short or of another kind gives the rules read before the damage, or none: properties do
 // not decide where data lies, so a damaged block never stops a read.
 // Jet 3 names are in `codePage`, the database's.

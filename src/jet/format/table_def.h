@@ -63,6 +63,8 @@ struct TableDef {
   uint32_t usedPagesMap = 0;
   uint32_t freePagesMap = 0;
   uint16_t fixedSize = 0;  // bytes of the fixed area of a full row
+  // From the table's properties (column_properties.h): the rule every stored row must meet.
+  std::optional<std::string> validationRule, validationText;
 
   // Where the parts of the definition lie in its bytes (the pages joined, continuation
   // headers left out): the end of the index count area, the index-tree records, the
