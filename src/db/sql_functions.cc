@@ -1,6 +1,7 @@
 #include "db/sql_functions.h"
 
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 
 #include "db/jet_date.h"
@@ -91,7 +92,9 @@ Value callFunction(const std::string& name, const std::vector<Value>& args) {
   for (const Value& a : args) if (a.isNull()) return Value::null();
   const Value& x = args[0];
   if (is("Abs")) {
-    if (x.kind == Kind::Byte || x.kind == Kind::Integer || x.kind == Kind::Long) return Value::long_(int32_t(std::llabs(x.i)));
+    if ((x.kind == Kind::Byte || x.kind == Kind::Integer || x.kind == Kind::Long) && std::llabs(x.i) <= INT32_MAX) {
+      return Value::long_(int32_t(std::llabs(x.i)));
+    }
     return Value::double_(std::fabs(numberOf(x)));
   }
   if (is("Year") || is("Month") || is("Day")) {
