@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "db/jet_date.h"
 #include "db/sql_eval.h"
-#include "db/sql_functions.h"
 #include "db/sql_parser.h"
 #include "db/value_convert.h"
 #include "jet/base/error.h"
@@ -23,8 +21,6 @@ std::optional<jet::Value> defaultValueOf(const jet::Column& c) {
     v = jet::Value::boolean(true);
   } else if (is("No") || is("False") || is("Off")) {
     v = jet::Value::boolean(false);
-  } else if (is("Date()") || is("Now()")) {
-    v = jet::Value::date(sql::localNow(is("Now()")));
   } else {
     try {
       v = sql::eval(sql::parseExpression(text), [](const std::string& name) -> jet::Value {
