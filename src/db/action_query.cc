@@ -61,8 +61,7 @@ long runInsert(jet::Database& db, const sql::Insert& st) {
   for (size_t k = 0; k < targets.size(); ++k) {
     row[targets[k]] = convertForColumn(evalConstant(st.values[k]), def.columns[targets[k]]);
   }
-  checkValidationRules(def, std::vector<std::optional<jet::Value>>(row.begin(), row.end()),
-                       [&](size_t i) { return row[i]; });
+  checkValidationRules(def, row);
   jet::TableWriter(db, table).insert(std::move(row));
   return 1;
 }

@@ -374,6 +374,8 @@ Value eval(const Expr& e, const FieldLookup& field) {
   return Value::null();
 }
 
+std::optional<bool> truthValue(const Value& v) { return truthOf(v); }
+
 bool matches(const Expr& e, const FieldLookup& field) { return truthOf(eval(e, field)).value_or(false); }
 
 int compareValues(const Value& a, const Value& b) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,9 @@ using FieldLookup = std::function<jet::Value(const std::string& column)>;
 // of any kind and dates compare numerically; a number or date against text that is no date
 // fails with 3464 (data type mismatch in criteria). Division by zero fails with 11.
 jet::Value eval(const Expr& e, const FieldLookup& field);
+
+// A value as a truth: True or a nonzero number is true, Null unknown; other kinds fail with 3464.
+std::optional<bool> truthValue(const jet::Value& v);
 
 // Whether the row meets the criterion: True or a nonzero number; Null counts as not met.
 bool matches(const Expr& e, const FieldLookup& field);

@@ -5,7 +5,6 @@
 
 #include "db/sql_eval.h"
 #include "db/sql_parser.h"
-#include "db/value_convert.h"
 #include "jet/base/error.h"
 
 namespace db {
@@ -23,48 +22,33 @@ const sql::Expr& parsedRule(const std::string& column, const std::string& rule) 
   return it->second;
 }
 
-bool refuses(const Value& v) {
-  switch (v.kind) {
-    case Value::Kind::Null: return false;
-    case Value::Kind::Boolean: return !v.b;
-    case Value::Kind::Text: {
-      const std::optional<double> x = parseNumber(v.s);
-      return x && *x == 0;
-    }
-    case Value::Kind::Binary:
-    case Value::Kind::Guid: return false;
-    default: return numberOf(v) == 0;
-  }
-}
-
 // Works the rule out over `field`; `owner` names the column ("T.A") or the table ("T").
 void check(const std::string& column, const std::string& rule, const std::optional<std::string>& text,
            const std::string& owner, const sql::FieldLookup& field) {
-  Value result;
+  std::optional<bool> passes;
   try {
-    result = sql::eval(parsedRule(column, rule), field);
+    passes = sql::truthValue(sql::eval(parsedRule(column, rule), field));
   } catch (const jet::Error& e) {
     throw jet::Error(e.number(), "The validation rule '" + rule + "' set for '" + owner +
                                      "' cannot be checked, so nothing was stored: " + e.description());
   }
-  if (!refuses(result)) return;
+  if (passes != false) return;  // a Null passes
   if (text) throw jet::Error(jet::err::kValidationText, *text);
   throw jet::Error(jet::err::kValidationRule, "One or more values are prohibited by the validation rule '" + rule +
                                                   "' set for '" + owner +
                                                   "'. Enter a value that the expression for this field can accept.");
 }
 
-}  // namespace
-
-void checkValidationRules(const jet::TableDef& def, const std::vector<std::optional<Value>>& given,
-                          const std::function<Value(size_t)>& stored) {
-  for (size_t i = 0; i < def.columns.size() && i < given.size(); ++i) {
+// The rules over a row whose given values `given(i)` returns (null for a column not given).
+void checkRules(const jet::TableDef& def, const std::function<const Value*(size_t)>& given,
+                const std::function<Value(size_t)>& stored) {
+  for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet::Column& c = def.columns[i];
-    if (!c.validationRule || !given[i]) continue;
-    const Value& v = *given[i];
+    const Value* v = c.validationRule ? given(i) : nullptr;
+    if (!v) continue;
     // A column's rule names no other column (Access refuses to save one that does).
     check(c.name, *c.validationRule, c.validationText, def.name + "." + c.name, [&](const std::string& name) -> Value {
-      if (jet::sameName(name, c.name)) return v;
+      if (jet::sameName(name, c.name)) return *v;
       throw jet::Error(jet::err::kTooFewParameters, "Too few parameters. Expected 1. (Unknown name '" + name + "'.)");
     });
   }
@@ -74,6 +58,17 @@ void checkValidationRules(const jet::TableDef& def, const std::vector<std::optio
     if (!c) throw jet::Error(jet::err::kTooFewParameters, "Too few parameters. Expected 1. (Unknown name '" + name + "'.)");
     return stored(size_t(c - def.columns.data()));
   });
+}
+
+}  // namespace
+
+void checkValidationRules(const jet::TableDef& def, const std::vector<std::optional<Value>>& given,
+                          const std::function<Value(size_t)>& stored) {
+  checkRules(def, [&](size_t i) { return i < given.size() && given[i] ? &*given[i] : nullptr; }, stored);
+}
+
+void checkValidationRules(const jet::TableDef& def, const std::vector<Value>& row) {
+  checkRules(def, [&](size_t i) { return i < row.size() ? &row[i] : nullptr; }, [&](size_t i) { return row[i]; });
 }
 
 }  // namespace db

@@ -22,5 +22,7 @@ namespace db {
 // failure, naming the rule: nothing is stored that a rule might refuse.
 void checkValidationRules(const jet::TableDef& def, const std::vector<std::optional<jet::Value>>& given,
                           const std::function<jet::Value(size_t)>& stored);
+// The same for a new row: every column is given its value in `row`.
+void checkValidationRules(const jet::TableDef& def, const std::vector<jet::Value>& row);
 
 }  // namespace db
