@@ -5,11 +5,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 
 #include "jet/format/format.h"
 #include "jet/index/index_page.h"
 #include "jet/pager/page_file.h"
+#include "jet/pager/page_map.h"
 
 namespace jet {
 
@@ -47,10 +47,10 @@ class IndexNodeCache final : public PageKeeper {
 
   PageFile& file_;
   const Format& f_;
-  std::unordered_map<uint32_t, std::shared_ptr<const IndexNode>> decoded_;  // as their pages hold them
+  PageMap<std::shared_ptr<const IndexNode>> decoded_;  // as their pages hold them
   size_t decodedBytes_ = 0;  // the memory the decoded nodes take, about
-  std::unordered_map<uint32_t, std::shared_ptr<const IndexNode>> pending_;  // newer than their pages
-  std::unordered_map<uint32_t, std::shared_ptr<const IndexNode>> opSaved_;  // null: nothing pending
+  PageMap<std::shared_ptr<const IndexNode>> pending_;  // newer than their pages
+  PageMap<std::shared_ptr<const IndexNode>> opSaved_;  // null: nothing pending
 };
 
 }  // namespace jet

@@ -10,9 +10,9 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 
 #include "jet/os/file_system.h"
+#include "jet/pager/page_map.h"
 #include "jet/pager/wal.h"
 
 namespace jet {
@@ -135,22 +135,22 @@ class PageFile {
   std::unique_ptr<File> file_;
   size_t pageSize_ = 0;
   uint64_t fileSize_ = 0;
-  std::unordered_map<uint32_t, PageRef> cache_;
+  PageMap<PageRef> cache_;
   std::vector<std::shared_ptr<Page>> spare_;  // buffers the cache let go of, for its next reads
   // Changed pages not yet in the log; a null image is stale: the keeper holds the page's newest form.
-  std::unordered_map<uint32_t, std::shared_ptr<Page>> dirty_;
+  PageMap<std::shared_ptr<Page>> dirty_;
   std::set<uint32_t> appended_;  // the pages among them added at the end of the file
   // The operation under way: pages' state before it.
   struct Saved {
     bool dirty = false;  // the page was changed before this operation
     std::shared_ptr<Page> image;
   };
-  std::unordered_map<uint32_t, Saved> opSaved_;
+  PageMap<Saved> opSaved_;
   // In a transaction: the last operation that changed each page not yet in the log.
-  std::unordered_map<uint32_t, uint64_t> lastChanged_;
+  PageMap<uint64_t> lastChanged_;
   uint64_t operations_ = 0;
   std::vector<std::function<void()>> undo_;  // the operation's in-place changes, oldest first
-  std::unordered_map<uint32_t, uint64_t> before_;  // this transaction's pages: checksums of what they replace
+  PageMap<uint64_t> before_;  // this transaction's pages: checksums of what they replace
   uint32_t committedPages_ = 0;  // pages in the file and its log together
   uint32_t txnPages_ = 0;        // pages after what this transaction wrote to the log
   bool inTransaction_ = false;

@@ -77,10 +77,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "jet/os/file_system.h"
+#include "jet/pager/page_map.h"
 
 namespace jet::wal {
 
@@ -173,7 +173,7 @@ class LogWriter {
   void rollback();
 
   // Committed pages and where their newest copies lie.
-  const std::unordered_map<uint32_t, uint64_t>& committed() const { return committed_; }
+  const PageMap<uint64_t>& committed() const { return committed_; }
   uint32_t pagesAfter() const { return pagesAfter_; }
   uint64_t size() const { return end_; }
   // The checkpoint slot, written and synced (the log's folder entry too, once) before a
@@ -211,8 +211,8 @@ class LogWriter {
   uint32_t lastTxn_ = 0;  // the last committed transaction
   uint32_t nextTxn_ = 1;  // the number of the transaction under way
   uint32_t pagesAfter_ = 0;
-  std::unordered_map<uint32_t, uint64_t> committed_;  // page -> offset of its newest committed bytes
-  std::unordered_map<uint32_t, uint64_t> txn_;        // page -> offset of its bytes in this transaction
+  PageMap<uint64_t> committed_;  // page -> offset of its newest committed bytes
+  PageMap<uint64_t> txn_;        // page -> offset of its bytes in this transaction
   std::map<uint64_t, uint64_t> txnChecks_;            // frame offset -> frame checksum, in log order
   uint64_t bytesWritten_ = 0;
   uint64_t bytesCarriedIn_ = 0;
