@@ -83,9 +83,10 @@ class PageMap {
     erase(iterator(this, s));
     return 1;
   }
-  // Empties the map; a large table left by one busy moment goes with its entries.
+  // Empties the map. Its table is kept for the next entries when they filled a fair part of
+  // it: a table grown by one busy moment would otherwise be swept on every later clear.
   void clear() {
-    if (state_.size() > kKeptSlots) {
+    if (state_.size() > kKeptSlots && size_ * 4 < state_.size()) {
       state_.clear();
       slots_.clear();
     } else {
@@ -99,7 +100,7 @@ class PageMap {
 
  private:
   enum : uint8_t { kEmpty, kFull, kErased };
-  static constexpr size_t kKeptSlots = 1024;
+  static constexpr size_t kKeptSlots = 64;
 
   size_t mask() const { return state_.size() - 1; }
   // Fibonacci hashing: page numbers that follow one another land far apart.
