@@ -146,7 +146,7 @@ class Checker {
     return n;
   }
 
-  static bool isLongValuePage(const Page& pg) { return pg[0] == uint8_t(PageType::Data) && std::equal(pg.begin() + 4, pg.begin() + 8, "LVAL"); }
+  static bool isLongValuePage(const Page& pg) { return pg[0] == uint8_t(PageType::Data) && std::memcmp(pg.data() + 4, "LVAL", 4) == 0; }
 
   void checkTable(Table& t, bool system) {
     const TableDef& def = t.def();

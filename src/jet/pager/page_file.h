@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,7 +18,21 @@
 
 namespace jet {
 
-using Page = std::vector<uint8_t>;
+// One page's bytes. A new page is not cleared: whoever makes one fills all of it (a read, a
+// copy, an index node written out), and a page added to the file is made zeroed.
+class Page {
+ public:
+  explicit Page(size_t size) : bytes_(std::make_unique_for_overwrite<uint8_t[]>(size)), size_(size) {}
+  Page(size_t size, uint8_t fill) : Page(size) { std::memset(bytes_.get(), fill, size); }
+  uint8_t* data() { return bytes_.get(); }
+  const uint8_t* data() const { return bytes_.get(); }
+  size_t size() const { return size_; }
+  uint8_t operator[](size_t i) const { return bytes_[i]; }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t size_;
+};
 using PageRef = std::shared_ptr<const Page>;
 
 // Keeps some pages in a decoded form of its own (the index nodes), changes them there, and
