@@ -115,10 +115,10 @@ class PageMap {
     }
   }
 
-  // Room for `want` entries at most three quarters full, without erased slots.
+  // Room for `want` entries, half full at most, without erased slots.
   void rehash(size_t want) {
     size_t cap = 16;
-    while (cap * 3 < want * 4 * 2) cap *= 2;  // half full at most after growing
+    while (cap < want * 2) cap *= 2;
     std::vector<uint8_t> state(cap, kEmpty);
     std::vector<value_type> slots(cap);
     std::swap(state, state_);

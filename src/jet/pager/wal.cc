@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "jet/base/bytes.h"
 #include "jet/base/error.h"
@@ -333,6 +334,9 @@ void LogWriter::commit(uint32_t pagesAfter) {
   committedEnd_ = end_;
   lastTxn_ = nextTxn_++;
   pagesAfter_ = std::max(pagesAfter_, pagesAfter);
+  // The first commit since the log began takes the transaction's table whole, rather than
+  // building a second one beside it.
+  if (committed_.empty()) std::swap(committed_, txn_);
   for (auto& [page, at] : txn_) committed_[page] = at;
   txn_.clear();
   txnChecks_.clear();
