@@ -182,17 +182,20 @@ size_t trailerBytes(uint8_t* out, const IndexEntry& e, bool leaf) {
   return 8;
 }
 
-// The length of the common start of two entries' page bytes (key, then trailer), up to limit.
-size_t commonBytes(const IndexEntry& a, const IndexEntry& b, bool leaf, size_t limit) {
+// The length of the common start of two entries' page bytes (key, then trailer), up to limit,
+// when their first `from` bytes are known to be the same.
+size_t commonBytes(const IndexEntry& a, const IndexEntry& b, bool leaf, size_t limit, size_t from = 0) {
+  if (from >= limit) return limit;
   const size_t keys = std::min({limit, a.key.size(), b.key.size()});
-  size_t k = 0;
-  if (std::memcmp(a.key.data(), b.key.data(), keys) == 0) {
+  size_t k = std::min(from, keys);
+  if (std::memcmp(a.key.data() + k, b.key.data() + k, keys - k) == 0) {
     k = keys;
   } else {
     while (a.key[k] == b.key[k]) ++k;
     return k;
   }
   if (k == limit) return k;
+  k = std::max(k, from);
   uint8_t ta[8], tb[8];
   trailerBytes(ta, a, leaf);
   trailerBytes(tb, b, leaf);
@@ -204,7 +207,7 @@ size_t commonBytes(const IndexEntry& a, const IndexEntry& b, bool leaf, size_t l
 
 }  // namespace
 
-NodeSpace measureIndexNode(const Format& f, const IndexNode& node) {
+NodeSpace measureIndexNode(const Format& f, const IndexNode& node, size_t shared) {
   const size_t n = node.entries.size();
   const size_t trailerSize = node.leaf ? 4 : 8;
   NodeSpace s;
@@ -216,7 +219,7 @@ NodeSpace measureIndexNode(const Format& f, const IndexNode& node) {
       const IndexEntry& e = node.entries[i];
       const size_t len = e.key.size() + trailerSize;
       s.raw += len;
-      if (prefix > 0) prefix = commonBytes(e, first, node.leaf, std::min(prefix, len - 1));
+      if (prefix > 0) prefix = commonBytes(e, first, node.leaf, std::min(prefix, len - 1), shared);
     }
     s.prefix = n > 1 ? prefix : 0;
   }
@@ -289,7 +292,11 @@ std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node
                                           const NodeSpace& before) {
   const size_t n = node.entries.size();
   if (n < 2) return std::nullopt;
-  if (!prefixOutlives(gone, node.entries[at < n ? at : n - 1], node.leaf, before)) return std::nullopt;
+  // The prefix may grow once `gone` no longer bounds it, never shrink: the entries that stay
+  // all share the old one, so a measure starts past it.
+  if (!prefixOutlives(gone, node.entries[at < n ? at : n - 1], node.leaf, before)) {
+    return measureIndexNode(f, node, before.prefix);
+  }
   return spaceOf(f, n, before.raw - entryLength(gone, node.leaf), before.prefix);
 }
 

@@ -46,8 +46,9 @@ IndexNode decodeIndexNode(PageFile& file, const Format& f, uint32_t page);
 // Serialises a node into a page image (prefix compression and entry mask included).
 // Returns false when the entries do not fit on one page.
 bool writeIndexNode(uint8_t* page, const Format& f, const IndexNode& node);
-// The space the node's entries take on a page, measured entry by entry.
-NodeSpace measureIndexNode(const Format& f, const IndexNode& node);
+// The space the node's entries take on a page, measured entry by entry; `shared`: how many
+// first bytes every entry is known to share with the first.
+NodeSpace measureIndexNode(const Format& f, const IndexNode& node, size_t shared = 0);
 // The space after entries[at] was inserted into a node whose space before was `before`.
 NodeSpace spaceAfterInsert(const Format& f, const IndexNode& node, size_t at, const NodeSpace& before);
 // The space after entries[at], which was `old`, took another key and row; none when only a
@@ -57,8 +58,9 @@ std::optional<NodeSpace> spaceAfterReplace(const Format& f, const IndexNode& nod
 // The space `node` (of at least two entries, whose space is `before`) would take with `e` added
 // after its last entry.
 NodeSpace spaceWithAppended(const Format& f, const IndexNode& node, const IndexEntry& e, const NodeSpace& before);
-// The space after `gone`, once entries[at], was removed from a node whose space was `before`;
-// nothing when only measuring again can tell.
+// The space after `gone`, once entries[at], was removed from a node whose space was `before`
+// (measured again past the old prefix when `gone` may have bounded it); nothing for a node
+// left with fewer than two entries.
 std::optional<NodeSpace> spaceAfterRemove(const Format& f, const IndexNode& node, size_t at, const IndexEntry& gone,
                                           const NodeSpace& before);
 int compareEntries(const IndexEntry& a, const IndexEntry& b);
