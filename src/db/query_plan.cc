@@ -339,9 +339,9 @@ bool walkGivesOrder(const std::optional<Walk>& w, const std::vector<sql::OrderTe
   return jet::sameName(w->column->name, orderBy[0].column);
 }
 
-// Calls `onRow` for each row the walk finds, with its place in the index's order and its fields
-// as the check read them; the rows come in the order of their addresses.
-void walkRows(jet::Table& table, const Walk& w,
+// Calls `onRow` for each row the walk finds, with its place in the index's order and the fields
+// `columns` marks, as the check read them; the rows come in the order of their addresses.
+void walkRows(jet::Table& table, const Walk& w, const std::vector<bool>& columns,
               const std::function<void(size_t, jet::RowId, const jet::RawRow&)>& onRow) {
   if (w.nothing) return;
   std::vector<jet::IndexStretch> stretches;
@@ -355,7 +355,7 @@ void walkRows(jet::Table& table, const Walk& w,
                          }});
   }
   // The rows found are only as good as the index: the stretches walked are checked against them.
-  jet::readIndexStretchesChecked(table, *w.real, stretches, onRow);
+  jet::readIndexStretchesChecked(table, *w.real, stretches, onRow, &columns);
 }
 
 }  // namespace
@@ -447,7 +447,7 @@ std::vector<jet::RowId> selectRows(jet::Table& table, const sql::Expr* where,
   };
   if (walk) {
     // The walk reads the rows page by page; they are kept in the index's order.
-    walkRows(table, *walk,
+    walkRows(table, *walk, needed,
              [&](size_t place, jet::RowId id, const jet::RawRow& raw) { consider(id, place, decodeNeeded(raw)); });
     std::sort(selected.begin(), selected.end(), [](const Selected& a, const Selected& b) { return a.place < b.place; });
   } else {

@@ -21,8 +21,14 @@ constexpr uint32_t kNeighbour = UINT32_MAX;  // an entry next to a stretch: chec
 
 class CheckedStretches {
  public:
-  CheckedStretches(Table& table, const RealIndex& index) : table_(table), index_(index), file_(table.database().file()),
-                                                           f_(table.database().format()) {
+  CheckedStretches(Table& table, const RealIndex& index, const std::vector<bool>* columns)
+      : table_(table), index_(index), file_(table.database().file()), f_(table.database().format()) {
+    // The fields split from each row: those the visit reads, and those that give the key.
+    if (columns) {
+      split_ = *columns;
+      split_.resize(table.def().columns.size(), false);
+      for (const IndexColumn& ic : index.columns) split_[columnPosition(table.def(), ic.columnNumber)] = true;
+    }
     for (const LogicalIndex& li : table.def().indexes) {
       if (li.realIndex == index.number) names_ += (names_.empty() ? "" : "/") + li.name;
     }
@@ -198,7 +204,7 @@ class CheckedStretches {
     if (!dp.isData() || dp.owner() != table_.def().page || id.row >= dp.rowCount() || dp.slot(id.row).deleted) {
       damaged("lists row " + rowName(id) + ", which is no live row of the table");
     }
-    splitRow(f_, table_.def(), resolveRow(file_, f_, id, rowPage_), raw_);
+    splitRow(f_, table_.def(), resolveRow(file_, f_, id, rowPage_), raw_, split_.empty() ? nullptr : &split_);
   }
 
   // The entry names a live row of this table whose values give its key. A row named by several
@@ -250,6 +256,7 @@ class CheckedStretches {
   std::string keys_;
   uint32_t places_ = 0;
   // The row last read, and its key.
+  std::vector<bool> split_;  // the fields split from each row; empty: all
   PageRef rowPage_;  // holds the bytes of raw_
   RawRow raw_;
   std::vector<Value> values_;
@@ -262,8 +269,9 @@ class CheckedStretches {
 }  // namespace
 
 void readIndexStretchesChecked(Table& table, const RealIndex& index, const std::vector<IndexStretch>& stretches,
-                               const std::function<void(size_t place, RowId row, const RawRow& fields)>& visit) {
-  CheckedStretches reader(table, index);
+                               const std::function<void(size_t place, RowId row, const RawRow& fields)>& visit,
+                               const std::vector<bool>* columns) {
+  CheckedStretches reader(table, index, columns);
   for (const IndexStretch& s : stretches) reader.read(s);
   reader.visitRows(visit);
 }

@@ -23,7 +23,7 @@ struct IndexStretch {
 
 // Reads the entries of each stretch of `index`, then calls `visit` for each of them with its
 // place in key order (the first stretch's entries first) and the fields of its row as the check
-// read them (valid during the call). The rows are read in the order of their addresses, each
+// read them (valid during the call): those `columns` marks, or every field when it is null. The rows are read in the order of their addresses, each
 // page once however many stretches name it; `visit` is called in that order.
 //
 // Fails with 3049, naming the file, the table and the index, unless what was read is sound (a
@@ -35,6 +35,7 @@ struct IndexStretch {
 // removed from the file without a trace is beyond this check: it needs a scan of the table
 // (`jet check`).
 void readIndexStretchesChecked(Table& table, const RealIndex& index, const std::vector<IndexStretch>& stretches,
-                               const std::function<void(size_t place, RowId row, const RawRow& fields)>& visit);
+                               const std::function<void(size_t place, RowId row, const RawRow& fields)>& visit,
+                               const std::vector<bool>* columns = nullptr);
 
 }  // namespace jet

@@ -67,7 +67,10 @@ std::vector<Value> Table::readRow(RowId id) {
 Value Table::readField(RowId id, size_t column) {
   PageRef hold;
   thread_local RawRow raw;  // its room serves every call
-  splitRow(db_.format(), def_, rowBytes(id, hold), raw);
+  thread_local std::vector<bool> only;
+  only.assign(def_.columns.size(), false);
+  only.at(column) = true;
+  splitRow(db_.format(), def_, rowBytes(id, hold), raw, &only);
   return decodeField(db_.file(), db_.format(), def_.columns[column], raw, column);
 }
 

@@ -58,7 +58,7 @@ RawRow splitRow(const Format& f, const TableDef& def, Bytes row) {
   return raw;
 }
 
-void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw) {
+void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw, const std::vector<bool>* only) {
   size_t n = def.columns.size();
   raw.fields.assign(n, RawField{});
   if (row.size() < f.rowColumnCountSize) corrupt("a row is empty");
@@ -70,6 +70,7 @@ void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw) {
   varOffsets(f, def, row, maskSize, offs);
   size_t varCount = offs.empty() ? 0 : offs.size() - 1;
   for (size_t i = 0; i < n; ++i) {
+    if (only && !(*only)[i]) continue;
     const Column& c = def.columns[i];
     RawField& out = raw.fields[i];
     if (c.number >= rowCols) continue;  // added after this row was written

@@ -28,8 +28,10 @@ struct RawRow {
 };
 
 RawRow splitRow(const Format& f, const TableDef& def, Bytes row);
-// The same into `raw`, whose room serves again: a loop over many rows allocates nothing.
-void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw);
+// The same into `raw`, whose room serves again: a loop over many rows allocates nothing. With
+// `only`, just the columns it marks are split and the others read as absent; the row's offset
+// table is checked whole all the same.
+void splitRow(const Format& f, const TableDef& def, Bytes row, RawRow& raw, const std::vector<bool>* only = nullptr);
 
 // Interprets one field; long values are read through the file.
 Value decodeField(PageFile& file, const Format& f, const Column& c, const RawRow& raw, size_t index);
