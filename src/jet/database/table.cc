@@ -68,8 +68,9 @@ Value Table::readField(RowId id, size_t column) {
   PageRef hold;
   thread_local RawRow raw;  // its room serves every call
   thread_local std::vector<bool> only;
+  if (column >= def_.columns.size()) internalFault("a field past the table's columns is asked for");
   only.assign(def_.columns.size(), false);
-  only.at(column) = true;
+  only[column] = true;
   splitRow(db_.format(), def_, rowBytes(id, hold), raw, &only);
   return decodeField(db_.file(), db_.format(), def_.columns[column], raw, column);
 }
